@@ -1,0 +1,13 @@
+// Entry point: owns the one application object for the whole run.
+#include "app/SearchApp.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    static SearchApp app;
+    app.Reset();
+    g_searchApp = &app;
+    if (FAILED(app.Initialize(instance)))
+        return -1;
+    app.RunMessageLoop();
+    return app.Shutdown();
+}

@@ -1,0 +1,17 @@
+# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (posix thread model,
+# which GoogleTest needs). Test executables run through Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(TROVIK_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TROVIK_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TROVIK_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TROVIK_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TROVIK_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+find_program(TROVIK_WINE NAMES wine wine64 REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TROVIK_WINE})

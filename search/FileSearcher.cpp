@@ -1,0 +1,325 @@
+// The folder walk: depth first, files before subfolders, one small piece of
+// work per step, positioned by the process's current directory.
+#include "search/FileSearcher.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "search/ContentMatchers.h"
+
+// Enumeration handles of the folders above the current one, last in first out.
+class HandleStack {
+public:
+    ~HandleStack() { std::free(items); }
+    bool Reserve(size_t wanted)
+    {
+        if (wanted <= capacity)
+            return true;
+        size_t grown = capacity < 16 ? 16 : capacity * 2;
+        if (grown < wanted)
+            grown = wanted;
+        void* moved = std::realloc(items, grown * sizeof(HANDLE));
+        if (moved == nullptr)
+            return false;
+        items = static_cast<HANDLE*>(moved);
+        capacity = grown;
+        return true;
+    }
+    bool Push(HANDLE handle)
+    {
+        if (!Reserve(count + 1))
+            return false;
+        items[count++] = handle;
+        return true;
+    }
+    HANDLE Pop() { return items[--count]; }
+    bool IsEmpty() const { return count == 0; }
+    // Closes every enumeration still held.
+    void CloseAll()
+    {
+        for (size_t i = 0; i < count; ++i) {
+            if (items[i] != INVALID_HANDLE_VALUE)
+                FindClose(items[i]);
+        }
+        count = 0;
+    }
+
+private:
+    HANDLE* items = nullptr;
+    size_t count = 0;
+    size_t capacity = 0;
+};
+
+namespace {
+
+bool IsDirectory(const WIN32_FIND_DATAA& entry)
+{
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The next entry of an enumeration. Any failure ends the enumeration: an
+// error other than the normal end would otherwise stall the walk for good.
+bool FindNext(HANDLE handle, WIN32_FIND_DATAA* entry)
+{
+    return FindNextFileA(handle, entry) != 0;
+}
+
+// Reads the whole file into a buffer followed by three zero bytes. Bytes the
+// read did not reach (a file that shrank) are zero as well.
+bool ReadWholeFile(HANDLE file, unsigned char* buffer, unsigned long long size)
+{
+    unsigned long long done = 0;
+    while (done < size) {
+        unsigned long long left = size - done;
+        DWORD chunk = left > 0x40000000ull ? 0x40000000u : static_cast<DWORD>(left);
+        DWORD got = 0;
+        if (!ReadFile(file, buffer + done, chunk, &got, nullptr) || got == 0)
+            break;
+        done += got;
+    }
+    std::memset(buffer + done, 0, static_cast<size_t>(size - done) + 3);
+    return done == size;
+}
+
+}  // namespace
+
+FileSearcher::FileSearcher()
+    : findData(), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr), handles(nullptr)
+{
+}
+
+FileSearcher::~FileSearcher()
+{
+    if (findHandle != INVALID_HANDLE_VALUE)
+        FindClose(findHandle);
+    if (handles != nullptr) {
+        handles->CloseAll();
+        delete handles;
+    }
+}
+
+int FileSearcher::Start(SearchRequest* searchRequest)
+{
+    if (handles != nullptr) {  // a walk that was never finished
+        handles->CloseAll();
+        delete handles;
+        handles = nullptr;
+    }
+    if (findHandle != INVALID_HANDLE_VALUE)
+        FindClose(findHandle);
+    findHandle = INVALID_HANDLE_VALUE;
+    request = searchRequest;
+    handles = new (std::nothrow) HandleStack;
+
+    size_t length = 0;
+    const WCHAR* source = request->filePattern;
+    while (length < sizeof pattern - 1 && source[length] != 0 && static_cast<unsigned>(source[length]) < 256) {
+        pattern[length] = static_cast<char>(source[length]);
+        ++length;
+    }
+    pattern[length] = 0;
+
+    request->filesSearched = 0;
+    request->filesWithMatches = 0;
+    request->totalMatches = 0;
+    // Without a stack there is no walk: it ends at once with an empty summary.
+    state = (handles != nullptr && handles->Reserve(16)) ? EnterFolder : Finishing;
+    return 1;
+}
+
+int FileSearcher::Step()
+{
+    switch (state) {
+    case EnterFolder:
+        return StepEnterFolder();
+    case SearchFile:
+        return StepSearchFile();
+    case NextFile:
+        return StepNextFile();
+    case NextSubfolder:
+        return StepNextSubfolder();
+    case LeaveFolder:
+        return StepLeaveFolder();
+    case Finishing:
+        return EndWalk(1);
+    case Idle:
+    default:
+        return 0;
+    }
+}
+
+int FileSearcher::Finish()
+{
+    return EndWalk(0);
+}
+
+int FileSearcher::EndWalk(int notify)
+{
+    if (findHandle != INVALID_HANDLE_VALUE)
+        FindClose(findHandle);
+    if (handles != nullptr) {
+        handles->CloseAll();
+        delete handles;
+    }
+    handles = nullptr;
+    findHandle = INVALID_HANDLE_VALUE;
+    state = Idle;
+    if (request == nullptr)
+        return 0;
+    if (notify)
+        PostSearchEnded(request->notifyWindow);
+    SendSummary(request);
+    return 0;
+}
+
+int FileSearcher::StepEnterFolder()
+{
+    if (!handles->Push(findHandle)) {
+        // No room to remember the parent's enumeration: skip this folder.
+        if (handles->IsEmpty()) {
+            state = Finishing;
+            return 1;
+        }
+        SetCurrentDirectoryA("..");
+        state = NextSubfolder;
+        return 1;
+    }
+    findHandle = FindFirstFileA(pattern, &findData);
+    if (findHandle == INVALID_HANDLE_VALUE) {
+        state = NextSubfolder;
+        return 1;
+    }
+    bool found = !IsDirectory(findData);
+    while (!found && FindNext(findHandle, &findData))
+        found = !IsDirectory(findData);
+    if (found) {
+        state = SearchFile;
+        return 1;
+    }
+    FindClose(findHandle);
+    findHandle = INVALID_HANDLE_VALUE;
+    state = NextSubfolder;
+    return 1;
+}
+
+void FileSearcher::BuildRecord(FoundFile* record) const
+{
+    std::memset(record, 0, sizeof *record);
+    std::memcpy(record->name, findData.cFileName, sizeof record->name);
+    record->name[sizeof record->name - 1] = 0;
+    DWORD length = GetCurrentDirectoryA(sizeof record->folder, record->folder);
+    if (length == 0 || length >= sizeof record->folder)
+        record->folder[0] = 0;
+    record->lastWriteTime = findData.ftLastWriteTime;
+    record->sizeLow = findData.nFileSizeLow;
+    record->sizeHigh = findData.nFileSizeHigh;
+}
+
+int FileSearcher::StepSearchFile()
+{
+    state = NextFile;
+    FoundFile record;
+    BuildRecord(&record);
+    request->filesSearched += 1;
+
+    if (request->searchText[0] == 0) {
+        request->totalMatches += 1;
+        record.matchCount = 1;
+        request->filesWithMatches += 1;
+        return SendFoundFile(request->notifyWindow, &record);
+    }
+
+    HANDLE file = CreateFileA(findData.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        record.matchCount = 0;
+        record.openStatus = -1;
+        return SendFoundFile(request->notifyWindow, &record);
+    }
+
+    const unsigned long long size = FoundFileSize(record);
+    unsigned char* buffer = nullptr;
+    if (size <= static_cast<unsigned long long>(SIZE_MAX) - 3)
+        buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(size) + 3));
+    if (buffer == nullptr) {
+        int result = SendStatus(request->notifyWindow, "Failed to alloc memory (%llul).", size);
+        CloseHandle(file);
+        return result;
+    }
+
+    record.matchCount = 0;
+    ReadWholeFile(file, buffer, size);
+    for (ContentMatcher matcher : ContentMatcherTable) {
+        if (matcher(buffer, static_cast<size_t>(size), request, &record) == 0)
+            break;
+    }
+
+    int result = 1;
+    if (record.matchCount != 0) {
+        request->filesWithMatches += 1;
+        result = SendFoundFile(request->notifyWindow, &record);
+    }
+    CloseHandle(file);
+    std::free(buffer);
+    return result;
+}
+
+int FileSearcher::StepNextFile()
+{
+    while (FindNext(findHandle, &findData)) {
+        if (!IsDirectory(findData)) {
+            state = SearchFile;
+            return 1;
+        }
+    }
+    FindClose(findHandle);
+    findHandle = INVALID_HANDLE_VALUE;
+    state = NextSubfolder;
+    return 1;
+}
+
+int FileSearcher::StepNextSubfolder()
+{
+    if (!request->includeSubfolders) {
+        state = LeaveFolder;
+        return 1;
+    }
+    bool have;
+    if (findHandle == INVALID_HANDLE_VALUE) {
+        findHandle = FindFirstFileA("*", &findData);
+        if (findHandle == INVALID_HANDLE_VALUE) {
+            state = LeaveFolder;
+            return 1;
+        }
+        have = true;
+    } else {
+        have = FindNext(findHandle, &findData);
+    }
+    for (; have; have = FindNext(findHandle, &findData)) {
+        if (!IsDirectory(findData) || findData.cFileName[0] == '.')
+            continue;
+        // A subfolder that cannot be made current is skipped.
+        if (!SetCurrentDirectoryA(findData.cFileName))
+            continue;
+        SendStatus(request->notifyWindow, "Searching %s ...", findData.cFileName);
+        state = EnterFolder;
+        return 1;
+    }
+    state = LeaveFolder;
+    return 1;
+}
+
+int FileSearcher::StepLeaveFolder()
+{
+    if (findHandle != INVALID_HANDLE_VALUE)
+        FindClose(findHandle);
+    findHandle = handles->Pop();
+    if (!handles->IsEmpty()) {
+        SetCurrentDirectoryA("..");
+        state = NextSubfolder;
+        return 1;
+    }
+    state = Finishing;
+    return 1;
+}

@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs what is missing, builds everything and runs every test: the native
+# engine under sanitizers first, then the Windows build under Wine.
+set -e
+cd "$(dirname "$0")/.."
+sh tools/setup-debian.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build-native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14
+cmake --build build-native -j "$jobs"
+(cd build-native && ctest --output-on-failure -j "$jobs")
+
+cmake -S . -B build --toolchain cmake/mingw-w64.cmake -DTROVIK_WERROR=ON
+cmake --build build -j "$jobs"
+cd build && ctest --output-on-failure -j "$jobs"

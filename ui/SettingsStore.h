@@ -1,0 +1,20 @@
+// Recent patterns, recent folders and the subfolder flag, kept per user in
+// the registry. The key is opened and closed for every single value.
+#pragma once
+
+#include <windows.h>
+
+namespace SettingsStore {
+
+DWORD ReadDword(const char* name, DWORD defaultValue);
+void WriteDword(DWORD value, const char* name);
+// Leaves buffer untouched when the value is absent or unusable.
+char* ReadString(const char* name, char* buffer, DWORD size);
+void WriteString(const char* text, const char* name);
+
+// Fills the two recent lists and the subfolder check box of the window.
+void Load(HWND window);
+// Records the window's current pattern, folder and check box.
+void Save(HWND window);
+
+}  // namespace SettingsStore
