@@ -41,7 +41,10 @@ add_executable(Trovik WIN32 app/WinMain.cpp ${TROVIK_RESOURCES})
 target_link_libraries(Trovik PRIVATE trovik_app)
 
 add_executable(trovik-scan tools/trovik-scan.cpp)
-target_link_libraries(trovik-scan PRIVATE trovik_app)
+target_link_libraries(trovik-scan PRIVATE trovik_app psapi)
+
+# The platform floor that the walk's speed is measured against.
+add_executable(trovik-floor bench/floor.cpp)
 
 if(TROVIK_TESTS)
   enable_testing()
