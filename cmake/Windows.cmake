@@ -33,9 +33,13 @@ add_library(trovik_app STATIC ${trovik_app_sources})
 target_link_libraries(trovik_app PUBLIC trovik_engine
   comctl32 ole32 oleaut32 uuid shell32 shlwapi gdi32 user32 kernel32 advapi32)
 
-set(TROVIK_RESOURCES ${CMAKE_SOURCE_DIR}/res/Trovik.rc)
+# The version lives in project() alone; the resources take it from here.
+configure_file(${CMAKE_SOURCE_DIR}/res/TrovikVersion.h.in ${CMAKE_BINARY_DIR}/generated/TrovikVersion.h @ONLY)
+set(TROVIK_RESOURCES ${CMAKE_SOURCE_DIR}/res/Trovik.rc ${CMAKE_SOURCE_DIR}/res/Application.rc)
 set_property(SOURCE ${TROVIK_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
-  ${CMAKE_SOURCE_DIR}/res/resource.h)
+  ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/Trovik.manifest
+  ${CMAKE_BINARY_DIR}/generated/TrovikVersion.h)
+include_directories(${CMAKE_BINARY_DIR}/generated)
 
 add_executable(Trovik WIN32 app/WinMain.cpp ${TROVIK_RESOURCES})
 target_link_libraries(Trovik PRIVATE trovik_app)
