@@ -254,6 +254,25 @@ TEST_F(ResultsListTest, SizeSortsByTheWholeSizeAndTypeGroupsFailedRows)
             }
 }
 
+// Runs in a double-byte ANSI code page (see tests.cmake); skipped elsewhere.
+TEST(ResultsListNames, DoubleByteCharactersCompareWholeAndTrailBytesAreNotFolded)
+{
+    if (!IsDBCSLeadByte(0x83))
+        GTEST_SKIP() << "the ANSI code page has no double-byte characters";
+    auto compare = [](const char* first, const char* second) {
+        FoundFile a = {}, b = {};
+        std::strcpy(a.name, first);
+        std::strcpy(b.name, second);
+        ResultsList::SortParams params = { 0, 1 };
+        return ResultsList::CompareFoundFiles(reinterpret_cast<LPARAM>(&a), reinterpret_cast<LPARAM>(&b),
+                                              reinterpret_cast<LPARAM>(&params));
+    };
+    EXPECT_LT(compare("\x83\x5A", "\x83\x61"), 0);  // trail bytes 'Z' and 'a' stay as they are
+    EXPECT_NE(compare("\x83\x41", "\x83\x61"), 0);
+    EXPECT_GT(compare("\x83\x41", "z"), 0);
+    EXPECT_LT(compare("\x83\x41", "\x83\x41" "b"), 0);
+}
+
 TEST_F(ResultsListTest, ARowArrivingAfterASortGoesToTheBottomAndTheSortStateOutlivesASearch)
 {
     Add("b"); Add("c"); Add("a");
