@@ -161,7 +161,9 @@ TEST(MessageLoop, StopIsNoticedBeforeAnyFurtherStep)
     SearchRequest& request = driver.app->request;
     driver.Search(folder.Path(), "needle");
     ASSERT_EQ(request.running, 1);
-    ASSERT_TRUE(driver.RunUntil([] { return AppDriver::RecordCount() == 3; }));
+    // Stop just before a step that would take up the next file.
+    ASSERT_TRUE(driver.RunUntil(
+        [&] { return AppDriver::RecordCount() >= 3 && driver.app->searcher->CurrentState() == SearchFile; }));
 
     driver.Click(IDOK);  // the button reads "Stop" now
     EXPECT_EQ(request.stopRequested, 1);
@@ -172,28 +174,31 @@ TEST(MessageLoop, StopIsNoticedBeforeAnyFurtherStep)
     // One idle pass carries out the stop; no step runs, then or later.
     driver.RunUntilWaiting();
     EXPECT_EQ(request.filesSearched, searched);
-    EXPECT_NE(state, Idle);
+    EXPECT_EQ(state, SearchFile);
     EXPECT_EQ(driver.app->searcher->CurrentState(), Idle);
-    EXPECT_EQ(AppDriver::RecordCount(), 3);
+    EXPECT_EQ(AppDriver::RecordCount(), searched);
     EXPECT_EQ(request.running, 0);
     EXPECT_EQ(request.stopRequested, 0);
     EXPECT_EQ(driver.Text(IDOK), "Search");
-    EXPECT_EQ(searched, 3);
-    EXPECT_EQ(driver.Text(IDC_STATUS), "Found 3 matches");  // the summary of what was searched so far
+    EXPECT_EQ(driver.Text(IDC_STATUS), "Found " + std::to_string(searched) + " matches");  // so far
     EXPECT_EQ(driver.app->OnIdle(), 0);
     EXPECT_EQ(request.filesSearched, searched);
 }
 
-TEST(MessageLoop, EnterStopsARunningSearchEvenFromTheTextBox)
+TEST(MessageLoop, EnterStartsAndStopsASearchFromTheTextBox)
 {
     TempFolder folder;
     for (int i = 0; i < 40; ++i)
         folder.Write("file" + std::to_string(100 + i) + ".txt", "one needle");
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
-    SetFocus(driver.Control(IDC_TEXT));
-    driver.Search(folder.Path(), "needle");
+    driver.SetText(IDC_LOCATION, folder.Path());
+    driver.SetText(IDC_TEXT, "needle");
+    HWND text = driver.Control(IDC_TEXT);
+    SetFocus(text);
+    PostMessageA(text, WM_KEYDOWN, VK_RETURN, 0);
     ASSERT_TRUE(driver.RunUntil([] { return AppDriver::RecordCount() == 2; }));
+    EXPECT_EQ(driver.app->request.running, 1);
 
     // The text box is disabled now; the keyboard still reaches the window.
     HWND focus = GetFocus();
