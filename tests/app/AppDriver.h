@@ -182,7 +182,11 @@ private:
     {
         if (current == nullptr)
             return;
-        HWND box = FindWindowA("#32770", "Trovik");
+        // Tests run side by side: only a box of this thread counts.
+        HWND box = nullptr;
+        do
+            box = FindWindowExA(nullptr, box, "#32770", "Trovik");
+        while (box != nullptr && GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId());
         if (box == nullptr || !IsWindowVisible(box))
             return;
         if (box == current->lastBox)
