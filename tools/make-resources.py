@@ -206,10 +206,10 @@ def draw_small_icon():
                 continue
             edge = x in (1, 11) or y in (0, 14) or x - 8 == y
             px[y][x] = BLACK if edge else WHITE
-    for y, x in [(1, 8), (2, 8), (2, 9), (3, 8), (3, 9), (3, 10)]:
-        px[y][x] = SILVER if (y, x) != (3, 8) else SILVER
-    for x in range(8, 12):
-        px[3][x] = BLACK if x > 8 else px[3][x]
+    for y, x in [(1, 8), (2, 8), (2, 9), (3, 8)]:   # the folded flap and its lower edge
+        px[y][x] = SILVER
+    for x in range(9, 12):
+        px[3][x] = BLACK
     for y in (3, 5, 7, 9, 11):                    # lines of text
         for x in range(3, 10 if y > 3 else 7):
             px[y][x] = GRAY
