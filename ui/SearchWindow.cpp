@@ -18,8 +18,8 @@ namespace {
 // input control is limited to one character less.
 const int WorkingBufferSize = 260;
 
-// Rows the results list is given below the controls at the first search.
-const int ResultsRows = 120;
+// Pixels the first search adds for the results list, besides margin and status line.
+const int ResultsListGrowth = 120;
 
 const char ErrorCaption[] = "Trovik";
 
@@ -42,6 +42,7 @@ RECT ControlRect(HWND parent, HWND control)
     return rect;
 }
 
+// A string of the table; the given text when the table cannot give it.
 void LoadText(HINSTANCE instance, UINT id, const char* fallback, char (&text)[256])
 {
     if (LoadStringA(instance, id, text, sizeof text) <= 0)
@@ -200,7 +201,7 @@ void SearchApp::ExpandWindow(int expand)
 
     GetWindowRect(window, &outer);
     SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
-                 outer.bottom - outer.top + margin + statusHeight + ResultsRows, SWP_NOMOVE | SWP_NOZORDER);
+                 outer.bottom - outer.top + margin + statusHeight + ResultsListGrowth, SWP_NOMOVE | SWP_NOZORDER);
 
     RECT client = {};
     GetClientRect(window, &client);
