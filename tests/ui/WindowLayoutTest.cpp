@@ -388,12 +388,35 @@ TEST_F(AnimationTest, ControlIsBlankOnceTheSearchEnds)
             ASSERT_EQ(pixel, background);
 }
 
-TEST_F(AnimationTest, NoBitmapDrawsNothing)
+TEST_F(AnimationTest, DigitStripFramesAreBlackDigitsOnWhiteFromABandBoundary)
 {
+    if (!CanReadBack())
+        GTEST_SKIP() << "window pixels cannot be read back on this display";
+    HBITMAP digits = static_cast<HBITMAP>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_DIGITS), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    ASSERT_NE(digits, nullptr);
     DeleteObject(app->digitsBitmap);
-    app->digitsBitmap = nullptr;
-    app->DrawAnimation(1);
-    app->DrawAnimation(0);
+    app->digitsBitmap = digits;
+    RECT client;
+    GetClientRect(control, &client);
+
+    srand(1);
+    for (int tick = 0; tick < 48; ++tick) {
+        app->DrawAnimation(1);
+        Pixels pixels = ReadControl(control);
+        SCOPED_TRACE(tick);
+        int black = 0;
+        for (const std::vector<COLORREF>& row : pixels)
+            for (COLORREF pixel : row) {
+                ASSERT_TRUE(pixel == RGB(0, 0, 0) || pixel == RGB(255, 255, 255)) << std::hex << pixel;
+                black += pixel == RGB(0, 0, 0);
+            }
+        EXPECT_GT(black, 0);
+        // A band starts with two white rows above its digits.
+        for (int y = 0; y < 2; ++y)
+            for (COLORREF pixel : pixels[y])
+                ASSERT_EQ(pixel, RGB(255, 255, 255)) << "row " << y;
+    }
 }
 
 namespace {
