@@ -100,8 +100,8 @@ void SaveList(HWND window, int controlId, const char* prefix)
 
 namespace SettingsStore {
 
-// Only a 4-byte REG_DWORD holding 0 or 1 counts; anything else is treated
-// as absent, so the default applies.
+// Only a 4-byte REG_DWORD counts; a value of another type or size is
+// treated as absent, so the default applies.
 DWORD ReadDword(const char* name, DWORD defaultValue)
 {
     SettingsKey key;
@@ -112,7 +112,7 @@ DWORD ReadDword(const char* name, DWORD defaultValue)
     DWORD size = sizeof value;
     LONG result = RegQueryValueExA(key.Get(), name, nullptr, &type,
                                    reinterpret_cast<BYTE*>(&value), &size);
-    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value || value > 1)
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
         return defaultValue;
     return value;
 }
@@ -170,7 +170,9 @@ void Load(HWND window)
 {
     LoadList(window, IDC_FILESPEC, "Filespec");
     LoadList(window, IDC_LOCATION, "Location");
-    CheckDlgButton(window, IDC_SUBFOLDERS, ReadDword("Recursion", 1) ? BST_CHECKED : BST_UNCHECKED);
+    // Only 0 clears the box: a state of 2 would show a grey box that the
+    // search takes as unchecked.
+    CheckDlgButton(window, IDC_SUBFOLDERS, ReadDword("Recursion", 1) == 0 ? BST_UNCHECKED : BST_CHECKED);
 }
 
 void Save(HWND window)

@@ -129,8 +129,9 @@ int SearchApp::OnGetMinMaxInfo(MINMAXINFO* info)
 // Draws one frame straight into the control: a 57-row window of the strip
 // starting at a band boundary, stretched over the whole control. The band
 // comes from the runtime's generator, which is never seeded, so every run
-// shows the same sequence. Bands past 10 start at the band 10 rows up, which
-// holds the same digits, so a frame never reaches past the strip's end.
+// shows the same sequence. A band past 10 is drawn from the band ten
+// earlier, which holds the same digits, so a frame never reaches past the
+// strip's last row.
 // With draw 0 the control is invalidated and repaints itself blank.
 void SearchApp::DrawAnimation(int draw)
 {

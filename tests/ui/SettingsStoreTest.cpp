@@ -129,10 +129,41 @@ std::string StoredText(const char* name)
     return value.bytes.substr(0, value.bytes.size() - 1);
 }
 
+// The user's registry seen through a subtree of this process's own, so that
+// other test programs running at the same time (which start searches and so
+// save settings) neither disturb these cases nor are disturbed by them.
+class PrivateUserRegistry {
+public:
+    PrivateUserRegistry() : path("Software\\TrovikTests\\" + std::to_string(GetCurrentProcessId()))
+    {
+        RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
+                            nullptr) == ERROR_SUCCESS)
+            overridden = RegOverridePredefKey(HKEY_CURRENT_USER, root) == ERROR_SUCCESS;
+    }
+    ~PrivateUserRegistry()
+    {
+        if (overridden)
+            RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        if (root)
+            RegCloseKey(root);
+        RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+    }
+    PrivateUserRegistry(const PrivateUserRegistry&) = delete;
+    PrivateUserRegistry& operator=(const PrivateUserRegistry&) = delete;
+
+    std::string path;
+    HKEY root = nullptr;
+    bool overridden = false;
+};
+
 class SettingsStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        registry.reset(new PrivateUserRegistry);
+        ASSERT_TRUE(registry->overridden);
         DeleteSettings();
         Start();
     }
@@ -140,6 +171,7 @@ protected:
     {
         dialog.reset();
         DeleteSettings();
+        registry.reset();
     }
     // A fresh window filled from the registry, as at a program start.
     void Start()
@@ -151,6 +183,7 @@ protected:
     }
     HWND Window() const { return dialog->window; }
 
+    std::unique_ptr<PrivateUserRegistry> registry;
     std::unique_ptr<SearchDialog> dialog;
 };
 
@@ -303,9 +336,9 @@ TEST_F(SettingsStoreTest, SubfolderFlagOfAnotherShapeIsAbsent)
     EXPECT_EQ(SettingsStore::ReadDword("Recursion", 1), 1u);
     PutValue("Recursion", REG_DWORD, "\0\0", 2);
     EXPECT_EQ(SettingsStore::ReadDword("Recursion", 1), 1u);
-    DWORD odd = 7;
+    DWORD odd = 2;
     PutValue("Recursion", REG_DWORD, &odd, sizeof odd);
-    EXPECT_EQ(SettingsStore::ReadDword("Recursion", 1), 1u);
+    EXPECT_EQ(SettingsStore::ReadDword("Recursion", 1), 2u);
     Start();
     EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_SUBFOLDERS), static_cast<UINT>(BST_CHECKED));
 
