@@ -83,6 +83,33 @@ bool ReadWholeFile(HANDLE file, unsigned char* buffer, unsigned long long size)
     return done == size;
 }
 
+// Whether the current folder's full path fits a record's folder field. A
+// deeper folder could only be reported with a cut path, which may name
+// another file, so the walk does not enter it.
+bool CurrentFolderFits()
+{
+    char folder[sizeof(FoundFile::folder)];
+    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    return length != 0 && length < sizeof folder;
+}
+
+// Whether the entry's name, as the ANSI enumeration spells it, opens this
+// very entry. A name the code page cannot spell comes with substitutes that
+// may spell another file of the same folder: the entry then has a short name
+// of its own which a lookup of the spelled name does not return.
+bool NameOpensEntry(const WIN32_FIND_DATAA& entry)
+{
+    if (entry.cAlternateFileName[0] == 0)
+        return true;
+    WIN32_FIND_DATAA named;
+    HANDLE lookup = FindFirstFileA(entry.cFileName, &named);
+    if (lookup == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(lookup);
+    return std::strcmp(named.cFileName, entry.cFileName) == 0 &&
+           std::strcmp(named.cAlternateFileName, entry.cAlternateFileName) == 0;
+}
+
 }  // namespace
 
 FileSearcher::FileSearcher()
@@ -231,7 +258,9 @@ int FileSearcher::StepSearchFile()
         return SendFoundFile(request->notifyWindow, &record);
     }
 
-    HANDLE file = CreateFileA(findData.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (NameOpensEntry(findData))
+        file = CreateFileA(findData.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         record.matchCount = 0;
         record.openStatus = -1;
@@ -302,6 +331,10 @@ int FileSearcher::StepNextSubfolder()
         // A subfolder that cannot be made current is skipped.
         if (!SetCurrentDirectoryA(findData.cFileName))
             continue;
+        if (!CurrentFolderFits()) {
+            SetCurrentDirectoryA("..");
+            continue;
+        }
         SendStatus(request->notifyWindow, "Searching %s ...", findData.cFileName);
         state = EnterFolder;
         return 1;
