@@ -97,7 +97,7 @@ bool CurrentFolderFits()
 // very entry. A name the code page cannot spell comes with substitutes that
 // may spell another file of the same folder: the entry then has a short name
 // of its own which a lookup of the spelled name does not return.
-bool NameOpensEntry(const WIN32_FIND_DATAA& entry)
+bool NameNamesEntry(const WIN32_FIND_DATAA& entry)
 {
     if (entry.cAlternateFileName[0] == 0)
         return true;
@@ -108,6 +108,30 @@ bool NameOpensEntry(const WIN32_FIND_DATAA& entry)
     FindClose(lookup);
     return std::strcmp(named.cFileName, entry.cFileName) == 0 &&
            std::strcmp(named.cAlternateFileName, entry.cAlternateFileName) == 0;
+}
+
+// Whether the platform takes the name for a device ("aux", "com1.txt", "nul"):
+// opening it would read a port or the console instead of the file, and may
+// wait for ever.
+bool NameIsDevice(const char* name)
+{
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(name, sizeof full, full, nullptr);
+    return length != 0 && length < sizeof full && std::strncmp(full, "\\\\.\\", 4) == 0;
+}
+
+// Opens the enumeration entry's file for reading, or gives
+// INVALID_HANDLE_VALUE when its name does not lead to that file on disk.
+HANDLE OpenEntry(const WIN32_FIND_DATAA& entry)
+{
+    if (NameIsDevice(entry.cFileName) || !NameNamesEntry(entry))
+        return INVALID_HANDLE_VALUE;
+    HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }
 
 }  // namespace
@@ -258,9 +282,7 @@ int FileSearcher::StepSearchFile()
         return SendFoundFile(request->notifyWindow, &record);
     }
 
-    HANDLE file = INVALID_HANDLE_VALUE;
-    if (NameOpensEntry(findData))
-        file = CreateFileA(findData.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = OpenEntry(findData);
     if (file == INVALID_HANDLE_VALUE) {
         record.matchCount = 0;
         record.openStatus = -1;

@@ -137,24 +137,29 @@ TEST(UnreadableEntries, LockedFileIsFailedAndCountedAsSearched)
     EXPECT_EQ(engine.Statuses().back(), "Searched a total of 2 files, found 2 matches in 1 files");
 }
 
-TEST(ChangingTree, FolderDeletedBeforeTheWalkReachesItIsSkipped)
+TEST(ChangingTree, FoldersDeletedUnderOrAheadOfTheWalkAreSkipped)
 {
     TempFolder root;
-    root.Write("a\\x.txt", "needle");
+    const std::string inside = root.Write("a\\x.txt", "needle");
     const std::string doomed = root.Write("b\\y.txt", "needle");
     root.Write("c\\z.txt", "needle");
 
     EngineHarness engine;
     ASSERT_TRUE(engine.Start(root.Path(), "needle"));
-    // Inside a, with the root's listing already open past it.
+    // Inside a, not yet listed, with the root's listing open past it: a
+    // vanishes under the walk and b before the walk reaches it.
     ASSERT_TRUE(StepUntilStatus(engine, "Searching a ..."));
+    ASSERT_TRUE(DeleteFileA(inside.c_str()));
+    // The platform may refuse to remove a process's current folder; then it
+    // is merely empty when the walk lists it.
+    RemoveDirectoryA((root.Path() + "\\a").c_str());
     ASSERT_TRUE(DeleteFileA(doomed.c_str()));
     ASSERT_TRUE(RemoveDirectoryA((root.Path() + "\\b").c_str()));
     engine.RunToEnd();
     ExpectConsistentEnd(engine);
 
     const std::vector<FoundFile> found = engine.Found();
-    EXPECT_NE(FindRecord(found, "x.txt"), nullptr);
+    EXPECT_EQ(FindRecord(found, "x.txt"), nullptr);
     EXPECT_EQ(FindRecord(found, "y.txt"), nullptr);
     EXPECT_NE(FindRecord(found, "z.txt"), nullptr);
     // The walk came back to where it started.
@@ -300,6 +305,36 @@ TEST(ForeignNames, NamesTheCodePageCannotSpellNeverReadAnotherFile)
     EXPECT_EQ(FindRecord(engine.Found(), "inner.txt"), nullptr);
     EXPECT_EQ(engine.Request().filesSearched, 5);
     EXPECT_EQ(engine.Request().totalMatches, 3);
+}
+
+TEST(ForeignNames, FilesNamedLikeDevicesAreFailedNotReadFromTheDevice)
+{
+    TempFolder root;
+    // Such files exist on disk but their plain names open a port, the
+    // console or the null device; reading a port may never return.
+    const std::wstring base = L"\\\\?\\" + Widen(root.Path()) + L"\\";
+    const wchar_t* devices[] = {L"aux", L"com1.txt", L"nul", L"con", L"lpt1.log"};
+    for (const wchar_t* name : devices)
+        ASSERT_TRUE(WriteWide(base + name, "needle")) << root.Path();
+    ASSERT_TRUE(WriteWide(base + L"auxiliary.txt", "needle"));
+
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle"));
+    engine.RunToEnd();
+    ExpectConsistentEnd(engine);
+
+    int failed = 0;
+    for (const FoundFile& record : engine.Found()) {
+        if (std::string(record.name) == "auxiliary.txt") {
+            EXPECT_EQ(record.matchCount, 1);
+            continue;
+        }
+        ++failed;
+        EXPECT_EQ(record.openStatus, -1) << record.name;
+        EXPECT_EQ(record.matchCount, 0) << record.name;
+    }
+    EXPECT_EQ(failed, 5);
+    EXPECT_EQ(engine.Request().filesSearched, 6);
 }
 
 namespace {
