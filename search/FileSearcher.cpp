@@ -350,6 +350,9 @@ int FileSearcher::StepNextSubfolder()
     for (; have; have = FindNext(findHandle, &findData)) {
         if (!IsDirectory(findData) || findData.cFileName[0] == '.')
             continue;
+        // A spelling that names another folder would walk that one twice.
+        if (!NameNamesEntry(findData))
+            continue;
         // A subfolder that cannot be made current is skipped.
         if (!SetCurrentDirectoryA(findData.cFileName))
             continue;

@@ -280,6 +280,11 @@ TEST(ForeignNames, NamesTheCodePageCannotSpellNeverReadAnotherFile)
     ASSERT_TRUE(CreateDirectoryW((base + L"\u4e02dir").c_str(), nullptr));
     ASSERT_TRUE(WriteWide(base + L"\u4e02dir\\inner.txt", "needle"));
     ASSERT_TRUE(WriteWide(base + L"plain.txt", "needle"));
+    // A folder spelled like its neighbour must not lead into it a second time.
+    ASSERT_TRUE(CreateDirectoryW((base + L"Adir").c_str(), nullptr));
+    ASSERT_TRUE(WriteWide(base + L"Adir\\own.txt", "needle"));
+    ASSERT_TRUE(CreateDirectoryW((base + L"\u0100dir").c_str(), nullptr));
+    ASSERT_TRUE(WriteWide(base + L"\u0100dir\\foreign.txt", "needle"));
 
     EngineHarness engine;
     ASSERT_TRUE(engine.Start(root.Path(), "needle"));
@@ -295,6 +300,9 @@ TEST(ForeignNames, NamesTheCodePageCannotSpellNeverReadAnotherFile)
         } else if (std::string(record.name) == "Ab.txt") {
             ++realAb;
             EXPECT_EQ(record.matchCount, 2);
+        } else if (std::string(record.name) == "own.txt") {
+            EXPECT_EQ(std::string(record.folder), root.Path() + "\\Adir");
+            continue;
         } else {
             EXPECT_EQ(std::string(record.name), "plain.txt");
         }
@@ -303,8 +311,9 @@ TEST(ForeignNames, NamesTheCodePageCannotSpellNeverReadAnotherFile)
     EXPECT_EQ(realAb, 1);
     EXPECT_EQ(failed, 3);
     EXPECT_EQ(FindRecord(engine.Found(), "inner.txt"), nullptr);
-    EXPECT_EQ(engine.Request().filesSearched, 5);
-    EXPECT_EQ(engine.Request().totalMatches, 3);
+    EXPECT_EQ(FindRecord(engine.Found(), "foreign.txt"), nullptr);
+    EXPECT_EQ(engine.Request().filesSearched, 6);
+    EXPECT_EQ(engine.Request().totalMatches, 4);
 }
 
 TEST(ForeignNames, FilesNamedLikeDevicesAreFailedNotReadFromTheDevice)
