@@ -168,7 +168,7 @@ TEST(ChangingTree, FoldersDeletedUnderOrAheadOfTheWalkAreSkipped)
     EXPECT_STREQ(current, root.Path().c_str());
 }
 
-TEST(ChangingTree, CurrentFolderEmptiedAndFilesResizedBetweenSteps)
+TEST(ChangingTree, FilesResizedOrDeletedBetweenStepsKeepTheCountsTrue)
 {
     TempFolder root;
     root.Write("a.txt", "needle");
