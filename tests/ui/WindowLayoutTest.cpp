@@ -466,7 +466,7 @@ WPARAM g_browserAnswer = IDCANCEL;
 int g_browsersSeen = 0;
 
 // The shell may fill its folder tree a while after the browser shows, so
-// OK waits, as a user would, until the tree has a selection (5 s at most).
+// OK waits, as a user would, until the tree has a selection (15 s at most).
 int g_answerTicks = 0;
 bool g_treeHadSelection = false;
 
@@ -474,7 +474,7 @@ void CALLBACK AnswerBrowser(HWND browser, UINT, UINT_PTR timer, DWORD)
 {
     HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
     bool selected = tree && SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
-    if (g_browserAnswer == IDOK && !selected && ++g_answerTicks < 50)
+    if (g_browserAnswer == IDOK && !selected && ++g_answerTicks < 150)
         return;
     KillTimer(browser, timer);
     g_treeHadSelection = selected;
@@ -578,7 +578,7 @@ TEST_F(FolderBrowserTest, BrowserOpensAtTheBoxFolderAndCancelChangesNothing)
             SetDlgItemTextA(window, IDC_LOCATION, path.c_str());
             app->BrowseForFolder();
             EXPECT_EQ(g_browsersSeen, 1);
-        } while (!g_treeHadSelection && ++attempts < 3);
+        } while (!g_treeHadSelection && ++attempts < 5);
         EXPECT_TRUE(g_treeHadSelection);
         EXPECT_EQ(FolderText(window), path);
     }
