@@ -242,10 +242,14 @@ int FileSearcher::StepEnterFolder()
         state = NextSubfolder;
         return 1;
     }
-    bool found = !IsDirectory(findData);
-    while (!found && FindNext(findHandle, &findData))
-        found = !IsDirectory(findData);
-    if (found) {
+    return SeekFile(!IsDirectory(findData));
+}
+
+int FileSearcher::SeekFile(bool haveFile)
+{
+    while (!haveFile && FindNext(findHandle, &findData))
+        haveFile = !IsDirectory(findData);
+    if (haveFile) {
         state = SearchFile;
         return 1;
     }
@@ -318,16 +322,7 @@ int FileSearcher::StepSearchFile()
 
 int FileSearcher::StepNextFile()
 {
-    while (FindNext(findHandle, &findData)) {
-        if (!IsDirectory(findData)) {
-            state = SearchFile;
-            return 1;
-        }
-    }
-    FindClose(findHandle);
-    findHandle = INVALID_HANDLE_VALUE;
-    state = NextSubfolder;
-    return 1;
+    return SeekFile(false);
 }
 
 int FileSearcher::StepNextSubfolder()

@@ -11,28 +11,11 @@
 #include <vector>
 
 #include "EngineHarness.h"
+#include "LockedFile.h"
 #include "TempFolder.h"
 #include "search/RtfTextExtractor.h"
 
 namespace {
-
-// Holds a file open for writing without sharing, as another program might.
-class LockedFile {
-public:
-    explicit LockedFile(const std::string& path)
-        : handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr))
-    {
-    }
-    ~LockedFile()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-    bool Held() const { return handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle;
-};
 
 bool WriteWide(const std::wstring& path, const std::string& content)
 {
