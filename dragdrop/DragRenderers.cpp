@@ -18,18 +18,19 @@ const UINT SHARED_BLOCK = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE;
 const UINT DROPFILES_SIZE = 20;
 const UINT CIDA_HEADER_SIZE = 12;  // cidl and the two offsets of a one-item array
 
-// A zero-filled shareable block with bytes copied to its start; null on failure.
-HGLOBAL NewBlock(SIZE_T size, UINT offset, const void* bytes, SIZE_T length)
+// A zero-filled shareable block of size bytes that starts with the given ones;
+// null on failure.
+HGLOBAL NewBlock(SIZE_T size, const void* bytes, SIZE_T length)
 {
     HGLOBAL block = GlobalAlloc(SHARED_BLOCK, size);
     if (block == nullptr)
         return nullptr;
-    char* data = static_cast<char*>(GlobalLock(block));
+    void* data = GlobalLock(block);
     if (data == nullptr) {
         GlobalFree(block);
         return nullptr;
     }
-    std::memcpy(data + offset, bytes, length);
+    std::memcpy(data, bytes, length);
     GlobalUnlock(block);
     return block;
 }
@@ -46,17 +47,13 @@ HGLOBAL RenderHdrop(const FoundFile& record)
     char path[MAX_PATH];
     if (!FullPath(record, path))
         return nullptr;
-    HGLOBAL block = NewBlock(DROPFILES_SIZE + MAX_PATH + 1, DROPFILES_SIZE, path, std::strlen(path) + 1);
-    if (block == nullptr)
-        return nullptr;
-    DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(block));
-    if (header == nullptr) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    header->pFiles = DROPFILES_SIZE;  // pt, fNC and fWide stay 0: ANSI names
-    GlobalUnlock(block);
-    return block;
+    // The header, the one name and the empty name that ends the list; pt,
+    // fNC and fWide stay 0: ANSI names.
+    char bytes[DROPFILES_SIZE + MAX_PATH + 1] = {};
+    const DWORD namesOffset = DROPFILES_SIZE;
+    std::memcpy(bytes, &namesOffset, sizeof namesOffset);
+    std::memcpy(bytes + DROPFILES_SIZE, path, std::strlen(path) + 1);
+    return NewBlock(sizeof bytes, bytes, sizeof bytes);
 }
 
 HGLOBAL RenderFileName(const FoundFile& record)
@@ -64,7 +61,7 @@ HGLOBAL RenderFileName(const FoundFile& record)
     char path[MAX_PATH];
     if (!FullPath(record, path))
         return nullptr;
-    return NewBlock(MAX_PATH, 0, path, std::strlen(path) + 1);
+    return NewBlock(MAX_PATH, path, std::strlen(path) + 1);
 }
 
 UINT IdListSize(LPCITEMIDLIST list)
@@ -127,6 +124,8 @@ HGLOBAL RenderShellIdList(const FoundFile& record)
     LPITEMIDLIST folderList = PathToIdList(record.folder);
     if (folderList == nullptr)
         return nullptr;
+    // A folder parses names relative to itself: the file's full path would
+    // not be found in it.
     LPITEMIDLIST itemList = nullptr;
     if (IShellFolder* folder = BindToFolder(folderList)) {
         itemList = ParseInFolder(folder, record.name);

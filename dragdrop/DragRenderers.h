@@ -26,4 +26,5 @@ HGLOBAL RenderFileContents(const FoundFile& record);
 UINT IdListSize(LPCITEMIDLIST list);
 LPITEMIDLIST PathToIdList(const char* path);
 IShellFolder* BindToFolder(LPCITEMIDLIST folder);
+// name is relative to the folder.
 LPITEMIDLIST ParseInFolder(IShellFolder* folder, const char* name);
