@@ -70,8 +70,11 @@ UINT IdListSize(LPCITEMIDLIST list)
         return 0;
     UINT size = sizeof(USHORT);
     const BYTE* item = reinterpret_cast<const BYTE*>(list);
-    for (USHORT cb; (cb = reinterpret_cast<const SHITEMID*>(item)->cb) != 0; item += cb)
+    for (USHORT cb = reinterpret_cast<const SHITEMID*>(item)->cb; cb != 0;
+         cb = reinterpret_cast<const SHITEMID*>(item)->cb) {
         size += cb;
+        item += cb;
+    }
     return size;
 }
 

@@ -15,26 +15,26 @@ bool CopyFormatEtc(FORMATETC* to, const FORMATETC& from)
     return true;
 }
 
-FormatEnumerator* FormatEnumerator::Create(const FORMATETC* source, ULONG count, ULONG cursor)
+FormatEnumerator* FormatEnumerator::Create(const FORMATETC* source, ULONG sourceCount, ULONG start)
 {
     FormatEnumerator* enumerator = new (std::nothrow) FormatEnumerator();
     if (enumerator == nullptr)
         return nullptr;
-    if (count != 0) {
-        enumerator->formats = new (std::nothrow) FORMATETC[count]();
+    if (sourceCount != 0) {
+        enumerator->formats = new (std::nothrow) FORMATETC[sourceCount]();
         if (enumerator->formats == nullptr) {
             delete enumerator;
             return nullptr;
         }
     }
-    for (ULONG i = 0; i < count; ++i) {
+    for (ULONG i = 0; i < sourceCount; ++i) {
         if (!CopyFormatEtc(&enumerator->formats[enumerator->count], source[i])) {
             delete enumerator;
             return nullptr;
         }
         ++enumerator->count;
     }
-    enumerator->cursor = cursor < count ? cursor : count;
+    enumerator->cursor = start < sourceCount ? start : sourceCount;
     return enumerator;
 }
 

@@ -5,9 +5,9 @@
 
 class FormatEnumerator final : public IEnumFORMATETC {
 public:
-    // Copies count entries (their target devices too) and starts at cursor.
+    // Copies the entries (their target devices too) and starts at start.
     // The count starts at 0: the creator calls AddRef at once. Null when out of memory.
-    static FormatEnumerator* Create(const FORMATETC* formats, ULONG count, ULONG cursor);
+    static FormatEnumerator* Create(const FORMATETC* source, ULONG sourceCount, ULONG start);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;

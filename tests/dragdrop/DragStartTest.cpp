@@ -53,7 +53,7 @@ std::string DropTargetProgram()
 // A drop target process covering a corner of the screen, ready to receive.
 class DropTargetProcess {
 public:
-    explicit DropTargetProcess(const std::string& report) : report(report)
+    explicit DropTargetProcess(const std::string& reportPath) : report(reportPath)
     {
         std::string command = "\"" + DropTargetProgram() + "\" \"" + report + "\" 0 0 400 300 --timeout 30000";
         STARTUPINFOA startup = {};

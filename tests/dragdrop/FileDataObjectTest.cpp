@@ -50,7 +50,11 @@ public:
         return E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return ++releases, 1; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ++releases;
+        return 1;
+    }
     int releases = 0;
 };
 
