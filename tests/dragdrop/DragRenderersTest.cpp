@@ -128,6 +128,17 @@ TEST_F(DraggedFile, ShellItemArrayNamesTheFileInItsFolder)
     if (12 + folderSize + itemSize > expectedSize)
         expectedSize = 12 + folderSize + itemSize;
     EXPECT_EQ(bytes.size(), expectedSize);
+    for (size_t i = 12 + folderSize + itemSize; i < bytes.size(); ++i)
+        EXPECT_EQ(bytes[i], 0) << "padding byte " << i;
+
+    // The folder's list is the shell's own absolute list for that folder.
+    WCHAR wideFolder[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, folder.Path().c_str(), -1, wideFolder, MAX_PATH);
+    LPITEMIDLIST expected = nullptr;
+    ASSERT_EQ(SHParseDisplayName(wideFolder, nullptr, &expected, 0, nullptr), S_OK);
+    ASSERT_EQ(IdListSize(expected), folderSize);
+    EXPECT_EQ(std::memcmp(expected, folderList, folderSize), 0);
+    CoTaskMemFree(expected);
 
     char folderPath[MAX_PATH] = "";
     ASSERT_TRUE(SHGetPathFromIDListA(folderList, folderPath));
