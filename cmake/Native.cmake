@@ -26,3 +26,5 @@ if(TROVIK_TESTS)
     endif()
   endforeach()
 endif()
+
+add_subdirectory(${CMAKE_SOURCE_DIR}/bench ${CMAKE_BINARY_DIR}/bench)

@@ -2,8 +2,11 @@
 // search texts. Occurrences are exact, case-sensitive and never overlap.
 #include "search/ContentMatchers.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "search/TextScan.h"
 
 const ContentMatcher ContentMatcherTable[3] = {
     MatchUtf16Text,
@@ -12,11 +15,6 @@ const ContentMatcher ContentMatcherTable[3] = {
 };
 
 namespace {
-
-inline unsigned ReadUnit(const unsigned char* bytes)
-{
-    return bytes[0] | (static_cast<unsigned>(bytes[1]) << 8);
-}
 
 size_t TextLength(const WCHAR* text)
 {
@@ -47,38 +45,35 @@ int NarrowText(char* destination, const WCHAR* source, size_t room)
     return static_cast<int>(room);
 }
 
-int MatchUtf16Text(const unsigned char* buffer, size_t, SearchRequest* request, FoundFile* record)
+int MatchUtf16Text(const unsigned char* buffer, size_t size, SearchRequest* request, FoundFile* record)
 {
     const WCHAR* text = request->searchText;
     const size_t textLength = TextLength(text);
     if (textLength == 0)
         return 1;
-    const unsigned first = static_cast<unsigned>(text[0]);
+    std::uint16_t local[256];
+    std::uint16_t* pattern = textLength <= 256 ? local
+                                               : static_cast<std::uint16_t*>(std::malloc(textLength * sizeof *pattern));
+    if (pattern == nullptr)
+        return 1;
+    for (size_t i = 0; i < textLength; ++i)
+        pattern[i] = static_cast<std::uint16_t>(text[i]);
+
+    // The three zero bytes after the data hold a zero unit at an even offset,
+    // at unit (size + 1) / 2 at the latest.
+    const size_t units = FindZeroUnit(buffer, (size + 1) / 2 + 1);
     int found = 0;
-    // Every unit of the text is non-zero, so a comparison stops at the first
-    // zero unit of the buffer at the latest: nothing past it is read.
-    const unsigned char* position = buffer;
-    for (;;) {
-        unsigned unit = ReadUnit(position);
-        if (unit == 0)
-            break;
-        if (unit == first) {
-            size_t k = 1;
-            while (k < textLength && ReadUnit(position + 2 * k) == static_cast<unsigned>(text[k]))
-                ++k;
-            if (k == textLength) {
-                CountOccurrence(request, record);
-                found = 1;
-                position += 2 * textLength;
-                continue;
-            }
-        }
-        position += 2;
+    for (size_t at = FindUnits(buffer, units, 0, pattern, textLength); at != kNotFound;
+         at = FindUnits(buffer, units, at + textLength, pattern, textLength)) {
+        CountOccurrence(request, record);
+        found = 1;
     }
+    if (pattern != local)
+        std::free(pattern);
     return found ? 0 : 1;
 }
 
-int MatchAnsiText(const unsigned char* buffer, size_t, SearchRequest* request, FoundFile* record)
+int MatchAnsiText(const unsigned char* buffer, size_t size, SearchRequest* request, FoundFile* record)
 {
     const size_t units = TextLength(request->searchText);
     char* pattern = static_cast<char*>(std::calloc(units + 2, 1));
@@ -86,24 +81,15 @@ int MatchAnsiText(const unsigned char* buffer, size_t, SearchRequest* request, F
         return 1;
     NarrowText(pattern, request->searchText, units + 2);
     const size_t patternLength = std::strlen(pattern);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(pattern);
     int found = 0;
     // An empty pattern (a text whose first unit is 256 or more) counts nothing.
     if (patternLength != 0) {
-        const char* text = reinterpret_cast<const char*>(buffer);
-        const char* end = text + std::strlen(text);
-        const char* position = text;
-        while (static_cast<size_t>(end - position) >= patternLength) {
-            const char* candidate = static_cast<const char*>(
-                std::memchr(position, pattern[0], static_cast<size_t>(end - position) - patternLength + 1));
-            if (candidate == nullptr)
-                break;
-            if (std::memcmp(candidate + 1, pattern + 1, patternLength - 1) == 0) {
-                CountOccurrence(request, record);
-                found = 1;
-                position = candidate + patternLength;
-            } else {
-                position = candidate + 1;
-            }
+        const size_t length = FindZeroByte(buffer, size + 1);
+        for (size_t at = FindBytes(buffer, length, 0, bytes, patternLength); at != kNotFound;
+             at = FindBytes(buffer, length, at + patternLength, bytes, patternLength)) {
+            CountOccurrence(request, record);
+            found = 1;
         }
     }
     std::free(pattern);

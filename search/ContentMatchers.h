@@ -6,7 +6,8 @@
 
 #include "search/SearchRequest.h"
 
-// buffer: the file's bytes followed by at least three zero bytes.
+// buffer: the file's bytes followed by at least three zero bytes (the 8-bit
+// matcher needs one: buffer[size] is read and must be zero or the end).
 // size: the number of file bytes (the full size, not only its low half).
 // Returns 0 when no further matcher is to be tried (the text was counted).
 typedef int (*ContentMatcher)(const unsigned char* buffer, size_t size,

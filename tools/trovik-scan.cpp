@@ -3,6 +3,8 @@
 // and prints what the window sees, one line per event.
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,7 @@ namespace {
 SearchApp g_app;
 FileSearcher* g_searcher = nullptr;
 bool g_quiet = false;
+bool g_memory = false;
 
 LRESULT CALLBACK ScanWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -48,7 +51,7 @@ int Usage(const char* problem)
 {
     std::fprintf(stderr,
                  "trovik-scan: %s\nusage: trovik-scan [--subfolders] [--pattern PATTERN] "
-                 "(--text TEXT | --text-hex HEX) [--quiet] FOLDER\n",
+                 "(--text TEXT | --text-hex HEX) [--quiet] [--memory] FOLDER\n",
                  problem);
     return 2;
 }
@@ -99,6 +102,8 @@ int main(int argc, char** argv)
             subfolders = true;
         } else if (argument == "--quiet") {
             g_quiet = true;
+        } else if (argument == "--memory") {
+            g_memory = true;
         } else if (argument == "--pattern" && i + 1 < argc) {
             pattern = argv[++i];
         } else if (argument == "--text" && i + 1 < argc) {
@@ -187,6 +192,12 @@ int main(int argc, char** argv)
     if (g_quiet) {
         std::printf("elapsed\t%.6f\n", Milliseconds(end.QuadPart - begin.QuadPart, frequency.QuadPart) / 1000.0);
         std::printf("steps\t%lld\t%.3f\n", steps, Milliseconds(longestStep, frequency.QuadPart));
+    }
+    if (g_memory) {
+        PROCESS_MEMORY_COUNTERS counters = {};
+        counters.cb = sizeof counters;
+        if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+            std::printf("peak\t%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
     }
     FreeFoundFiles(FoundFileList);
     FoundFileList = nullptr;

@@ -1,8 +1,302 @@
-// Placeholder until the results list lands.
+// The results list of the search window: columns, rows that point at the
+// found-file records, cell texts made on request, sorting, opening and the
+// hand-over of a drag.
 #include "ui/ResultsList.h"
 
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/SearchApp.h"
+#include "dragdrop/DragSource.h"
+#include "res/resource.h"
+
 namespace ResultsList {
-int InitColumns(HWND) { return 1; }
-void AddFoundFile(FoundFile*) {}
-void OnNotify(NMHDR*) {}
+
+int lastSortColumn = 0;
+
+namespace {
+
+enum Column { NameColumn, MatchesColumn, LocationColumn, SizeColumn, TypeColumn, ModifiedColumn, ColumnCount };
+
+HINSTANCE Instance()
+{
+    return g_searchApp && g_searchApp->instance ? g_searchApp->instance : GetModuleHandleA(nullptr);
+}
+
+// Copies as much of text as fits, always terminated; nothing for no room.
+void CopyText(char* buffer, size_t bufferSize, const char* text, size_t textLength)
+{
+    if (!buffer || bufferSize == 0)
+        return;
+    const size_t length = textLength < bufferSize - 1 ? textLength : bufferSize - 1;
+    std::memcpy(buffer, text, length);
+    buffer[length] = 0;
+}
+
+// Length of a text in a fixed field, which may lack its terminator.
+size_t FieldLength(const char* field, size_t size)
+{
+    const void* end = std::memchr(field, 0, size);
+    return end ? static_cast<size_t>(static_cast<const char*>(end) - field) : size;
+}
+
+// One character of a name for comparing: a lead byte and its trail byte in
+// a double-byte code page count as one, ASCII capitals fold to lower case.
+unsigned NextCharacter(const unsigned char* text, size_t length, size_t& at)
+{
+    if (at >= length)
+        return 0;
+    const unsigned char byte = text[at++];
+    if (IsDBCSLeadByte(byte) && at < length && text[at] != 0)
+        return (static_cast<unsigned>(byte) << 8) | text[at++];
+    if (byte >= 'A' && byte <= 'Z')
+        return byte + ('a' - 'A');
+    return byte;
+}
+
+int CompareNoCase(const char* first, size_t firstSize, const char* second, size_t secondSize)
+{
+    const unsigned char* a = reinterpret_cast<const unsigned char*>(first);
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(second);
+    const size_t aLength = FieldLength(first, firstSize);
+    const size_t bLength = FieldLength(second, secondSize);
+    size_t i = 0;
+    size_t j = 0;
+    for (;;) {
+        const unsigned x = NextCharacter(a, aLength, i);
+        const unsigned y = NextCharacter(b, bLength, j);
+        if (x != y)
+            return x < y ? -1 : 1;
+        if (x == 0)
+            return 0;
+    }
+}
+
+template <typename T>
+int CompareNumbers(T a, T b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// floor(value * multiplier / 2^shift) for value < 2^shift, shift <= 60 and
+// multiplier <= 100, exact and without overflow.
+unsigned long long ScaleDown(unsigned long long value, unsigned multiplier, unsigned shift)
+{
+    const unsigned long long high = (value >> 32) * multiplier;
+    const unsigned long long low = (value & 0xFFFFFFFFull) * multiplier;
+    if (shift >= 32)
+        return (high + (low >> 32)) >> (shift - 32);
+    // value < 2^shift < 2^32 here, so the product fits.
+    return (value * multiplier) >> shift;
+}
+
+}  // namespace
+
+int InitColumns(HWND list)
+{
+    for (int i = 0; i < ColumnCount; ++i) {
+        char header[256] = "";
+        LoadStringA(Instance(), IDS_COLUMN_NAME + i, header, sizeof header);
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = i == SizeColumn ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        column.cx = i == NameColumn || i == LocationColumn ? 200 : 80;
+        column.pszText = header;
+        column.iSubItem = i;
+        if (SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)) == -1)
+            return 0;
+    }
+    return 1;
+}
+
+void AddFoundFile(FoundFile* record)
+{
+    if (!record || !g_searchApp)
+        return;
+    HWND list = GetDlgItem(g_searchApp->window, IDC_RESULTS);
+    if (!list)
+        return;
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.lParam = reinterpret_cast<LPARAM>(record);
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void OnNotify(NMHDR* header)
+{
+    if (!header)
+        return;
+    switch (header->code) {
+    case LVN_GETDISPINFOA: GetDisplayText(reinterpret_cast<NMLVDISPINFOA*>(header)); break;
+    case LVN_COLUMNCLICK: SortByColumn(header->hwndFrom, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem); break;
+    case NM_DBLCLK: OpenItem(reinterpret_cast<NMITEMACTIVATE*>(header)); break;
+    case LVN_BEGINDRAG: BeginFileDrag(reinterpret_cast<NMLISTVIEW*>(header)); break;
+    default: break;
+    }
+}
+
+void GetDisplayText(NMLVDISPINFOA* info)
+{
+    if (!info || !(info->item.mask & LVIF_TEXT))
+        return;
+    char* text = info->item.pszText;
+    if (!text || text == LPSTR_TEXTCALLBACKA || info->item.cchTextMax <= 0)
+        return;
+    const size_t room = static_cast<size_t>(info->item.cchTextMax);
+    const FoundFile* record = reinterpret_cast<const FoundFile*>(info->item.lParam);
+    if (!record)
+        return;
+    switch (info->item.iSubItem) {
+    case NameColumn:
+        CopyText(text, room, record->name, FieldLength(record->name, sizeof record->name));
+        break;
+    case MatchesColumn:
+        std::snprintf(text, room, "%d", record->matchCount);
+        break;
+    case LocationColumn:
+        CopyText(text, room, record->folder, FieldLength(record->folder, sizeof record->folder));
+        break;
+    case SizeColumn:
+        FormatByteSize(text, record->sizeLow, record->sizeHigh, static_cast<UINT>(room));
+        break;
+    case TypeColumn:
+        text[0] = 0;
+        if (record->openStatus == -1) {
+            const int limit = room < 256 ? static_cast<int>(room) : 256;
+            if (LoadStringA(Instance(), IDS_FAILED, text, limit) <= 0)
+                text[0] = 0;
+        }
+        break;
+    case ModifiedColumn: {
+        text[0] = 0;
+        SYSTEMTIME time;
+        // Shown as UTC: the record's time is not converted to local time.
+        if (FileTimeToSystemTime(&record->lastWriteTime, &time))
+            FormatTimestamp(text, static_cast<UINT>(room), time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void SortByColumn(HWND list, int column)
+{
+    SortParams params = {};
+    params.column = column;
+    if (column == lastSortColumn) {
+        params.ascending = 1;
+        lastSortColumn = -1;
+    } else {
+        params.ascending = 0;
+        lastSortColumn = column;
+    }
+    SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
+                 reinterpret_cast<LPARAM>(&CompareFoundFiles));
+}
+
+int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params)
+{
+    const SortParams* sort = reinterpret_cast<const SortParams*>(params);
+    const FoundFile* a = reinterpret_cast<const FoundFile*>(first);
+    const FoundFile* b = reinterpret_cast<const FoundFile*>(second);
+    if (!sort || !a || !b)
+        return 0;
+    if (!sort->ascending) {
+        const FoundFile* swap = a;
+        a = b;
+        b = swap;
+    }
+    switch (sort->column) {
+    case NameColumn: return CompareNoCase(a->name, sizeof a->name, b->name, sizeof b->name);
+    case MatchesColumn: return CompareNumbers(a->matchCount, b->matchCount);
+    case LocationColumn: return CompareNoCase(a->folder, sizeof a->folder, b->folder, sizeof b->folder);
+    case SizeColumn: return CompareNumbers(FoundFileSize(*a), FoundFileSize(*b));
+    // Files that could not be opened sort as the greater: descending puts them first.
+    case TypeColumn: return CompareNumbers(a->openStatus == -1 ? 1 : 0, b->openStatus == -1 ? 1 : 0);
+    case ModifiedColumn: return CompareFileTime(&a->lastWriteTime, &b->lastWriteTime);
+    default: return 0;
+    }
+}
+
+bool ItemPath(HWND list, int item, char (&path)[260])
+{
+    path[0] = 0;
+    if (item < 0)
+        return false;
+    LVITEMA row = {};
+    row.mask = LVIF_PARAM;
+    row.iItem = item;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || !row.lParam)
+        return false;
+    return FullPath(*reinterpret_cast<const FoundFile*>(row.lParam), path);
+}
+
+void OpenItem(const NMITEMACTIVATE* activate)
+{
+    char path[260];
+    if (!activate || !ItemPath(activate->hdr.hwndFrom, activate->iItem, path))
+        return;
+    // A program that cannot be started shows nothing, as the shell decides.
+    ShellExecuteA(GetParent(activate->hdr.hwndFrom), "open", path, nullptr, ".", SW_SHOWDEFAULT);
+}
+
+void FormatByteSize(char* buffer, DWORD sizeLow, DWORD sizeHigh, UINT bufferSize)
+{
+    if (!buffer || bufferSize == 0)
+        return;
+    const unsigned long long size = (static_cast<unsigned long long>(sizeHigh) << 32) | sizeLow;
+    char text[64];
+    if (size < 1024) {
+        std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(size));
+        CopyText(buffer, bufferSize, text, std::strlen(text));
+        return;
+    }
+    // The smallest unit that keeps the number below 1000, three significant
+    // digits, cut off rather than rounded: 1023999 bytes is "999 KB".
+    static const char* const units[] = { "KB", "MB", "GB", "TB", "PB", "EB" };
+    unsigned unit = 1;
+    while (unit < 6 && (size >> (10 * unit)) >= 1000)
+        ++unit;
+    const unsigned shift = 10 * unit;
+    const unsigned long long whole = size >> shift;
+    const unsigned decimals = whole < 10 ? 2 : (whole < 100 ? 1 : 0);
+    const unsigned scale = decimals == 2 ? 100 : (decimals == 1 ? 10 : 1);
+    const unsigned long long fraction = ScaleDown(size & ((1ull << shift) - 1), scale, shift);
+
+    char separator[8] = ".";
+    if (decimals && GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator) <= 0)
+        std::strcpy(separator, ".");
+    if (decimals)
+        std::snprintf(text, sizeof text, "%u%s%0*u %s", static_cast<unsigned>(whole), separator,
+                      static_cast<int>(decimals), static_cast<unsigned>(fraction), units[unit - 1]);
+    else
+        std::snprintf(text, sizeof text, "%u %s", static_cast<unsigned>(whole), units[unit - 1]);
+    CopyText(buffer, bufferSize, text, std::strlen(text));
+}
+
+void FormatTimestamp(char* buffer, UINT bufferSize, int year, int month, int day, int hour, int minute)
+{
+    if (!buffer || bufferSize == 0)
+        return;
+    // FormatMessageA reads every argument as a pointer-sized slot.
+    DWORD_PTR arguments[5] = {
+        static_cast<DWORD_PTR>(year), static_cast<DWORD_PTR>(month), static_cast<DWORD_PTR>(day),
+        static_cast<DWORD_PTR>(hour), static_cast<DWORD_PTR>(minute),
+    };
+    char text[256];
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                        "%1!d!-%2!02d!-%3!02d! %4!02d!:%5!02d!", 0, 0, text, sizeof text,
+                                        reinterpret_cast<va_list*>(arguments));
+    if (length == 0) {
+        buffer[0] = 0;
+        return;
+    }
+    CopyText(buffer, bufferSize, text, length);
+}
+
 }  // namespace ResultsList

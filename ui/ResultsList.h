@@ -9,11 +9,38 @@
 
 namespace ResultsList {
 
-// Inserts the six columns; 1 when all were inserted.
+// The column of the last click that sorted descending, -1 for none. Starts
+// at Name and is changed only by column clicks, never by a new search.
+extern int lastSortColumn;
+
+// Handed to the comparison for the length of one LVM_SORTITEMS.
+struct SortParams {
+    int column;
+    int ascending;  // 1 ascending, 0 descending
+};
+
+// Inserts the six columns; 1 when all were inserted, 0 at the first failure.
 int InitColumns(HWND list);
 // Appends a row whose item data is the record (owned by the found-file list).
 void AddFoundFile(FoundFile* record);
 // Every WM_NOTIFY of the list.
 void OnNotify(NMHDR* header);
+
+// Writes one cell's text, never more than the request's cchTextMax.
+void GetDisplayText(NMLVDISPINFOA* info);
+// Sorts the rows by a clicked column; the direction follows lastSortColumn.
+void SortByColumn(HWND list, int column);
+// The LVM_SORTITEMS comparison: lParam of two rows and a SortParams*.
+int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params);
+// Opens the double-clicked row's file with its associated program.
+void OpenItem(const NMITEMACTIVATE* activate);
+// The full path of a row's file; false for no row, no record, or a path
+// that does not fit (it is never truncated).
+bool ItemPath(HWND list, int item, char (&path)[260]);
+
+// The size as "532 bytes", "1.17 KB", "4.65 GB" ..., over all 64 bits.
+void FormatByteSize(char* buffer, DWORD sizeLow, DWORD sizeHigh, UINT bufferSize);
+// "2005-03-01 09:05": year, then month, day, hour and minute in two digits.
+void FormatTimestamp(char* buffer, UINT bufferSize, int year, int month, int day, int hour, int minute);
 
 }  // namespace ResultsList

@@ -1,0 +1,55 @@
+#!/bin/sh
+# Compares a whole search with the platform floor, GNU grep and ripgrep on one
+# corpus: runs them alternately, several times, and prints medians and ratios.
+#   bench/compare.sh CORPUS TEXT [REPETITIONS]
+# Needs the Windows build in build/ (trovik-scan.exe, trovik-floor.exe).
+set -eu
+corpus=$(cd "$1" && pwd)
+text=$2
+repetitions=${3:-5}
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${TROVIK_BUILD:-$top/build}
+run="$build/wine-run.sh"
+command -v rg >/dev/null || { echo "ripgrep is missing: apt-get install ripgrep" >&2; exit 2; }
+windows_corpus="Z:$(printf '%s' "$corpus" | tr / '\\')"
+
+now() { date +%s.%N; }
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+results=$(mktemp -d)
+trap 'rm -rf "$results"' EXIT
+# Warm the cache and the Wine server once.
+"$run" "$build/trovik-floor.exe" "$windows_corpus" >/dev/null
+i=0
+while [ "$i" -lt "$repetitions" ]; do
+  i=$((i + 1))
+  "$run" "$build/trovik-scan.exe" --quiet --memory --subfolders --text "$text" "$windows_corpus" | tr -d '\r' > "$results/scan.out"
+  awk -F'\t' '$1 == "elapsed" { print $2 }' "$results/scan.out" >> "$results/scan"
+  awk -F'\t' '$1 == "steps" { print $3 }' "$results/scan.out" >> "$results/longest"
+  awk -F'\t' '$1 == "peak" { print $2 }' "$results/scan.out" >> "$results/peak"
+  "$run" "$build/trovik-floor.exe" "$windows_corpus" | tr -d '\r' | awk -F'\t' '$1 == "elapsed" { print $2 }' >> "$results/floor"
+  start=$(now); grep -rcF -a -- "$text" "$corpus" >/dev/null || true; end=$(now)
+  echo "$end - $start" | bc -l >> "$results/grep"
+  start=$(now); rg -j1 -c -F -a -uuu -- "$text" "$corpus" >/dev/null || true; end=$(now)
+  echo "$end - $start" | bc -l >> "$results/rg"
+done
+
+scan=$(median < "$results/scan")
+floor=$(median < "$results/floor")
+grep_time=$(median < "$results/grep")
+rg_time=$(median < "$results/rg")
+longest=$(sort -g "$results/longest" | tail -n 1)
+peak=$(sort -g "$results/peak" | tail -n 1)
+largest=$(find "$corpus" -type f -printf '%s\n' | sort -g | tail -n 1)
+files=$(find "$corpus" -type f | wc -l)
+bytes=$(du -sb "$corpus" | cut -f1)
+
+echo "corpus: $corpus ($files files, $bytes bytes, largest $largest); text: $text; $repetitions runs, medians"
+grep summary "$results/scan.out" | tr '\t' ' '
+printf 'trovik-scan (Wine)  %8.3f s\n' "$scan"
+printf 'floor (Wine)        %8.3f s   scan/floor %5.2f\n' "$floor" "$(echo "$scan / $floor" | bc -l)"
+printf 'grep (native)       %8.3f s   scan/grep  %5.2f\n' "$grep_time" "$(echo "$scan / $grep_time" | bc -l)"
+printf 'ripgrep -j1 (nat.)  %8.3f s   scan/rg    %5.2f\n' "$rg_time" "$(echo "$scan / $rg_time" | bc -l)"
+printf 'longest step        %8.3f ms\n' "$longest"
+printf 'peak working set    %8.1f MB   (largest file %.1f MB; bound 2 x largest + 32 MB = %.1f MB)\n' \
+  "$(echo "$peak / 1048576" | bc -l)" "$(echo "$largest / 1048576" | bc -l)" "$(echo "($largest * 2) / 1048576 + 32" | bc -l)"

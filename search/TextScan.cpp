@@ -1,0 +1,144 @@
+// The scans compare 16 bytes at a time with SSE2 where the target has it and
+// fall back to plain loops elsewhere; both give the same answers.
+#include "search/TextScan.h"
+
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define TROVIK_SSE2 1
+#include <emmintrin.h>
+#endif
+
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
+namespace {
+
+inline unsigned LowestBit(unsigned mask)
+{
+#if defined(_MSC_VER)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return static_cast<unsigned>(index);
+#else
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#endif
+}
+
+inline std::uint16_t UnitAt(const unsigned char* bytes, size_t index)
+{
+    return static_cast<std::uint16_t>(bytes[2 * index] | (bytes[2 * index + 1] << 8));
+}
+
+bool UnitsEqual(const unsigned char* text, size_t at, const std::uint16_t* pattern, size_t count)
+{
+    for (size_t k = 0; k < count; ++k) {
+        if (UnitAt(text, at + k) != pattern[k])
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+size_t FindZeroByte(const unsigned char* bytes, size_t count)
+{
+    size_t i = 0;
+#ifdef TROVIK_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+        if (mask != 0)
+            return i + LowestBit(mask);
+    }
+#endif
+    for (; i < count; ++i) {
+        if (bytes[i] == 0)
+            return i;
+    }
+    return count;
+}
+
+size_t FindZeroUnit(const unsigned char* bytes, size_t units)
+{
+    size_t i = 0;
+#ifdef TROVIK_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= units; i += 8) {
+        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, zero)));
+        if (mask != 0)
+            return i + LowestBit(mask) / 2;
+    }
+#endif
+    for (; i < units; ++i) {
+        if (UnitAt(bytes, i) == 0)
+            return i;
+    }
+    return units;
+}
+
+size_t FindBytes(const unsigned char* text, size_t length, size_t from, const unsigned char* pattern,
+                 size_t patternLength)
+{
+    if (patternLength == 0 || from > length || length - from < patternLength)
+        return kNotFound;
+    const size_t last = patternLength - 1;
+    size_t i = from;
+#ifdef TROVIK_SSE2
+    // Candidates are where both the first and the last byte of the pattern fit.
+    const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[0]));
+    const __m128i lastByte = _mm_set1_epi8(static_cast<char>(pattern[last]));
+    for (; i + last + 16 <= length; i += 16) {
+        __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + last));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, lastByte))));
+        while (mask != 0) {
+            size_t at = i + LowestBit(mask);
+            if (std::memcmp(text + at + 1, pattern + 1, last) == 0)
+                return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i + patternLength <= length; ++i) {
+        if (text[i] == pattern[0] && text[i + last] == pattern[last] &&
+            std::memcmp(text + i + 1, pattern + 1, last) == 0)
+            return i;
+    }
+    return kNotFound;
+}
+
+size_t FindUnits(const unsigned char* text, size_t units, size_t from, const std::uint16_t* pattern,
+                 size_t patternLength)
+{
+    if (patternLength == 0 || from > units || units - from < patternLength)
+        return kNotFound;
+    const size_t last = patternLength - 1;
+    size_t i = from;
+#ifdef TROVIK_SSE2
+    const __m128i first = _mm_set1_epi16(static_cast<short>(pattern[0]));
+    const __m128i lastUnit = _mm_set1_epi16(static_cast<short>(pattern[last]));
+    for (; i + last + 8 <= units; i += 8) {
+        __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
+        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * (i + last)));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(head, first), _mm_cmpeq_epi16(tail, lastUnit))));
+        mask &= 0x5555u;  // one bit per unit
+        while (mask != 0) {
+            size_t at = i + LowestBit(mask) / 2;
+            if (UnitsEqual(text, at + 1, pattern + 1, last))
+                return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i + patternLength <= units; ++i) {
+        if (UnitAt(text, i) == pattern[0] && UnitsEqual(text, i + 1, pattern + 1, last))
+            return i;
+    }
+    return kNotFound;
+}

@@ -1,0 +1,24 @@
+// Fast scans over byte and 16-bit-unit strings: the end of a string and the
+// next occurrence of a pattern. Pure functions; every read stays in range.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+const size_t kNotFound = static_cast<size_t>(-1);
+
+// Index of the first zero byte among bytes[0, count), or count.
+size_t FindZeroByte(const unsigned char* bytes, size_t count);
+
+// Index of the first zero unit among the little-endian 16-bit units at
+// bytes[0, 2 * units), or units.
+size_t FindZeroUnit(const unsigned char* bytes, size_t units);
+
+// First position at or after from where pattern (length >= 1) occurs in
+// text[0, length), or kNotFound.
+size_t FindBytes(const unsigned char* text, size_t length, size_t from, const unsigned char* pattern,
+                 size_t patternLength);
+
+// The same over little-endian 16-bit units; positions and lengths in units.
+size_t FindUnits(const unsigned char* text, size_t units, size_t from, const std::uint16_t* pattern,
+                 size_t patternLength);

@@ -1,0 +1,283 @@
+// The folder walk over real folders: order, what is taken up, what is
+// reported, the summary, and stopping between any two steps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "EngineHarness.h"
+#include "TempFolder.h"
+
+namespace {
+
+std::vector<std::string> Names(const std::vector<FoundFile>& found)
+{
+    std::vector<std::string> names;
+    for (const FoundFile& record : found)
+        names.push_back(record.name);
+    return names;
+}
+
+// The events as compact lines: "found NAME COUNT" and "status TEXT".
+std::vector<std::string> Trace(const EngineHarness& engine)
+{
+    std::vector<std::string> lines;
+    for (const EngineEvent& event : engine.Events()) {
+        if (event.kind == EngineEvent::Found)
+            lines.push_back("found " + std::string(event.record.name) + " " + std::to_string(event.record.matchCount));
+        else if (event.kind == EngineEvent::Status)
+            lines.push_back("status " + event.text);
+        else
+            lines.push_back("ended");
+    }
+    return lines;
+}
+
+// Holds a file open for writing without sharing, as another program might.
+class LockedFile {
+public:
+    explicit LockedFile(const std::string& path)
+        : handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    ~LockedFile()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+    bool Held() const { return handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle;
+};
+
+}  // namespace
+
+TEST(FolderWalk, VisitsFilesBeforeSubfoldersDepthFirst)
+{
+    TempFolder root;
+    root.Write("a.txt", "x");
+    root.Write("b.txt", "x, x");
+    root.Write("S\\e.txt", "x");
+    root.Write("S\\T\\f.txt", "x");
+    root.Write("U\\g.txt", "x");
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "x"));
+    engine.RunToEnd();
+    // The last step sends the summary and posts the end, which the window
+    // handles afterwards by finishing the walk: the summary comes again.
+    std::vector<std::string> expected = {
+        "found a.txt 1",          "found b.txt 2", "status Searching S ...",
+        "found e.txt 1",          "status Searching T ...", "found f.txt 1",
+        "status Searching U ...", "found g.txt 1", "status Found 6 matches in 5 files",
+        "ended",                  "status Found 6 matches in 5 files",
+    };
+    EXPECT_EQ(Trace(engine), expected);
+    // At the natural end the starting folder is current again.
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(sizeof current, current);
+    EXPECT_STRCASEEQ(current, root.Path().c_str());
+}
+
+TEST(FolderWalk, RecordsDescribeTheFileAndItsFolder)
+{
+    TempFolder root;
+    root.Write("sub\\data.bin", "needle and needle");
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle"));
+    engine.RunToEnd();
+    std::vector<FoundFile> found = engine.Found();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_STREQ(found[0].name, "data.bin");
+    EXPECT_STRCASEEQ(found[0].folder, (root.Path() + "\\sub").c_str());
+    EXPECT_EQ(found[0].matchCount, 2);
+    EXPECT_EQ(found[0].sizeLow, 17u);
+    EXPECT_EQ(found[0].sizeHigh, 0u);
+    EXPECT_EQ(found[0].openStatus, 0);
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    ASSERT_TRUE(GetFileAttributesExA((root.Path() + "\\sub\\data.bin").c_str(), GetFileExInfoStandard, &attributes));
+    EXPECT_EQ(CompareFileTime(&found[0].lastWriteTime, &attributes.ftLastWriteTime), 0);
+    // The window sees copies owned by the found-file list, newest first.
+    ASSERT_NE(FoundFileList, nullptr);
+    EXPECT_STREQ(FoundFileList->name, "data.bin");
+    EXPECT_EQ(FoundFileList->next, nullptr);
+}
+
+TEST(FolderWalk, SkipsDotFoldersAndStaysPutWithoutSubfolders)
+{
+    TempFolder root;
+    root.Write("top.txt", "x");
+    root.Write(".cache\\hidden.txt", "x");
+    root.Write("sub\\deep.txt", "x");
+    {
+        EngineHarness engine;
+        ASSERT_TRUE(engine.Start(root.Path(), "x"));
+        engine.RunToEnd();
+        EXPECT_EQ(Names(engine.Found()), (std::vector<std::string>{"top.txt", "deep.txt"}));
+    }
+    {
+        EngineHarness engine;
+        ASSERT_TRUE(engine.Start(root.Path(), "x", "*.*", false));
+        engine.RunToEnd();
+        EXPECT_EQ(Names(engine.Found()), (std::vector<std::string>{"top.txt"}));
+        EXPECT_EQ(engine.Statuses(), (std::vector<std::string>{"Found 1 matches", "Found 1 matches"}));
+    }
+}
+
+TEST(FolderWalk, FolderMatchingThePatternIsWalkedNotSearched)
+{
+    TempFolder root;
+    root.Write("notes.txt", "x");
+    root.Write("archive.txt\\inner.txt", "x");
+    root.Write("readme", "x");
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "x", "*.txt"));
+    engine.RunToEnd();
+    EXPECT_EQ(Names(engine.Found()), (std::vector<std::string>{"notes.txt", "inner.txt"}));
+    EXPECT_EQ(engine.Request().filesSearched, 2);
+}
+
+TEST(FolderWalk, DefaultPatternMatchesNamesWithoutADot)
+{
+    TempFolder root;
+    root.Write("Makefile", "x");
+    root.Write("x.c", "x");
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "x", ""));
+    engine.RunToEnd();
+    std::vector<std::string> names = Names(engine.Found());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Makefile", "x.c"}));
+}
+
+TEST(FolderWalk, EmptyTextReportsEveryFileUnopened)
+{
+    TempFolder root;
+    root.Write("a.txt", "anything");
+    std::string locked = root.Write("b.txt", "anything");
+    root.Write("c.log", "");
+    LockedFile hold(locked);
+    ASSERT_TRUE(hold.Held());
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), ""));
+    engine.RunToEnd();
+    std::vector<FoundFile> found = engine.Found();
+    ASSERT_EQ(found.size(), 3u);
+    for (const FoundFile& record : found) {
+        EXPECT_EQ(record.matchCount, 1) << record.name;
+        EXPECT_EQ(record.openStatus, 0) << record.name;  // never opened, so never "Failed"
+    }
+    EXPECT_EQ(engine.Statuses().back(), "Found 3 matches");
+}
+
+TEST(FolderWalk, UnopenableFileIsReportedAsFailedAndCountedAsSearched)
+{
+    TempFolder root;
+    std::string locked = root.Write("locked.txt", "needle");
+    root.Write("open.txt", "needle needle");
+    root.Write("empty.txt", "");
+    LockedFile hold(locked);
+    ASSERT_TRUE(hold.Held());
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle"));
+    engine.RunToEnd();
+    std::vector<FoundFile> found = engine.Found();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_STREQ(found[0].name, "locked.txt");
+    EXPECT_EQ(found[0].matchCount, 0);
+    EXPECT_EQ(found[0].openStatus, -1);
+    EXPECT_STREQ(found[1].name, "open.txt");
+    EXPECT_EQ(found[1].openStatus, 0);
+    EXPECT_EQ(engine.Request().filesSearched, 3);
+    EXPECT_EQ(engine.Request().filesWithMatches, 1);
+    EXPECT_EQ(engine.Request().totalMatches, 2);
+    EXPECT_EQ(engine.Statuses().back(), "Searched a total of 3 files, found 2 matches in 1 files");
+}
+
+TEST(FolderWalk, NothingMatchingGivesAnEmptySummaryAndNoStatus)
+{
+    TempFolder root;
+    root.Write("a.doc", "needle");
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle", "*.txt"));
+    engine.RunToEnd();
+    EXPECT_TRUE(engine.Found().empty());
+    EXPECT_EQ(engine.Statuses(), (std::vector<std::string>{"Found 0 matches", "Found 0 matches"}));
+}
+
+TEST(Summary, PicksTheTextByTheCounters)
+{
+    struct Case {
+        int searched, matches, withMatches;
+        const char* text;
+    } cases[] = {
+        {0, 0, 0, "Found 0 matches"},
+        {12, 0, 0, "Found 0 matches"},
+        {12, 3, 3, "Found 3 matches"},
+        {12, 7, 3, "Searched a total of 12 files, found 7 matches in 3 files"},
+        {3, 7, 3, "Found 7 matches in 3 files"},
+        {5, 5, 5, "Found 5 matches"},
+    };
+    EngineHarness engine;
+    for (const Case& c : cases) {
+        engine.ClearEvents();
+        SearchRequest& request = engine.MutableRequest();
+        request.filesSearched = c.searched;
+        request.totalMatches = c.matches;
+        request.filesWithMatches = c.withMatches;
+        EXPECT_EQ(SendSummary(&request), 1);
+        EXPECT_EQ(engine.Statuses(), std::vector<std::string>{c.text});
+    }
+}
+
+TEST(Senders, AnswerStopWhenTheWindowAskedForIt)
+{
+    EngineHarness engine;
+    FoundFile record = {};
+    std::snprintf(record.name, sizeof record.name, "kept.txt");
+    engine.MutableRequest().stopRequested = 1;
+    EXPECT_EQ(SendFoundFile(engine.Request().notifyWindow, &record), 0);
+    EXPECT_EQ(SendStatus(engine.Request().notifyWindow, "Searching %s ...", "x"), 0);
+    engine.MutableRequest().stopRequested = 0;
+    EXPECT_EQ(SendStatus(engine.Request().notifyWindow, "Searching %s ...", "x"), 1);
+    // The record sent while stopping is still kept for the window.
+    ASSERT_NE(FoundFileList, nullptr);
+    EXPECT_STREQ(FoundFileList->name, "kept.txt");
+}
+
+TEST(StopAndRestart, StopAfterAnyStepEndsCleanlyAndAFreshStartGivesTheFullResult)
+{
+    TempFolder root;
+    root.Write("a.txt", "x");
+    root.Write("S\\b.txt", "x");
+    root.Write("S\\T\\c.txt", "x");
+    root.Write("U\\d.txt", "x");
+    std::vector<std::string> full;
+    int totalSteps = 0;
+    {
+        EngineHarness engine;
+        ASSERT_TRUE(engine.Start(root.Path(), "x"));
+        totalSteps = engine.RunToEnd();
+        full = Names(engine.Found());
+    }
+    ASSERT_EQ(full.size(), 4u);
+    for (int stopAfter = 0; stopAfter < totalSteps; ++stopAfter) {
+        EngineHarness engine;
+        ASSERT_TRUE(engine.Start(root.Path(), "x"));
+        for (int i = 0; i < stopAfter; ++i)
+            engine.StepOnce();
+        size_t foundBefore = engine.Found().size();
+        engine.Stop();
+        EXPECT_FALSE(engine.StepOnce()) << "a step ran after the stop";
+        EXPECT_EQ(engine.Found().size(), foundBefore);
+        // The summary of what was counted so far closes the stopped walk.
+        const std::string summary = engine.Statuses().back();
+        EXPECT_TRUE(summary.rfind("Found ", 0) == 0 || summary.rfind("Searched ", 0) == 0) << summary;
+        EXPECT_NE(summary.find(std::to_string(engine.Request().totalMatches) + " matches"), std::string::npos);
+        // The same searcher starts afresh from the starting folder.
+        ASSERT_TRUE(engine.Start(root.Path(), "x"));
+        EXPECT_EQ(engine.RunToEnd(), totalSteps) << "after a stop at step " << stopAfter;
+        EXPECT_EQ(Names(engine.Found()), full);
+    }
+}

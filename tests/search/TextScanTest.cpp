@@ -1,0 +1,98 @@
+// The fast scans against plain loops, on random texts with patterns placed
+// at block edges and at the very ends, where vector code goes wrong.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "search/TextScan.h"
+
+namespace {
+
+size_t PlainFindBytes(const std::vector<unsigned char>& text, size_t from, const std::vector<unsigned char>& pattern)
+{
+    for (size_t i = from; i + pattern.size() <= text.size(); ++i) {
+        if (std::memcmp(&text[i], pattern.data(), pattern.size()) == 0)
+            return i;
+    }
+    return kNotFound;
+}
+
+std::uint16_t Unit(const std::vector<unsigned char>& bytes, size_t i)
+{
+    return static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+}
+
+size_t PlainFindUnits(const std::vector<unsigned char>& bytes, size_t units, size_t from,
+                      const std::vector<std::uint16_t>& pattern)
+{
+    for (size_t i = from; i + pattern.size() <= units; ++i) {
+        size_t k = 0;
+        while (k < pattern.size() && Unit(bytes, i + k) == pattern[k])
+            ++k;
+        if (k == pattern.size())
+            return i;
+    }
+    return kNotFound;
+}
+
+}  // namespace
+
+TEST(TextScan, FindsBytesExactlyWherePlainSearchDoes)
+{
+    std::mt19937 random(12345);
+    for (int round = 0; round < 3000; ++round) {
+        // A small alphabet makes near misses common.
+        size_t length = random() % 80;
+        std::vector<unsigned char> text(length);
+        for (unsigned char& byte : text)
+            byte = static_cast<unsigned char>('a' + random() % 3);
+        std::vector<unsigned char> pattern(1 + random() % 6);
+        for (unsigned char& byte : pattern)
+            byte = static_cast<unsigned char>('a' + random() % 3);
+        size_t from = length ? random() % (length + 1) : 0;
+        ASSERT_EQ(FindBytes(text.data(), text.size(), from, pattern.data(), pattern.size()),
+                  PlainFindBytes(text, from, pattern))
+            << "round " << round;
+    }
+}
+
+TEST(TextScan, FindsUnitsExactlyWherePlainSearchDoes)
+{
+    std::mt19937 random(54321);
+    for (int round = 0; round < 3000; ++round) {
+        size_t units = random() % 60;
+        std::vector<unsigned char> bytes(2 * units + 1);  // odd tail: never read as a unit
+        for (unsigned char& byte : bytes)
+            byte = static_cast<unsigned char>(random() % 4 == 0 ? 0 : 'a' + random() % 2);
+        std::vector<std::uint16_t> pattern(1 + random() % 4);
+        for (std::uint16_t& unit : pattern)
+            unit = static_cast<std::uint16_t>(random() % 3 == 0 ? 'a' : (random() % 2 ? 'b' : 0x6100));
+        size_t from = units ? random() % (units + 1) : 0;
+        ASSERT_EQ(FindUnits(bytes.data(), units, from, pattern.data(), pattern.size()),
+                  PlainFindUnits(bytes, units, from, pattern))
+            << "round " << round;
+    }
+}
+
+TEST(TextScan, FindsTheFirstZeroOnEveryOffset)
+{
+    for (size_t length = 0; length < 70; ++length) {
+        for (size_t zeroAt = 0; zeroAt <= length; ++zeroAt) {
+            std::vector<unsigned char> bytes(length + 2, 'x');
+            bytes[zeroAt] = 0;
+            ASSERT_EQ(FindZeroByte(bytes.data(), length + 1), zeroAt);
+        }
+        std::vector<unsigned char> none(length, 'x');
+        ASSERT_EQ(FindZeroByte(none.data(), length), length);
+    }
+    // Zero units count only at even offsets: 'x' 0 0 'x' holds none.
+    const unsigned char odd[] = {'x', 0, 0, 'x', 'y', 'y', 0, 0};
+    EXPECT_EQ(FindZeroUnit(odd, 4), 3u);
+    EXPECT_EQ(FindZeroUnit(odd, 3), 3u);
+    std::vector<unsigned char> wide(2 * 40, 'z');
+    wide[2 * 33] = wide[2 * 33 + 1] = 0;
+    EXPECT_EQ(FindZeroUnit(wide.data(), 40), 33u);
+}

@@ -1,0 +1,317 @@
+// The results list on the real dialog and list view: columns, cell texts,
+// sorting by clicks, and the path a double-click opens.
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/SearchApp.h"
+#include "res/resource.h"
+#include "ui/ResultsList.h"
+
+namespace {
+
+int g_lastDoubleClickItem = -2;
+
+INT_PTR CALLBACK TestDialogProc(HWND, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NOTIFY && wParam == IDC_RESULTS) {
+        NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->code == NM_DBLCLK)
+            g_lastDoubleClickItem = reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem;
+        ResultsList::OnNotify(header);
+    }
+    return message == WM_INITDIALOG;
+}
+
+FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
+{
+    SYSTEMTIME time = {};
+    time.wYear = year; time.wMonth = month; time.wDay = day; time.wHour = hour; time.wMinute = minute;
+    FILETIME result = {};
+    SystemTimeToFileTime(&time, &result);
+    return result;
+}
+
+class ResultsListTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES };
+        ASSERT_TRUE(InitCommonControlsEx(&controls));
+    }
+
+    void SetUp() override
+    {
+        app.Reset();
+        app.instance = GetModuleHandleA(nullptr);
+        app.window = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(IDD_SEARCH), nullptr, TestDialogProc, 0);
+        ASSERT_NE(app.window, nullptr);
+        g_searchApp = &app;
+        list = GetDlgItem(app.window, IDC_RESULTS);
+        SetWindowPos(list, nullptr, 0, 0, 700, 300, SWP_NOZORDER | SWP_NOMOVE);
+        ASSERT_EQ(ResultsList::InitColumns(list), 1);
+        ResultsList::lastSortColumn = 0;  // as at process start
+    }
+
+    void TearDown() override
+    {
+        DestroyWindow(app.window);
+        g_searchApp = nullptr;
+    }
+
+    FoundFile* Add(const char* name, int matches = 1, unsigned long long size = 0,
+                   FILETIME time = {}, bool failed = false, const char* folder = "C:\\data")
+    {
+        records.emplace_back();
+        FoundFile& record = records.back();
+        std::strcpy(record.name, name);
+        std::strcpy(record.folder, folder);
+        record.matchCount = matches;
+        record.sizeLow = static_cast<DWORD>(size);
+        record.sizeHigh = static_cast<DWORD>(size >> 32);
+        record.lastWriteTime = time;
+        record.openStatus = failed ? -1 : 0;
+        ResultsList::AddFoundFile(&record);
+        return &record;
+    }
+
+    std::string Cell(int row, int column)
+    {
+        char text[300] = "?";
+        LVITEMA item = {};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+
+    // The rows' names from top to bottom, read through each row's record.
+    std::string Order()
+    {
+        std::string names;
+        const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            LVITEMA item = {};
+            item.mask = LVIF_PARAM;
+            item.iItem = i;
+            SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            names += (i ? " " : "") + std::string(reinterpret_cast<FoundFile*>(item.lParam)->name);
+        }
+        return names;
+    }
+
+    std::string Click(int column)
+    {
+        NMLISTVIEW click = {};
+        click.hdr = { list, IDC_RESULTS, static_cast<UINT>(LVN_COLUMNCLICK) };
+        click.iItem = -1;
+        click.iSubItem = column;
+        SendMessageA(app.window, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&click));
+        return Order();
+    }
+
+    SearchApp app;
+    HWND list = nullptr;
+    std::deque<FoundFile> records;  // stable addresses, as the found-file list gives
+};
+
+TEST_F(ResultsListTest, ColumnsHaveTheirHeadersWidthsAndOnlySizeRightAligned)
+{
+    const char* headers[] = { "Name", "Matches", "Location", "Size", "Type", "Modified" };
+    const int widths[] = { 200, 80, 200, 80, 80, 80 };
+    for (int i = 0; i < 6; ++i) {
+        char text[64] = "";
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+        column.pszText = text;
+        column.cchTextMax = sizeof text;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
+        EXPECT_STREQ(text, headers[i]);
+        EXPECT_EQ(column.cx, widths[i]);
+        EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, i == 3 ? LVCFMT_RIGHT : LVCFMT_LEFT);
+    }
+    LVCOLUMNA seventh = {};
+    seventh.mask = LVCF_WIDTH;
+    EXPECT_FALSE(SendMessageA(list, LVM_GETCOLUMNA, 6, reinterpret_cast<LPARAM>(&seventh)));
+}
+
+TEST_F(ResultsListTest, CellsShowTheRecordForNormalAndFailedFiles)
+{
+    Add("report.txt", 7, 1234567, Utc(2005, 3, 1, 9, 5));
+    Add("locked.doc", 0, 1023, Utc(1999, 12, 31, 23, 59), true);
+    const char* normal[] = { "report.txt", "7", "C:\\data", "1.17 MB", "", "2005-03-01 09:05" };
+    const char* failed[] = { "locked.doc", "0", "C:\\data", "1023 bytes", "Failed", "1999-12-31 23:59" };
+    for (int column = 0; column < 6; ++column) {
+        EXPECT_EQ(Cell(0, column), normal[column]) << column;
+        EXPECT_EQ(Cell(1, column), failed[column]) << column;
+    }
+}
+
+TEST_F(ResultsListTest, CellTextsNeverExceedTheRoomGiven)
+{
+    FoundFile* record = Add("a-rather-long-name.txt", 123456, 5000000000ull, Utc(2005, 3, 1, 9, 5), true);
+    for (int column = 0; column < 7; ++column) {
+        for (int room : { 0, 1, 2, 4 }) {
+            char text[16];
+            std::memset(text, 'X', sizeof text);
+            NMLVDISPINFOA info = {};
+            info.hdr = { list, IDC_RESULTS, static_cast<UINT>(LVN_GETDISPINFOA) };
+            info.item.mask = LVIF_TEXT;
+            info.item.iSubItem = column;
+            info.item.lParam = reinterpret_cast<LPARAM>(record);
+            info.item.pszText = text;
+            info.item.cchTextMax = room;
+            ResultsList::OnNotify(&info.hdr);
+            for (int i = room; i < 16; ++i)
+                ASSERT_EQ(text[i], 'X') << "column " << column << " room " << room;
+            if (room > 0 && column < 6) {
+                EXPECT_NE(std::memchr(text, 0, room), nullptr) << "column " << column << " room " << room;
+            }
+        }
+    }
+}
+
+TEST_F(ResultsListTest, ModifiedIsUtcWithTwoDigitFieldsAndUnreadableTimesAreBlank)
+{
+    char text[64];
+    ResultsList::FormatTimestamp(text, sizeof text, 2005, 3, 1, 9, 5);
+    EXPECT_STREQ(text, "2005-03-01 09:05");
+    ResultsList::FormatTimestamp(text, sizeof text, 30827, 12, 31, 23, 59);
+    EXPECT_STREQ(text, "30827-12-31 23:59");
+    FILETIME beyond = { 0, 0x80000000u };  // FileTimeToSystemTime refuses it
+    Add("a", 1, 0, Utc(1601, 1, 1, 0, 0));
+    Add("b", 1, 0, beyond);
+    EXPECT_EQ(Cell(0, 5), "1601-01-01 00:00");
+    EXPECT_EQ(Cell(1, 5), "");
+}
+
+TEST_F(ResultsListTest, SizesMatchTheShellBelowFourGigabytesAndUseAll64Bits)
+{
+    std::vector<unsigned long long> sizes = { 0, 1, 999, 1000, 1023, 1024, 1075, 1076, 10239, 10240,
+                                              102399, 102400, 1023999, 1024000, 1048575, 0xFFFFFFFFull };
+    for (double size = 1; size < 4294967295.0; size = size * 1.013 + 7)
+        sizes.push_back(static_cast<unsigned long long>(size));
+    for (unsigned long long size : sizes) {
+        char shell[64], ours[64];
+        ASSERT_TRUE(StrFormatByteSizeA(static_cast<DWORD>(size), shell, sizeof shell));
+        ResultsList::FormatByteSize(ours, static_cast<DWORD>(size), 0, sizeof ours);
+        ASSERT_STREQ(ours, shell) << size;
+    }
+    struct { unsigned long long size; const char* text; } large[] = {
+        { 5000000000ull, "4.65 GB" }, { 1ull << 32, "4.00 GB" }, { 1023999ull << 20, "999 GB" },
+        { 1ull << 40, "1.00 TB" }, { 1ull << 50, "1.00 PB" }, { ~0ull, "15.9 EB" },
+    };
+    for (const auto& each : large) {
+        char text[64];
+        ResultsList::FormatByteSize(text, static_cast<DWORD>(each.size), static_cast<DWORD>(each.size >> 32), sizeof text);
+        EXPECT_STREQ(text, each.text);
+    }
+}
+
+TEST_F(ResultsListTest, NameSortsAToZFirstThenFlipsCaseInsensitively)
+{
+    Add("beta"); Add("Alpha"); Add("_under"); Add("gamma"); Add("ALP");
+    EXPECT_EQ(Click(0), "_under ALP Alpha beta gamma");
+    EXPECT_EQ(Click(0), "gamma beta Alpha ALP _under");
+    EXPECT_EQ(Click(0), "_under ALP Alpha beta gamma");
+}
+
+TEST_F(ResultsListTest, OtherColumnsStartDescendingAndADifferentColumnRestartsDescending)
+{
+    Add("a", 3, 0, Utc(2001, 1, 1, 0, 0)); Add("c", 9, 0, Utc(2003, 1, 1, 0, 0)); Add("b", 1, 0, Utc(2002, 1, 1, 0, 0));
+    EXPECT_EQ(Click(1), "c a b");
+    EXPECT_EQ(Click(1), "b a c");
+    EXPECT_EQ(Click(1), "c a b");
+    EXPECT_EQ(Click(0), "c b a");  // Name after Matches: Z to A
+    EXPECT_EQ(Click(5), "c b a");  // newest first
+    EXPECT_EQ(Click(5), "a b c");
+}
+
+TEST_F(ResultsListTest, SizeSortsByTheWholeSizeAndTypeGroupsFailedRows)
+{
+    Add("small", 1, 1 << 20); Add("huge", 1, 5000000000ull, {}, true); Add("big", 1, 800000000); Add("bad", 0, 0, {}, true);
+    EXPECT_EQ(Click(3), "huge big small bad");
+    // Failed rows come first, then last; within each group any order.
+    const std::string failedFirst = Click(4).substr(0, 8);
+    EXPECT_TRUE(failedFirst == "huge bad" || failedFirst == "bad huge") << failedFirst;
+    const std::string failedLast = Click(4).substr(10);
+    EXPECT_TRUE(failedLast == "huge bad" || failedLast == "bad huge") << failedLast;
+
+    // Every column gives an order: swapping the rows negates the answer.
+    for (int column = 0; column < 6; ++column)
+        for (const FoundFile& a : records)
+            for (const FoundFile& b : records) {
+                ResultsList::SortParams params = { column, 1 };
+                const LPARAM p = reinterpret_cast<LPARAM>(&params);
+                EXPECT_EQ(ResultsList::CompareFoundFiles(reinterpret_cast<LPARAM>(&a), reinterpret_cast<LPARAM>(&b), p),
+                          -ResultsList::CompareFoundFiles(reinterpret_cast<LPARAM>(&b), reinterpret_cast<LPARAM>(&a), p));
+            }
+}
+
+// Runs in a double-byte ANSI code page (see tests.cmake); skipped elsewhere.
+TEST(ResultsListNames, DoubleByteCharactersCompareWholeAndTrailBytesAreNotFolded)
+{
+    if (!IsDBCSLeadByte(0x83))
+        GTEST_SKIP() << "the ANSI code page has no double-byte characters";
+    auto compare = [](const char* first, const char* second) {
+        FoundFile a = {}, b = {};
+        std::strcpy(a.name, first);
+        std::strcpy(b.name, second);
+        ResultsList::SortParams params = { 0, 1 };
+        return ResultsList::CompareFoundFiles(reinterpret_cast<LPARAM>(&a), reinterpret_cast<LPARAM>(&b),
+                                              reinterpret_cast<LPARAM>(&params));
+    };
+    EXPECT_LT(compare("\x83\x5A", "\x83\x61"), 0);  // trail bytes 'Z' and 'a' stay as they are
+    EXPECT_NE(compare("\x83\x41", "\x83\x61"), 0);
+    EXPECT_GT(compare("\x83\x41", "z"), 0);
+    EXPECT_LT(compare("\x83\x41", "\x83\x41" "b"), 0);
+}
+
+TEST_F(ResultsListTest, ARowArrivingAfterASortGoesToTheBottomAndTheSortStateOutlivesASearch)
+{
+    Add("b"); Add("c"); Add("a");
+    Click(0);
+    Add("0first");
+    EXPECT_EQ(Order(), "a b c 0first");
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);  // a new search
+    Add("x"); Add("y");
+    EXPECT_EQ(Click(0), "y x");  // the earlier click set ascending, so this one descends
+}
+
+TEST_F(ResultsListTest, OpeningBuildsFolderBackslashNameAndRefusesWhatDoesNotFit)
+{
+    Add("windows", 1, 0, {}, false, "C:\\");
+    Add("a.txt", 1, 0, {}, false, "C:\\docs");
+    Add(std::string(100, 'n').c_str(), 1, 0, {}, false, ("C:\\" + std::string(156, 'f')).c_str());
+    Add(std::string(100, 'n').c_str(), 1, 0, {}, false, ("C:\\" + std::string(155, 'f')).c_str());
+    char path[260];
+    ASSERT_TRUE(ResultsList::ItemPath(list, 0, path));
+    EXPECT_STREQ(path, "C:\\\\windows");
+    EXPECT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);  // the doubled backslash is accepted
+    ASSERT_TRUE(ResultsList::ItemPath(list, 1, path));
+    EXPECT_STREQ(path, "C:\\docs\\a.txt");
+    EXPECT_FALSE(ResultsList::ItemPath(list, 2, path));  // 260 characters: no room for the terminator
+    EXPECT_STREQ(path, "");
+    ASSERT_TRUE(ResultsList::ItemPath(list, 3, path));
+    EXPECT_EQ(std::strlen(path), 259u);
+    EXPECT_FALSE(ResultsList::ItemPath(list, -1, path));
+    EXPECT_FALSE(ResultsList::ItemPath(list, 4, path));
+}
+
+TEST_F(ResultsListTest, DoubleClickOnEmptySpaceOpensNothing)
+{
+    Add("a.txt");
+    g_lastDoubleClickItem = -2;
+    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(300, 280));
+    EXPECT_EQ(g_lastDoubleClickItem, -1);
+    char path[260];
+    EXPECT_FALSE(ResultsList::ItemPath(list, g_lastDoubleClickItem, path));
+}
+
+}  // namespace

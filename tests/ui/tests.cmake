@@ -1,0 +1,10 @@
+# The results list away from English and UTC: names compared in a double-byte
+# ANSI code page (Wine's is 932 under a Japanese locale), and cell texts with
+# the clock nine hours ahead, so that a time shown in local time would differ.
+add_test(NAME ResultsListTest.JapaneseLocaleAndTimeZone
+  COMMAND ${TROVIK_RUN} $<TARGET_FILE:ResultsListTest>
+    --gtest_filter=ResultsListNames.*:ResultsListTest.Cells*:ResultsListTest.Modified*)
+set_tests_properties(ResultsListTest.JapaneseLocaleAndTimeZone PROPERTIES
+  ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8;TZ=Asia/Tokyo"
+  FIXTURES_REQUIRED wine TIMEOUT 600
+  SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
