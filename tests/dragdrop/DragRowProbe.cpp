@@ -1,6 +1,6 @@
-// A stand-in for the results list, for trying drags by hand or with a
-// pointer robot: one window whose list shows one row per file named on the
-// command line and starts a drag of the row the user drags.
+// A stand-in for the search window, for trying drags by hand or with a
+// pointer robot: the real results list in a bare window, one row per file
+// named on the command line; dragging a row runs the real drag.
 //   drag-row-probe <full path>... [--at x y]
 #include <windows.h>
 #include <commctrl.h>
@@ -11,29 +11,31 @@
 #include <cstring>
 #include <vector>
 
+#include "app/SearchApp.h"
 #include "dragdrop/DragSource.h"
+#include "res/resource.h"
 #include "search/SearchRequest.h"
+#include "ui/ResultsList.h"
 
 namespace {
 
 std::vector<FoundFile> g_records;
+SearchApp g_probeApp;
 
 LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_NOTIFY: {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->code == LVN_BEGINDRAG || header->code == LVN_BEGINRDRAG) {
+        NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+        const bool drag = header->code == LVN_BEGINDRAG;
+        if (drag) {
             std::printf("drag row %d\n", reinterpret_cast<const NMLISTVIEW*>(lParam)->iItem);
             std::fflush(stdout);
-            BeginFileDrag(reinterpret_cast<const NMLISTVIEW*>(lParam));
+        }
+        ResultsList::OnNotify(header);
+        if (drag) {
             std::printf("drag over\n");
             std::fflush(stdout);
-        } else if (header->code == LVN_GETDISPINFOA) {
-            NMLVDISPINFOA* info = reinterpret_cast<NMLVDISPINFOA*>(lParam);
-            const FoundFile* record = reinterpret_cast<const FoundFile*>(info->item.lParam);
-            if ((info->item.mask & LVIF_TEXT) && record != nullptr)
-                lstrcpynA(info->item.pszText, record->name, info->item.cchTextMax);
         }
         return 0;
     }
@@ -80,22 +82,17 @@ int main(int argc, char** argv)
     HWND window = CreateWindowExA(0, "TrovikDragRowProbe", "Drag a row", WS_POPUP | WS_BORDER | WS_VISIBLE,
                                   x, y, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL,
-                                0, 0, 300, 200, window, reinterpret_cast<HMENU>(1008), windowClass.hInstance, nullptr);
+                                0, 0, 300, 200, window, reinterpret_cast<HMENU>(IDC_RESULTS),
+                                windowClass.hInstance, nullptr);
     if (window == nullptr || list == nullptr)
         return 2;
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 280;
-    column.pszText = const_cast<char*>("Name");
-    SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    for (size_t i = 0; i < g_records.size(); ++i) {
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = static_cast<int>(i);
-        item.pszText = LPSTR_TEXTCALLBACKA;
-        item.lParam = reinterpret_cast<LPARAM>(&g_records[i]);
-        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
+    g_probeApp.window = window;
+    g_probeApp.instance = windowClass.hInstance;
+    g_searchApp = &g_probeApp;
+    if (!ResultsList::InitColumns(list))
+        return 2;
+    for (FoundFile& record : g_records)
+        ResultsList::AddFoundFile(&record);
     std::printf("ready\n");
     std::fflush(stdout);
 
