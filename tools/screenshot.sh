@@ -52,6 +52,16 @@ printf '{\\rtf1\\ansi {\\b Invoice} for March}' > "$SAMPLE/march.rtf"
 printf 'shopping list: bread, milk\r\n' > "$SAMPLE/shopping.txt"
 printf 'Invoice' | iconv -f ascii -t utf-16 > "$SAMPLE/unicode.txt"
 printf 'Invoice 1999, see folder' > "$SAMPLE/old/1999.txt"
+# A larger folder, so that a search is still under way when it is pictured.
+BIG="$PREFIX/drive_c/Big"
+if [ ! -d "$BIG/f39" ]; then
+  mkdir -p "$BIG"
+  head -c 2000000 /dev/urandom | base64 > "$BIG/seed.txt"
+  for d in $(seq 0 39); do
+    mkdir -p "$BIG/f$d"
+    for f in $(seq 0 49); do cp "$BIG/seed.txt" "$BIG/f$d/part$f.txt"; done
+  done
+fi
 
 wine explorer /desktop=shot,1024x768 "$EXE" >/dev/null 2>&1 &
 APP_PID=$!
@@ -60,8 +70,13 @@ if ! timeout 60 sh -c 'until xdotool search --name "shot - Wine desktop" >/dev/n
 fi
 sleep 4   # the window appears and settles
 
+# Where the window lies on the desktop, from the last full picture: X and Y.
+WINDOW_X=0
+WINDOW_Y=0
 shoot() {
   import -window root "$OUT/$1.full.png" &&
+  set -- "$1" $(convert "$OUT/$1.full.png" -format '%@' info: | tr 'x+' '  ') &&
+  WINDOW_X=$4 && WINDOW_Y=$5 &&
   # The desktop is one colour: trimming it leaves the window.
   convert "$OUT/$1.full.png" -trim +repage "$OUT/$1.png" &&
   rm -f "$OUT/$1.full.png" &&
@@ -77,3 +92,20 @@ xdotool type --delay 30 'C:\Sample'
 xdotool key Return
 sleep 4
 shoot finished || exit 1
+
+# Sort by name (the first click on Name sorts A to Z): its header is at the
+# top of the list, which starts 157 pixels below the window's top edge.
+xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 165)) click 1
+sleep 1
+shoot sorted || exit 1
+
+# A search of the larger folder, pictured while it runs, then stopped with
+# Enter (the focus is on the Stop button while a search runs).
+xdotool mousemove $((WINDOW_X + 180)) $((WINDOW_Y + 97)) click 1
+xdotool key ctrl+a
+xdotool type --delay 20 'C:\Big'
+xdotool key Return
+sleep 1.5
+shoot searching || exit 1
+xdotool key Return
+sleep 2
