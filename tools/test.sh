@@ -10,6 +10,10 @@ cmake -S . -B build-native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILE
 cmake --build build-native -j "$jobs"
 (cd build-native && ctest --output-on-failure -j "$jobs")
 
+# A second compiler for the Windows target: the program must build clean with it too.
+cmake -S . -B build-clang --toolchain cmake/clang-mingw-w64.cmake -DTROVIK_WERROR=ON -DTROVIK_TESTS=OFF
+cmake --build build-clang -j "$jobs"
+
 cmake -S . -B build --toolchain cmake/mingw-w64.cmake -DTROVIK_WERROR=ON
 cmake --build build -j "$jobs"
 cd build && ctest --output-on-failure -j "$jobs"

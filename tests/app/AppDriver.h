@@ -1,0 +1,204 @@
+// Drives the real application in-process for tests: start-up through
+// Initialize, the dialog's controls, and the message loop's own rule taken
+// one pass at a time. Also watches for the error box and dismisses it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/SearchApp.h"
+#include "res/resource.h"
+#include "search/SearchRequest.h"
+
+class AppDriver {
+public:
+    AppDriver() : app(new SearchApp())
+    {
+        GetCurrentDirectoryA(sizeof startFolder, startFolder);
+        app->Reset();
+        g_searchApp = app;
+        started = app->Initialize(GetModuleHandleA(nullptr));
+    }
+
+    ~AppDriver()
+    {
+        if (app->window != nullptr && IsWindow(app->window))
+            DestroyWindow(app->window);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        if (SUCCEEDED(started))
+            app->Shutdown();
+        FreeFoundFiles(FoundFileList);
+        FoundFileList = nullptr;
+        SetCurrentDirectoryA(startFolder);
+        g_searchApp = nullptr;
+        delete app;
+    }
+
+    AppDriver(const AppDriver&) = delete;
+    AppDriver& operator=(const AppDriver&) = delete;
+
+    HWND Control(int id) const { return GetDlgItem(app->window, id); }
+
+    std::string Text(int id) const
+    {
+        char text[4096] = {};
+        GetDlgItemTextA(app->window, id, text, sizeof text);
+        return text;
+    }
+
+    void SetText(int id, const std::string& text) const { SetDlgItemTextA(app->window, id, text.c_str()); }
+
+    // A click as the button itself reports it to the window.
+    void Click(int id) const { SendMessageA(Control(id), BM_CLICK, 0, 0); }
+
+    // Fills the three inputs and presses Search.
+    void Search(const std::string& folder, const std::string& text, const std::string& pattern = "*.*",
+                bool subfolders = true) const
+    {
+        SetText(IDC_LOCATION, folder);
+        SetText(IDC_TEXT, text);
+        SetText(IDC_FILESPEC, pattern);
+        CheckDlgButton(app->window, IDC_SUBFOLDERS, subfolders ? BST_CHECKED : BST_UNCHECKED);
+        Click(IDOK);
+    }
+
+    // One pass of the loop: a waiting message is taken and handled, else the
+    // idle step runs. False when the loop would now wait for a message.
+    bool Pass()
+    {
+        MSG message;
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+            if (got == 0) {
+                quit = true;
+                return false;
+            }
+            if (got != -1 && !IsDialogMessageA(app->window, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+            return true;
+        }
+        ++idlePasses;
+        return app->OnIdle() != 0;
+    }
+
+    // Passes until the loop would wait with nothing queued; returns the passes made.
+    int RunUntilWaiting(int limit = 200000)
+    {
+        int passes = 0;
+        MSG message;
+        while (passes < limit && !quit) {
+            ++passes;
+            if (!Pass() && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+                break;
+        }
+        return passes;
+    }
+
+    // Passes until the condition holds or the loop would wait; true if it holds.
+    template <typename Condition>
+    bool RunUntil(Condition condition, int limit = 200000)
+    {
+        MSG message;
+        for (int passes = 0; passes < limit && !quit; ++passes) {
+            if (condition())
+                return true;
+            if (!Pass() && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+                break;
+        }
+        return condition();
+    }
+
+    // Whether the animation timer runs: waits more than one period, then
+    // looks for its message without taking it.
+    bool AnimationTimerRuns() const
+    {
+        Sleep(120);
+        MSG message;
+        return PeekMessageA(&message, app->window, WM_TIMER, WM_TIMER, PM_NOREMOVE) &&
+               message.wParam == ANIMATION_TIMER_ID;
+    }
+
+    RECT WindowRect() const
+    {
+        RECT rect = {};
+        GetWindowRect(app->window, &rect);
+        return rect;
+    }
+
+    static int RecordCount()
+    {
+        int count = 0;
+        for (const FoundFile* record = FoundFileList; record != nullptr; record = record->next)
+            ++count;
+        return count;
+    }
+
+    SearchApp* app;
+    HRESULT started = E_FAIL;
+    bool quit = false;
+    int idlePasses = 0;
+    char startFolder[MAX_PATH] = {};
+};
+
+// While alive, finds the error box ("#32770" captioned "Trovik") from a
+// thread timer, which runs inside the box's own modal loop, records its
+// text and dismisses it by posting IDOK.
+class ErrorBoxWatcher {
+public:
+    ErrorBoxWatcher()
+    {
+        current = this;
+        timer = SetTimer(nullptr, 0, 30, OnTimer);
+    }
+    ~ErrorBoxWatcher()
+    {
+        KillTimer(nullptr, timer);
+        current = nullptr;
+    }
+    ErrorBoxWatcher(const ErrorBoxWatcher&) = delete;
+    ErrorBoxWatcher& operator=(const ErrorBoxWatcher&) = delete;
+
+    int boxesSeen = 0;
+    std::string text;
+
+private:
+    static BOOL CALLBACK CollectText(HWND child, LPARAM data)
+    {
+        char className[32] = {};
+        GetClassNameA(child, className, sizeof className);
+        char text[1024] = {};
+        GetWindowTextA(child, text, sizeof text);
+        if (lstrcmpiA(className, "Static") == 0 && text[0] != 0)
+            reinterpret_cast<std::string*>(data)->append(text);
+        return TRUE;
+    }
+
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (current == nullptr)
+            return;
+        // Tests run side by side: only a box of this thread counts.
+        HWND box = nullptr;
+        do
+            box = FindWindowExA(nullptr, box, "#32770", "Trovik");
+        while (box != nullptr && GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId());
+        if (box == nullptr || !IsWindowVisible(box))
+            return;
+        if (box == current->lastBox)
+            return;  // already dismissed, not yet gone
+        current->lastBox = box;
+        ++current->boxesSeen;
+        current->text.clear();
+        EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&current->text));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+
+    static inline ErrorBoxWatcher* current = nullptr;
+    UINT_PTR timer = 0;
+    HWND lastBox = nullptr;
+};

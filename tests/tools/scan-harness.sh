@@ -1,0 +1,45 @@
+#!/bin/sh
+# The scan harness's interface: event lines in order, the summary, --quiet
+# figures, hex texts, and exit status 2 for bad arguments or a missing folder.
+#   scan-harness.sh WINE-RUN SCAN-EXE
+set -u
+run=$1
+scan=$2
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+failures=0
+check() {  # name expected actual
+  if [ "$2" != "$3" ]; then
+    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+    failures=$((failures + 1))
+  else
+    printf 'ok   %s\n' "$1"
+  fi
+}
+windows() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+mkdir -p "$folder/sub"
+printf 'caf\351 and caf\351' > "$folder/latin1.txt"
+printf 'nothing' > "$folder/other.txt"
+printf 'caf\351' > "$folder/sub/deep.txt"
+w=$(windows "$folder")
+
+actual=$("$run" "$scan" --subfolders --text-hex 636166e9 "$w" | tr -d '\r')
+expected=$(printf 'found\t2\t0\t13\t%s\tlatin1.txt\nstatus\tSearching sub ...\nfound\t1\t0\t4\t%s\\sub\tdeep.txt\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nsummary\t3\t3\t2' "$w" "$w")
+check "events in order, hex text widened byte by byte" "$expected" "$actual"
+
+actual=$("$run" "$scan" --pattern '*.txt' --text '' "$w" | tr -d '\r' | grep -c '^found	1	0	')
+check "empty text reports every file once" "2" "$actual"
+
+actual=$("$run" "$scan" --quiet --subfolders --text nothing "$w" | tr -d '\r' | cut -f1 | tr '\n' ' ')
+check "quiet prints the summary and the figures" "summary elapsed steps " "$actual"
+
+"$run" "$scan" --text x "$(windows "$folder/missing")" >/dev/null 2>&1
+check "missing folder exits with 2" "2" "$?"
+"$run" "$scan" --text-hex 6 "$w" >/dev/null 2>&1
+check "odd hex text exits with 2" "2" "$?"
+"$run" "$scan" "$w" >/dev/null 2>&1
+check "no text exits with 2" "2" "$?"
+
+echo "$((6 - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,79 @@
+#!/bin/sh
+# Takes the window's pictures for the README: the idle window (docs/idle.png)
+# and a finished search over a small sample folder (docs/finished.png).
+# Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
+# prefix, types as a user would, and stops everything it started.
+#   usage: sh tools/screenshot.sh [build-dir]   (default: build)
+set -u
+cd "$(dirname "$0")/.."
+BUILD=${1:-build}
+DISPLAY_NUMBER=${TROVIK_SHOT_DISPLAY:-91}
+PREFIX="$PWD/$BUILD/screenshot-prefix"
+OUT=docs
+EXE="$PWD/$BUILD/Trovik.exe"
+[ -f "$EXE" ] || { echo "screenshot: $EXE missing; build first" >&2; exit 1; }
+for tool in Xvfb wine xdotool import convert timeout; do
+  command -v $tool >/dev/null || { echo "screenshot: $tool is missing" >&2; exit 1; }
+done
+mkdir -p "$OUT"
+
+export DISPLAY=":$DISPLAY_NUMBER" WINEPREFIX="$PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+XVFB_PID=""
+APP_PID=""
+cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+  timeout 20 wineserver -k 2>/dev/null   # this prefix's processes only
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT INT TERM
+
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB_PID=$!
+sleep 1
+kill -0 "$XVFB_PID" 2>/dev/null || { echo "screenshot: Xvfb did not start on $DISPLAY" >&2; exit 1; }
+
+if [ ! -f "$PREFIX/.trovik-shot-ready" ]; then
+  timeout 300 wineboot -i >/dev/null 2>&1
+  timeout 60 wineserver -w
+  # Without these the caption buttons show as letters.
+  mkdir -p "$PREFIX/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/*.ttf "$PREFIX/drive_c/windows/Fonts/" 2>/dev/null
+  touch "$PREFIX/.trovik-shot-ready"
+fi
+
+# A small folder to search, the same on every run.
+SAMPLE="$PREFIX/drive_c/Sample"
+rm -rf "$SAMPLE"
+mkdir -p "$SAMPLE/old"
+printf 'Dear Anna,\r\nthe invoice is attached.\r\n' > "$SAMPLE/anna.txt"
+printf 'Invoice 2041: paid. Invoice 2042: open.\r\n' > "$SAMPLE/invoices.txt"
+printf '{\\rtf1\\ansi {\\b Invoice} for March}' > "$SAMPLE/march.rtf"
+printf 'shopping list: bread, milk\r\n' > "$SAMPLE/shopping.txt"
+printf 'Invoice' | iconv -f ascii -t utf-16 > "$SAMPLE/unicode.txt"
+printf 'Invoice 1999, see folder' > "$SAMPLE/old/1999.txt"
+
+wine explorer /desktop=shot,1024x768 "$EXE" >/dev/null 2>&1 &
+APP_PID=$!
+if ! timeout 60 sh -c 'until xdotool search --name "shot - Wine desktop" >/dev/null 2>&1; do sleep 0.5; done'; then
+  echo "screenshot: the Wine desktop did not appear" >&2; exit 1
+fi
+sleep 4   # the window appears and settles
+
+shoot() {
+  import -window root "$OUT/$1.full.png" &&
+  # The desktop is one colour: trimming it leaves the window.
+  convert "$OUT/$1.full.png" -trim +repage "$OUT/$1.png" &&
+  rm -f "$OUT/$1.full.png" &&
+  echo "screenshot: $OUT/$1.png"
+}
+
+shoot idle || exit 1
+
+# The focus starts in the text box; the folder box follows it in tab order.
+xdotool type --delay 30 "Invoice"
+xdotool key Tab
+xdotool type --delay 30 'C:\Sample'
+xdotool key Return
+sleep 4
+shoot finished || exit 1
