@@ -95,6 +95,24 @@ retype() {
   xdotool type --delay 40 "$2" || fail "cannot type into control $1"
 }
 
+# expect_soon WHAT EXPECTED SECONDS COMMAND...: like expect, for a change
+# that the window makes at its own pace after an input.
+expect_soon() {
+  what=$1 expected=$2 seconds=$3
+  shift 3
+  waited=0
+  while actual=$("$@"); [ "$actual" != "$expected" ] && [ "$waited" -lt "$seconds" ]; do
+    sleep 1
+    waited=$((waited + 1))
+  done
+  expect "$what" "$expected" "$actual"
+}
+
+# The Matches column of the results list, and the first row's name.
+matches_column() {
+  probe rows | awk -F '\t' 'NR == 1 { first = $1 } { counts = counts $2 " " } END { print first ": " counts }'
+}
+
 # wait_exit PID SECONDS: true when the process ended in time.
 wait_exit() {
   waited=0
@@ -236,6 +254,13 @@ expect "prepared folder: the rows in the order of the walk" "$(printf '%s\n' \
 kill "$HOLDER_PID" 2>/dev/null
 wait "$HOLDER_PID" 2>/dev/null
 HOLDER_PID=""
+
+# A click on a column header sorts by it: Matches starts with the most.
+header=$(probe column-rect 1 | awk -F '\t' 'NF == 6 { print $5, $6 }')
+[ -n "$header" ] || fail "the Matches column has no place on the screen"
+# shellcheck disable=SC2086
+xdotool mousemove --sync $header click 1 || fail "cannot click the Matches column"
+expect_soon "a click on Matches puts the most matches first" "wide.txt: 3 2 2 1 1 0 " 10 matches_column
 
 # --- Stop in a large folder, subfolders off ---------------------------------
 retype 1001 'needle'

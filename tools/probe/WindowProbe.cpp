@@ -221,6 +221,14 @@ public:
         return ReadRemoteText(text);
     }
 
+    bool ColumnRect(HWND header, int index, RECT* rect) const
+    {
+        LRESULT ok = 0;
+        return Send(header, HDM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(block.Address()),
+                    &ok) &&
+               ok && block.Read(0, rect, sizeof *rect);
+    }
+
 private:
     bool ReadRemoteText(std::string* text) const
     {
@@ -312,16 +320,41 @@ int PrintState(HWND window, int id)
     return 0;
 }
 
-// The control's rectangle in screen coordinates and its centre, which is
-// where a pointer click lands.
+// A rectangle in screen coordinates and its centre, which is where a pointer
+// click lands.
+void PrintScreenRect(const RECT& rect)
+{
+    std::printf("%ld\t%ld\t%ld\t%ld\t%ld\t%ld\n", rect.left, rect.top, rect.right, rect.bottom,
+                (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
+// A control's place on the screen.
 int PrintRect(HWND window, int id)
 {
     HWND control = Control(window, id);
     RECT rect = {};
     if (control == nullptr || !GetWindowRect(control, &rect))
         return Fail("no control %s", std::to_string(id).c_str());
-    std::printf("%ld\t%ld\t%ld\t%ld\t%ld\t%ld\n", rect.left, rect.top, rect.right, rect.bottom,
-                (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PrintScreenRect(rect);
+    return 0;
+}
+
+// The header of a column of the results list on the screen, where a click
+// sorts by that column.
+int PrintColumnRect(HWND window, int index)
+{
+    HWND list = GetDlgItem(window, ResultsListId);
+    LRESULT header = 0;
+    if (list == nullptr || !Send(list, LVM_GETHEADER, 0, 0, &header) || header == 0)
+        return Fail("the results list has no header");
+    ListReader reader(list);
+    if (const char* problem = reader.Problem())
+        return Fail("%s", problem);
+    RECT rect = {};
+    if (!reader.ColumnRect(reinterpret_cast<HWND>(header), index, &rect))
+        return Fail("no column %s", std::to_string(index).c_str());
+    MapWindowPoints(reinterpret_cast<HWND>(header), nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    PrintScreenRect(rect);
     return 0;
 }
 
@@ -420,6 +453,7 @@ int Usage()
                  "  items ID                   entries of a combo box, one per line\n"
                  "  state ID                   visible, enabled and checked\n"
                  "  rect ID                    screen rectangle and centre\n"
+                 "  column-rect INDEX          the same for a column header of the results list\n"
                  "  columns                    the results list's column headers\n"
                  "  rows                       the results list's rows, one per line\n"
                  "  count                      the results list's number of rows\n"
@@ -485,6 +519,8 @@ int main(int argc, char** argv)
         return PrintState(window, control);
     if (command == "rect" && argc == 3)
         return PrintRect(window, control);
+    if (command == "column-rect" && argc == 3)
+        return PrintColumnRect(window, control);
     if (command == "click" && argc == 3)
         return Click(window, control);
     if ((command == "wait-text" || command == "wait-prefix") && argc == 5) {
