@@ -198,7 +198,7 @@ prepare_data() {
   awk -v dir="$DATA/big" -v count="$BIG_FILES" 'BEGIN {
     for (i = 0; i < count; i++) {
       file = sprintf("%s/file%05d.txt", dir, i)
-      if (i % 7 == 3) print "a needle and another needle" > file
+      if (i % 7 == 0) print "a needle and another needle" > file
       else print "hay, only hay" > file
       close(file)
     }
@@ -232,7 +232,13 @@ until grep -q held "$WORK/hold.out" 2>/dev/null; do
 done
 
 # The focus starts in the text box; the folder box follows it and the
-# pattern box comes two steps before it. Enter presses Search.
+# pattern box comes two steps before it. Enter presses Search. The pointer
+# rests over the window, so that the X server hands it the keys.
+expect_soon "first start: the focus is in the text box" "1001" 10 probe focus
+where=$(centre 1011)
+[ -n "$where" ] || fail "the window has no place on the screen"
+# shellcheck disable=SC2086
+xdotool mousemove --sync $where || fail "cannot move the pointer"
 xdotool type --delay 40 'hello'
 xdotool key Tab
 xdotool type --delay 40 'T:\docs'

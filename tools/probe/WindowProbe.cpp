@@ -417,6 +417,21 @@ int PrintRowCount(HWND window)
     return 0;
 }
 
+// The id of the window's control that has the keyboard focus; a combo box
+// counts for its edit field, whose own id means nothing here.
+int PrintFocus(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return Fail("cannot ask the window's thread for its focus");
+    HWND control = info.hwndFocus;
+    while (control != nullptr && GetParent(control) != window)
+        control = GetParent(control);
+    std::printf("%d\n", control == nullptr ? 0 : GetDlgCtrlID(control));
+    return 0;
+}
+
 // A click as the button itself would report it, posted so that a modal box
 // opened by the command cannot block the probe.
 int Click(HWND window, int id)
@@ -457,6 +472,7 @@ int Usage()
                  "  columns                    the results list's column headers\n"
                  "  rows                       the results list's rows, one per line\n"
                  "  count                      the results list's number of rows\n"
+                 "  focus                      id of the control with the keyboard focus (0: none)\n"
                  "  click ID                   press a button\n"
                  "  hold PATH TIMEOUT_MS       keep a file open with no sharing\n");
     return 2;
@@ -506,6 +522,8 @@ int main(int argc, char** argv)
         return PrintRows(window);
     if (command == "count" && argc == 2)
         return PrintRowCount(window);
+    if (command == "focus" && argc == 2)
+        return PrintFocus(window);
 
     long id = 0;
     if (argc < 3 || !ParseNumber(argv[2], &id))
