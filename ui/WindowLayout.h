@@ -1,0 +1,15 @@
+// The folder browser's pieces that the window's own operations build on:
+// the browser callback and the step that puts a chosen folder into the box.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+// Called by SHBrowseForFolderA; data is the folder text to open at. On
+// BFFM_INITIALIZED it selects that folder. Returns 0 for every message.
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
+
+// Makes the file-system path of item the text of IDC_LOCATION in window.
+// An item without such a path leaves the box as it was and answers false.
+// The item stays the caller's.
+bool PutBrowsedFolder(HWND window, PCIDLIST_ABSOLUTE item);
