@@ -241,7 +241,20 @@ where=$(centre 1011)
 xdotool mousemove --sync $where || fail "cannot move the pointer"
 xdotool type --delay 40 'hello'
 xdotool key Tab
-xdotool type --delay 40 'T:\docs'
+xdotool type --delay 40 'T:\missing'
+xdotool key Return
+
+# A folder that does not exist: the error box, and nothing else changes.
+box=$(probe box 30000) || fail "no error box for a folder that does not exist"
+case "$box" in
+  "Failed changing to directory. "?*) log "ok: the error box reads \"$box\"" ;;
+  *) fail "the error box reads \"$box\"" ;;
+esac
+xdotool key Return
+probe no-box 30000 || fail "the error box does not close with Enter"
+expect "after the error box: the results list is still hidden" "visible=0	enabled=1	checked=0" "$(probe state 1008)"
+
+retype 1002 'T:\docs'
 xdotool key shift+Tab shift+Tab
 xdotool type --delay 40 '*.*'
 xdotool key Return
@@ -249,6 +262,7 @@ xdotool key Return
 summary=$(probe wait-prefix 1010 'Searched a total' 60000) || fail "no summary; the status line reads \"$summary\""
 expect "prepared folder: the summary" "Searched a total of 7 files, found 9 matches in 5 files" "$summary"
 probe wait-text 1 Search 30000 >/dev/null || fail "the button does not read Search after the search"
+expect "prepared folder: the results list is shown" "visible=1	enabled=1	checked=0" "$(probe state 1008)"
 expect "prepared folder: the six columns" "Name	Matches	Location	Size	Type	Modified" "$(probe columns)"
 expect "prepared folder: the rows in the order of the walk" "$(printf '%s\n' \
   'alpha.txt	2	T:\docs	25 bytes		2005-03-01 09:05' \

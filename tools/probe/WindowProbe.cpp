@@ -19,6 +19,8 @@ namespace {
 const char WindowClass[] = "#32770";
 const char WindowCaption[] = "Multi Format Text Search Utility Manager Configuration Protocol";
 const int ResultsListId = 1008;
+const char BoxCaption[] = "Trovik";
+const int BoxTextId = 0xFFFF;   // the message text in the system's message box
 
 // No message to the target may block for longer than this: a hung window
 // must end the probe with an error, never hang the test that runs it.
@@ -245,6 +247,26 @@ private:
     RemoteBlock block;
 };
 
+// Waits for the program's message box and prints its text, or, with gone,
+// waits until no such box is left.
+int WaitForBox(bool gone, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        HWND box = FindWindowA(WindowClass, BoxCaption);
+        if (gone && box == nullptr)
+            return 0;
+        std::string text;
+        if (!gone && box != nullptr && IsWindowVisible(box) && ReadText(GetDlgItem(box, BoxTextId), &text)) {
+            std::printf("%s\n", Printable(text.c_str()).c_str());
+            return 0;
+        }
+        if (GetTickCount64() >= deadline)
+            return Fail(gone ? "the message box is still there" : "no message box appeared");
+        Sleep(PollIntervalMs);
+    }
+}
+
 // Every command takes the window it works on; arguments follow.
 int PrintText(HWND window, int id)
 {
@@ -462,6 +484,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: probe COMMAND [ARGS]\n"
                  "  find TIMEOUT_MS            wait for the search window, print its handle\n"
+                 "  box TIMEOUT_MS             wait for the program's message box, print its text\n"
+                 "  no-box TIMEOUT_MS          wait until the message box is gone\n"
                  "  text ID                    text of a control (0: the window's caption)\n"
                  "  wait-text ID TEXT TIMEOUT_MS   wait until the text equals TEXT\n"
                  "  wait-prefix ID TEXT TIMEOUT_MS wait until the text starts with TEXT\n"
@@ -501,6 +525,11 @@ int main(int argc, char** argv)
         if (argc != 4 || !ParseNumber(argv[3], &number) || number < 0)
             return Usage();
         return HoldFile(argv[2], static_cast<DWORD>(number));
+    }
+    if (command == "box" || command == "no-box") {
+        if (argc != 3 || !ParseNumber(argv[2], &number) || number < 0)
+            return Usage();
+        return WaitForBox(command == "no-box", static_cast<DWORD>(number));
     }
     if (command == "find") {
         if (argc != 3 || !ParseNumber(argv[2], &number) || number < 0)
