@@ -48,7 +48,9 @@ cleanup() {
   timeout 30 wineserver -k </dev/null >>"$LOG" 2>&1   # this prefix's server only
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   wait 2>/dev/null
-  if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
+  if [ "$status" -eq 0 ]; then
+    rm -rf "$DATA"   # made anew by every run; kept after a failure to look at
+  elif [ "$status" -ne 77 ]; then
     echo "e2e: failed; Wine's output follows" >&2
     tail -n 40 "$LOG" >&2
   fi
@@ -209,7 +211,6 @@ prepare_data() {
 start_display
 prepare_prefix
 prepare_data
-timeout 60 wineserver -p60 </dev/null >>"$LOG" 2>&1
 
 # --- First start: empty lists, subfolders checked --------------------------
 start_trovik
