@@ -83,6 +83,57 @@ bool ReadWholeFile(HANDLE file, unsigned char* buffer, unsigned long long size)
     return done == size;
 }
 
+// Whether the current folder's full path fits a record's folder field. A
+// deeper folder could only be reported with a cut path, which may name
+// another file, so the walk does not enter it.
+bool CurrentFolderFits()
+{
+    char folder[sizeof(FoundFile::folder)];
+    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    return length != 0 && length < sizeof folder;
+}
+
+// Whether the entry's name, as the ANSI enumeration spells it, opens this
+// very entry. A name the code page cannot spell comes with substitutes that
+// may spell another file of the same folder: the entry then has a short name
+// of its own which a lookup of the spelled name does not return.
+bool NameNamesEntry(const WIN32_FIND_DATAA& entry)
+{
+    if (entry.cAlternateFileName[0] == 0)
+        return true;
+    WIN32_FIND_DATAA named;
+    HANDLE lookup = FindFirstFileA(entry.cFileName, &named);
+    if (lookup == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(lookup);
+    return std::strcmp(named.cFileName, entry.cFileName) == 0 &&
+           std::strcmp(named.cAlternateFileName, entry.cAlternateFileName) == 0;
+}
+
+// Whether the platform takes the name for a device ("aux", "com1.txt", "nul"):
+// opening it would read a port or the console instead of the file, and may
+// wait for ever.
+bool NameIsDevice(const char* name)
+{
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(name, sizeof full, full, nullptr);
+    return length != 0 && length < sizeof full && std::strncmp(full, "\\\\.\\", 4) == 0;
+}
+
+// Opens the enumeration entry's file for reading, or gives
+// INVALID_HANDLE_VALUE when its name does not lead to that file on disk.
+HANDLE OpenEntry(const WIN32_FIND_DATAA& entry)
+{
+    if (NameIsDevice(entry.cFileName) || !NameNamesEntry(entry))
+        return INVALID_HANDLE_VALUE;
+    HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
 }  // namespace
 
 FileSearcher::FileSearcher()
@@ -191,10 +242,14 @@ int FileSearcher::StepEnterFolder()
         state = NextSubfolder;
         return 1;
     }
-    bool found = !IsDirectory(findData);
-    while (!found && FindNext(findHandle, &findData))
-        found = !IsDirectory(findData);
-    if (found) {
+    return SeekFile(!IsDirectory(findData));
+}
+
+int FileSearcher::SeekFile(bool haveFile)
+{
+    while (!haveFile && FindNext(findHandle, &findData))
+        haveFile = !IsDirectory(findData);
+    if (haveFile) {
         state = SearchFile;
         return 1;
     }
@@ -231,7 +286,7 @@ int FileSearcher::StepSearchFile()
         return SendFoundFile(request->notifyWindow, &record);
     }
 
-    HANDLE file = CreateFileA(findData.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = OpenEntry(findData);
     if (file == INVALID_HANDLE_VALUE) {
         record.matchCount = 0;
         record.openStatus = -1;
@@ -267,16 +322,7 @@ int FileSearcher::StepSearchFile()
 
 int FileSearcher::StepNextFile()
 {
-    while (FindNext(findHandle, &findData)) {
-        if (!IsDirectory(findData)) {
-            state = SearchFile;
-            return 1;
-        }
-    }
-    FindClose(findHandle);
-    findHandle = INVALID_HANDLE_VALUE;
-    state = NextSubfolder;
-    return 1;
+    return SeekFile(false);
 }
 
 int FileSearcher::StepNextSubfolder()
@@ -299,9 +345,16 @@ int FileSearcher::StepNextSubfolder()
     for (; have; have = FindNext(findHandle, &findData)) {
         if (!IsDirectory(findData) || findData.cFileName[0] == '.')
             continue;
+        // A spelling that names another folder would walk that one twice.
+        if (!NameNamesEntry(findData))
+            continue;
         // A subfolder that cannot be made current is skipped.
         if (!SetCurrentDirectoryA(findData.cFileName))
             continue;
+        if (!CurrentFolderFits()) {
+            SetCurrentDirectoryA("..");
+            continue;
+        }
         SendStatus(request->notifyWindow, "Searching %s ...", findData.cFileName);
         state = EnterFolder;
         return 1;

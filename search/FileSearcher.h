@@ -40,6 +40,8 @@ private:
     int StepNextFile();
     int StepNextSubfolder();
     int StepLeaveFolder();
+    // Moves the pattern enumeration to its next file (or past its end).
+    int SeekFile(bool haveFile);
     int EndWalk(int notify);
     void BuildRecord(FoundFile* record) const;
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "EngineHarness.h"
+#include "LockedFile.h"
 #include "TempFolder.h"
 
 namespace {
@@ -33,24 +34,6 @@ std::vector<std::string> Trace(const EngineHarness& engine)
     }
     return lines;
 }
-
-// Holds a file open for writing without sharing, as another program might.
-class LockedFile {
-public:
-    explicit LockedFile(const std::string& path)
-        : handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr))
-    {
-    }
-    ~LockedFile()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-    bool Held() const { return handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle;
-};
 
 }  // namespace
 

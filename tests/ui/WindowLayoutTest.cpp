@@ -464,9 +464,10 @@ std::string FolderText(HWND window)
 HHOOK g_browserHook = nullptr;
 WPARAM g_browserAnswer = IDCANCEL;
 int g_browsersSeen = 0;
+HWND g_lastBrowser = nullptr;  // a browser activated again (focus lost and won back) counts once
 
 // The shell may fill its folder tree a while after the browser shows, so
-// OK waits, as a user would, until the tree has a selection (5 s at most).
+// OK waits, as a user would, until the tree has a selection (15 s at most).
 int g_answerTicks = 0;
 bool g_treeHadSelection = false;
 
@@ -474,7 +475,7 @@ void CALLBACK AnswerBrowser(HWND browser, UINT, UINT_PTR timer, DWORD)
 {
     HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
     bool selected = tree && SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
-    if (g_browserAnswer == IDOK && !selected && ++g_answerTicks < 50)
+    if (g_browserAnswer == IDOK && !selected && ++g_answerTicks < 150)
         return;
     KillTimer(browser, timer);
     g_treeHadSelection = selected;
@@ -487,7 +488,9 @@ LRESULT CALLBACK BrowserHook(int code, WPARAM wParam, LPARAM lParam)
         char className[64] = "";
         HWND activated = reinterpret_cast<HWND>(wParam);
         GetClassNameA(activated, className, sizeof className);
-        if (strcmp(className, "#32770") == 0 && GetWindow(activated, GW_OWNER) != nullptr) {
+        if (strcmp(className, "#32770") == 0 && GetWindow(activated, GW_OWNER) != nullptr &&
+            activated != g_lastBrowser) {
+            g_lastBrowser = activated;
             ++g_browsersSeen;
             g_answerTicks = 0;
             SetTimer(activated, 1, 100, AnswerBrowser);
@@ -560,6 +563,7 @@ TEST_F(FolderBrowserTest, BrowserOpensAtTheBoxFolderAndCancelChangesNothing)
     ASSERT_NE(g_browserHook, nullptr);
 
     g_browsersSeen = 0;
+    g_lastBrowser = nullptr;
     g_browserAnswer = IDCANCEL;
     SetDlgItemTextA(window, IDC_LOCATION, "C:\\not\\a\\folder\\here");
     app->BrowseForFolder();
@@ -575,10 +579,11 @@ TEST_F(FolderBrowserTest, BrowserOpensAtTheBoxFolderAndCancelChangesNothing)
         int attempts = 0;
         do {
             g_browsersSeen = 0;
+            g_lastBrowser = nullptr;
             SetDlgItemTextA(window, IDC_LOCATION, path.c_str());
             app->BrowseForFolder();
             EXPECT_EQ(g_browsersSeen, 1);
-        } while (!g_treeHadSelection && ++attempts < 3);
+        } while (!g_treeHadSelection && ++attempts < 5);
         EXPECT_TRUE(g_treeHadSelection);
         EXPECT_EQ(FolderText(window), path);
     }

@@ -1,0 +1,30 @@
+// The formats a file drag can hand out and the renderers that build each one
+// into a fresh global memory block on request.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+struct FoundFile;
+
+// Registered once at start-up; 0 until then.
+extern CLIPFORMAT cfShellIdList;
+extern CLIPFORMAT cfFileName;
+extern CLIPFORMAT cfFileContents;
+extern CLIPFORMAT cfFileGroupDescriptor;
+
+// Each returns a new block that the receiver owns, or null. A file whose full
+// path does not fit 260 bytes renders nothing.
+HGLOBAL RenderHdrop(const FoundFile& record);
+HGLOBAL RenderFileName(const FoundFile& record);
+HGLOBAL RenderShellIdList(const FoundFile& record);
+HGLOBAL RenderFileGroupDescriptor(const FoundFile& record);
+HGLOBAL RenderFileContents(const FoundFile& record);
+
+// Item ID lists of the shell; a list from PathToIdList or ParseInFolder is
+// freed with CoTaskMemFree.
+UINT IdListSize(LPCITEMIDLIST list);
+LPITEMIDLIST PathToIdList(const char* path);
+IShellFolder* BindToFolder(LPCITEMIDLIST folder);
+// name is relative to the folder.
+LPITEMIDLIST ParseInFolder(IShellFolder* folder, const char* name);
