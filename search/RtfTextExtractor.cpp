@@ -1,14 +1,526 @@
-// Placeholder until the RTF extractor lands: passes nothing on.
+// The RTF reader core, its plain-text destination and the RTF matcher
+// (Part 2.4). Runs of ordinary bytes are handled a block at a time; every
+// other rule is applied byte by byte exactly as the Part states it.
 #include "search/RtfTextExtractor.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
 #include "search/ContentMatchers.h"
 
-void ExtractRtfText(const unsigned char*, unsigned char* output, size_t capacity)
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define TROVIK_RTF_SSE2 1
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+#endif
+
+const RtfKeyword RtfKeywordTable[28] = {
+    {"'", RtfHexEscape},  {"ansi", RtfAnsi},         {"b", RtfB},        {"blue", RtfBlue},
+    {"colortbl", RtfColortbl}, {"endash", RtfEndash}, {"f", RtfF},        {"fi", RtfFi},
+    {"fnil", RtfFnil},    {"fonttbl", RtfFonttbl},   {"fs", RtfFs},      {"fswiss", RtfFswiss},
+    {"green", RtfGreen},  {"i", RtfI},               {"li", RtfLi},      {"page", RtfPage},
+    {"par", RtfPar},      {"pard", RtfPard},         {"plain", RtfPlain}, {"rdblquote", RtfRdblquote},
+    {"red", RtfRed},      {"ri", RtfRi},             {"rtf", RtfRtf},    {"super", RtfSuper},
+    {"tab", RtfTab},      {"tx", RtfTx},             {"{", RtfOpenBrace}, {"}", RtfCloseBrace},
+};
+
+namespace {
+
+// The longest name in RtfKeywordTable is 9 letters; a longer name is never
+// looked up, only counted (any length is consumed whole).
+const size_t kLongestKeyword = 9;
+
+inline bool IsLineBreak(unsigned char byte)
 {
-    if (capacity > 0)
-        output[0] = 0;
+    return byte == '\r' || byte == '\n';
 }
 
-int MatchRtfText(const unsigned char*, size_t, SearchRequest*, FoundFile*)
+inline bool IsLetter(unsigned char byte)
 {
-    return 1;
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+inline bool IsDigit(unsigned char byte)
+{
+    return byte >= '0' && byte <= '9';
+}
+
+inline bool IsWhiteSpace(unsigned char byte)
+{
+    return (byte >= 9 && byte <= 13) || byte == ' ';
+}
+
+inline bool IsControlSymbol(unsigned char byte)
+{
+    switch (byte) {
+    case '\'': case '*': case '-': case ':': case '\\':
+    case '_': case '{': case '|': case '}': case '~':
+        return true;
+    default:
+        return false;
+    }
+}
+
+inline int HexValue(unsigned char byte)
+{
+    if (byte >= '0' && byte <= '9')
+        return byte - '0';
+    if (byte >= 'A' && byte <= 'F')
+        return byte - 'A' + 10;
+    if (byte >= 'a' && byte <= 'f')
+        return byte - 'a' + 10;
+    return -1;
+}
+
+// A byte that ends a run of text: markup, a line break or the end.
+inline bool EndsRun(unsigned char byte)
+{
+    return byte == 0 || byte == '\n' || byte == '\r' || byte == '\\' || byte == '{' || byte == '}';
+}
+
+// The advancing rule: past one byte, then past every CR and LF after it.
+inline const unsigned char* SkipLineBreaks(const unsigned char* cursor)
+{
+    while (IsLineBreak(*cursor))
+        ++cursor;
+    return cursor;
+}
+
+inline void Advance(RtfReader* reader)
+{
+    reader->cursor = SkipLineBreaks(reader->cursor + 1);
+}
+
+// Reinterprets the 32 bits as a two's-complement value, without relying on
+// implementation-defined conversions.
+inline std::int32_t WrapToInt32(std::uint32_t value)
+{
+    if (value < 0x80000000u)
+        return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(value - 0x80000000u) + INT32_MIN;
+}
+
+#ifdef TROVIK_RTF_SSE2
+inline unsigned LowestBit(unsigned mask)
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return static_cast<unsigned>(index);
+#else
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#endif
+}
+
+// A bit for each of the 16 bytes at p that ends a run.
+inline unsigned RunEndMask(const unsigned char* p)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hits = _mm_cmpeq_epi8(bytes, _mm_setzero_si128());
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('{')));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('}')));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+#endif
+
+// The first byte at or after p that ends a run. A zero byte lies before
+// readEnd, and nothing at or past readEnd is read.
+const unsigned char* FindRunEnd(const unsigned char* p, const unsigned char* readEnd)
+{
+#ifdef TROVIK_RTF_SSE2
+    while (readEnd - p >= 16) {
+        const unsigned mask = RunEndMask(p);
+        if (mask != 0)
+            return p + LowestBit(mask);
+        p += 16;
+    }
+#else
+    (void)readEnd;
+#endif
+    while (!EndsRun(*p))
+        ++p;
+    return p;
+}
+
+// Writes count bytes through the sink with exactly the effect of count calls
+// of WriteSinkChar: the byte that uses the last slot becomes the terminator.
+void WriteSinkBytes(TextSink* sink, const unsigned char* bytes, size_t count)
+{
+    if (count == 0 || sink->slotsLeft == 0)
+        return;
+    const size_t room = sink->slotsLeft - 1;
+    if (count <= room) {
+        std::memcpy(sink->writePosition, bytes, count);
+        sink->writePosition += count;
+        sink->slotsLeft -= count;
+        return;
+    }
+    std::memcpy(sink->writePosition, bytes, room);
+    sink->writePosition += room;
+    *sink->writePosition = 0;
+    sink->slotsLeft = 0;
+}
+
+// Sends the run of ordinary bytes that starts at p to a sink and returns its
+// end. Copies 16 bytes at a time while the sink has room for them before its
+// last slot, and the rest through WriteSinkBytes.
+const unsigned char* WriteRunToSink(TextSink* sink, const unsigned char* p, const unsigned char* readEnd)
+{
+#ifdef TROVIK_RTF_SSE2
+    unsigned char* out = sink->writePosition;
+    size_t slots = sink->slotsLeft;
+    while (slots > 16 && readEnd - p >= 16) {
+        const unsigned mask = RunEndMask(p);
+        if (mask != 0) {
+            const unsigned count = LowestBit(mask);
+            std::memcpy(out, p, count);
+            sink->writePosition = out + count;
+            sink->slotsLeft = slots - count;
+            return p + count;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+        out += 16;
+        p += 16;
+        slots -= 16;
+    }
+    sink->writePosition = out;
+    sink->slotsLeft = slots;
+#endif
+    const unsigned char* end = FindRunEnd(p, readEnd);
+    WriteSinkBytes(sink, p, static_cast<size_t>(end - p));
+    return end;
+}
+
+// Handles the run of ordinary bytes at the cursor as one character event per
+// byte, then advances past it (and past the line breaks after it).
+void ReadTextRun(RtfReader* reader)
+{
+    const unsigned char* p = reader->cursor;
+    if (reader->readEnd == nullptr || p >= reader->readEnd) {
+        // Only the public entry leaves the end unknown, and only a hex escape
+        // that swallowed a zero byte moves past it: find the next zero.
+        reader->readEnd = p + std::strlen(reinterpret_cast<const char*>(p)) + 1;
+    }
+    RtfGroupState* state = reader->current;
+    const unsigned char* end;
+    if (state->charHandler == static_cast<CharHandler>(WriteSinkChar)) {
+        end = WriteRunToSink(static_cast<TextSink*>(state->charContext), p, reader->readEnd);
+    } else if (state->charHandler == static_cast<CharHandler>(IgnoreEvent)) {
+        end = FindRunEnd(p, reader->readEnd);
+    } else {
+        end = FindRunEnd(p, reader->readEnd);
+        for (; p < end; ++p)
+            state->charHandler(*p, state);
+    }
+    reader->cursor = SkipLineBreaks(end);
+}
+
+// The state for inner depth (1-based) depth + 1, or nullptr when none can be had.
+RtfGroupState* StateSlot(RtfReader* reader, size_t depth)
+{
+    if (depth < RtfInlineGroups)
+        return &reader->inlineStates[depth];
+    if (depth >= RtfMaxGroupDepth)
+        return nullptr;
+    if (reader->deepStates == nullptr) {
+        if (reader->deepStatesUnavailable)
+            return nullptr;
+        reader->deepStates = static_cast<RtfGroupState*>(
+            std::malloc((RtfMaxGroupDepth - RtfInlineGroups) * sizeof(RtfGroupState)));
+        if (reader->deepStates == nullptr) {
+            reader->deepStatesUnavailable = true;
+            return nullptr;
+        }
+    }
+    return &reader->deepStates[depth - RtfInlineGroups];
+}
+
+// Compares as unsigned bytes, like the table's order.
+int CompareName(const char* left, const char* right)
+{
+    const unsigned char* a = reinterpret_cast<const unsigned char*>(left);
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(right);
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return static_cast<int>(*a) - static_cast<int>(*b);
+}
+
+}  // namespace
+
+void IgnoreEvent(int, RtfGroupState*) {}
+void IgnoreEvent(int, std::int32_t, RtfGroupState*) {}
+void IgnoreEvent(int, RtfGroupState*, RtfGroupState*) {}
+
+bool LookupRtfKeyword(const char* name, int* code)
+{
+    int low = 0;
+    int high = 27;
+    while (low <= high) {
+        const int middle = (low + high) / 2;
+        const int order = CompareName(RtfKeywordTable[middle].name, name);
+        if (order < 0) {
+            low = middle + 1;
+        } else if (order > 0) {
+            high = middle - 1;
+        } else {
+            *code = RtfKeywordTable[middle].code;
+            return true;
+        }
+    }
+    return false;
+}
+
+RtfKeywordCode ScanControlToken(RtfReader* reader)
+{
+    // 1. The name: one control-symbol character, or a run of letters.
+    char token[kLongestKeyword + 1];
+    size_t length = 0;
+    bool symbol = false;
+    if (IsControlSymbol(*reader->cursor)) {
+        token[0] = static_cast<char>(*reader->cursor);
+        length = 1;
+        symbol = true;
+        Advance(reader);
+    } else {
+        while (IsLetter(*reader->cursor)) {
+            if (length < kLongestKeyword)
+                token[length] = static_cast<char>(*reader->cursor);
+            ++length;
+            Advance(reader);
+        }
+    }
+
+    // 2. The code; an empty name or one longer than any row is never found.
+    int code = 0;
+    if (length != 0 && length <= kLongestKeyword) {
+        token[length] = 0;
+        if (!LookupRtfKeyword(token, &code))
+            code = 0;
+    }
+
+    // 3. b and i default their parameter to 1.
+    if (code == RtfB || code == RtfI)
+        reader->parameter = 1;
+
+    // 4. The hex escape takes the next two bytes whatever they are.
+    if (code == RtfHexEscape) {
+        const int high = HexValue(*reader->cursor);
+        Advance(reader);
+        const int low = HexValue(*reader->cursor);
+        Advance(reader);
+        if (high >= 0)
+            reader->parameter = low >= 0 ? high * 16 + low : high;
+    }
+
+    if (!symbol) {
+        // 5. A numeric parameter: the whole run of digits and '-' is consumed;
+        // its value is an optional sign and the digits up to the first other
+        // byte or skipped line break, accumulated modulo 2^32.
+        if (IsDigit(*reader->cursor) || *reader->cursor == '-') {
+            std::uint32_t value = 0;
+            bool negative = false;
+            bool valueEnded = false;
+            bool first = true;
+            while (IsDigit(*reader->cursor) || *reader->cursor == '-') {
+                const unsigned char byte = *reader->cursor;
+                if (!valueEnded) {
+                    if (IsDigit(byte))
+                        value = value * 10u + static_cast<std::uint32_t>(byte - '0');
+                    else if (first)
+                        negative = true;
+                    else
+                        valueEnded = true;
+                }
+                first = false;
+                const unsigned char* next = reader->cursor + 1;
+                reader->cursor = SkipLineBreaks(next);
+                if (reader->cursor != next)
+                    valueEnded = true;
+            }
+            reader->parameter = WrapToInt32(negative ? 0u - value : value);
+        }
+        // One white-space byte after a control word is its delimiter.
+        if (IsWhiteSpace(*reader->cursor))
+            Advance(reader);
+    }
+
+    // 6. (Every advance above already skipped the line breaks after it.)
+    reader->cursor = SkipLineBreaks(reader->cursor);
+    return static_cast<RtfKeywordCode>(code);
+}
+
+void PushGroup(RtfReader* reader)
+{
+    if (reader->excessDepth == 0) {
+        RtfGroupState* state = StateSlot(reader, reader->depth);
+        if (state != nullptr) {
+            RtfGroupState* current = reader->current;
+            *state = *current;
+            current->groupHandler(-1, state, current);
+            state->enclosing = current;
+            reader->current = state;
+            reader->depth += 1;
+            return;
+        }
+        // Beyond the cap the deepest state stands for every deeper group.
+        reader->excessSnapshot = *reader->current;
+    }
+    reader->excessDepth += 1;
+}
+
+void PopGroup(RtfReader* reader)
+{
+    if (reader->excessDepth != 0) {
+        reader->excessDepth -= 1;
+        if (reader->excessDepth == 0)
+            *reader->current = reader->excessSnapshot;
+        return;
+    }
+    if (reader->depth == 0)
+        return;  // a closing brace never removes the outermost state
+    RtfGroupState* closing = reader->current;
+    RtfGroupState* enclosing = closing->enclosing;
+    closing->groupHandler(0, enclosing, closing);
+    reader->current = enclosing;
+    reader->depth -= 1;
+}
+
+void RunRtfReader(RtfReader* reader)
+{
+    RtfGroupState* outermost = reader->current;
+    if (outermost->charHandler == nullptr)
+        outermost->charHandler = IgnoreEvent;
+    if (outermost->controlHandler == nullptr)
+        outermost->controlHandler = IgnoreEvent;
+    if (outermost->groupHandler == nullptr)
+        outermost->groupHandler = IgnoreEvent;
+
+    for (;;) {
+        const unsigned char byte = *reader->cursor;
+        switch (byte) {
+        case 0:
+            break;
+        case '\\': {
+            Advance(reader);
+            const RtfKeywordCode code = ScanControlToken(reader);
+            reader->current->controlHandler(code, reader->parameter, reader->current);
+            continue;
+        }
+        case '{':
+            Advance(reader);
+            PushGroup(reader);
+            continue;
+        case '}':
+            Advance(reader);
+            PopGroup(reader);
+            continue;
+        case '\r':
+        case '\n':
+            // Only the very first byte of the input can be a line break here.
+            Advance(reader);
+            reader->current->charHandler(byte, reader->current);
+            continue;
+        default:
+            ReadTextRun(reader);
+            continue;
+        }
+        break;
+    }
+
+    while (reader->excessDepth != 0 || reader->depth != 0)
+        PopGroup(reader);
+    reader->current->charHandler(0, reader->current);
+
+    std::free(reader->deepStates);
+    reader->deepStates = nullptr;
+}
+
+void WriteSinkChar(int byte, RtfGroupState* state)
+{
+    TextSink* sink = static_cast<TextSink*>(state->charContext);
+    if (sink->slotsLeft == 0)
+        return;
+    sink->slotsLeft -= 1;
+    if (sink->slotsLeft == 0) {
+        *sink->writePosition = 0;
+    } else {
+        *sink->writePosition = static_cast<unsigned char>(byte);
+        sink->writePosition += 1;
+    }
+}
+
+void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
+{
+    switch (code) {
+    case RtfFonttbl:
+    case RtfColortbl:
+        state->charHandler = IgnoreEvent;
+        break;
+    case RtfPar:
+        state->charHandler('\n', state);
+        break;
+    case RtfTab:
+        state->charHandler('\t', state);
+        break;
+    case RtfRdblquote:
+        state->charHandler('"', state);
+        break;
+    case RtfHexEscape:
+        state->charHandler(static_cast<int>(static_cast<std::uint32_t>(parameter) & 0xFFu), state);
+        break;
+    default:
+        break;
+    }
+}
+
+namespace {
+
+// readEnd: one past the last readable input byte, or nullptr when unknown.
+void Extract(const unsigned char* input, const unsigned char* readEnd, unsigned char* output, size_t capacity)
+{
+    TextSink sink = {output, capacity};
+    RtfGroupState outermost = {};
+    outermost.charHandler = WriteSinkChar;
+    outermost.charContext = &sink;
+    outermost.controlHandler = PlainTextControl;
+    outermost.controlContext = &sink;
+    RtfReader reader = {};
+    reader.cursor = input;
+    reader.current = &outermost;
+    reader.readEnd = readEnd;
+    RunRtfReader(&reader);
+}
+
+}  // namespace
+
+void ExtractRtfText(const unsigned char* input, unsigned char* output, size_t capacity)
+{
+    Extract(input, nullptr, output, capacity);
+}
+
+int MatchRtfText(const unsigned char* buffer, size_t size, SearchRequest* request, FoundFile* record)
+{
+    if (size == 0)
+        return 0;
+    // One byte more than the file: the plain text is never longer than the
+    // file, so it is never cut. Without the block the ANSI matcher decides.
+    if (size == SIZE_MAX)
+        return 1;
+    unsigned char* plain = static_cast<unsigned char*>(std::calloc(size + 1, 1));
+    if (plain == nullptr)
+        return 1;
+    // The walk's buffer holds the file and three zero bytes: all readable.
+    Extract(buffer, buffer + size + 3, plain, size + 1);
+    const size_t length = std::strlen(reinterpret_cast<const char*>(plain));
+    const int result = MatchAnsiText(plain, length, request, record);
+    std::free(plain);
+    return result;
 }

@@ -1,0 +1,84 @@
+// Memory bound of the RTF matcher: reads a file whole as the walk does, runs
+// MatchRtfText and ExtractRtfText on it and reports the peak resident size.
+//   rtf-memory-check --generate MEGABYTES FILE   writes MEGABYTES of '{'
+//   rtf-memory-check FILE [LIMIT_MB]             exit 1 if the peak passes
+//                                                twice the file plus LIMIT_MB
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "search/ContentMatchers.h"
+#include "search/RtfTextExtractor.h"
+
+namespace {
+
+long PeakKilobytes()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int Generate(long megabytes, const char* path)
+{
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr)
+        return 2;
+    std::vector<char> block(1 << 20, '{');
+    for (long i = 0; i < megabytes; ++i)
+        std::fwrite(block.data(), 1, block.size(), file);
+    return std::fclose(file) == 0 ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "--generate") == 0)
+        return Generate(std::atol(argv[2]), argv[3]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: rtf-memory-check --generate MEGABYTES FILE | rtf-memory-check FILE [LIMIT_MB]\n");
+        return 2;
+    }
+    const long limitMegabytes = argc == 3 ? std::atol(argv[2]) : 64;
+    std::FILE* file = std::fopen(argv[1], "rb");
+    if (file == nullptr)
+        return 2;
+    std::fseek(file, 0, SEEK_END);
+    const size_t size = static_cast<size_t>(std::ftell(file));
+    std::fseek(file, 0, SEEK_SET);
+    unsigned char* buffer = static_cast<unsigned char*>(std::malloc(size + 3));
+    if (buffer == nullptr || std::fread(buffer, 1, size, file) != size)
+        return 2;
+    std::fclose(file);
+    buffer[size] = buffer[size + 1] = buffer[size + 2] = 0;
+    const long loaded = PeakKilobytes();
+
+    std::basic_string<WCHAR> text;
+    text.push_back('x');
+    SearchRequest request = {};
+    request.searchText = text.c_str();
+    FoundFile record = {};
+    const int result = MatchRtfText(buffer, size, &request, &record);
+    const long afterMatch = PeakKilobytes();
+
+    unsigned char small[4096] = {};
+    ExtractRtfText(buffer, small, sizeof small);
+    const long afterExtract = PeakKilobytes();
+    std::free(buffer);
+
+    const long fileKilobytes = static_cast<long>(size / 1024);
+    std::printf("file %ld KiB, peak after loading %ld KiB, after MatchRtfText %ld KiB (result %d, %d matches), "
+                "after ExtractRtfText into 4 KiB %ld KiB\n",
+                fileKilobytes, loaded, afterMatch, result, record.matchCount, afterExtract);
+    const long bound = 2 * fileKilobytes + limitMegabytes * 1024;
+    if (afterExtract > bound) {
+        std::printf("peak %ld KiB exceeds the bound of %ld KiB\n", afterExtract, bound);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,654 @@
+// The RTF reader and its plain-text destination, rule by rule, and the RTF
+// matcher in the whole matcher table. Runs natively under ASan and UBSan and
+// under Wine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fuzz/RtfReferenceExtractor.h"
+#include "search/ContentMatchers.h"
+#include "search/RtfTextExtractor.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TROVIK_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TROVIK_TEST_ASAN 1
+#endif
+#ifdef TROVIK_TEST_ASAN
+// The allocation-failure tests need a null from a huge calloc, not a report.
+extern "C" const char* __asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
+#endif
+
+namespace {
+
+// The input in a heap block of exactly its size plus three zero bytes, so
+// that a read past them is caught by AddressSanitizer.
+std::vector<unsigned char> WithZeros(const std::string& input)
+{
+    std::vector<unsigned char> bytes(input.size() + 3, 0);  // no spare capacity
+    std::copy(input.begin(), input.end(), bytes.begin());
+    return bytes;
+}
+
+// The whole output buffer of capacity bytes.
+std::string OutputBuffer(const std::string& input, size_t capacity)
+{
+    std::vector<unsigned char> in = WithZeros(input);
+    std::vector<unsigned char> out(capacity, 0);
+    ExtractRtfText(in.data(), out.data(), capacity);
+    return std::string(out.begin(), out.end());
+}
+
+// The plain text as the matchers read it: up to the first zero byte.
+std::string Plain(const std::string& input, size_t capacity = 0)
+{
+    std::string buffer = OutputBuffer(input, capacity != 0 ? capacity : input.size() + 1);
+    return buffer.substr(0, buffer.find('\0'));
+}
+
+// The output buffer of the literal model of the Part.
+std::string ReferenceBuffer(const std::string& input, size_t capacity, size_t* maxDepth = nullptr)
+{
+    std::vector<unsigned char> in = WithZeros(input);
+    std::vector<unsigned char> out(capacity, 0);
+    rtfref::Extract(in.data(), out.data(), capacity, maxDepth);
+    return std::string(out.begin(), out.end());
+}
+
+std::string Bytes(const char* text, size_t length)
+{
+    return std::string(text, length);
+}
+
+// Records every event of a reader as text: "(" and ")" for groups opening
+// and closing, "\code:parameter" for control events, the byte otherwise.
+struct EventLog {
+    std::string text;
+};
+
+void LogChar(int byte, RtfGroupState* state)
+{
+    EventLog* log = static_cast<EventLog*>(state->charContext);
+    if (byte == 0)
+        log->text += "<end>";
+    else
+        log->text += static_cast<char>(byte);
+}
+
+void LogControl(int code, std::int32_t parameter, RtfGroupState* state)
+{
+    EventLog* log = static_cast<EventLog*>(state->controlContext);
+    log->text += "\\" + std::to_string(code) + ":" + std::to_string(parameter) + " ";
+}
+
+void LogGroup(int direction, RtfGroupState* other, RtfGroupState* state)
+{
+    EventLog* log = static_cast<EventLog*>(state->groupContext);
+    if (direction == -1) {
+        // The new state is already a copy of the current one, not yet linked.
+        EXPECT_EQ(other->charHandler, state->charHandler);
+        EXPECT_EQ(other->enclosing, state->enclosing);
+        log->text += "(";
+    } else {
+        EXPECT_EQ(direction, 0);
+        EXPECT_EQ(other, state->enclosing);
+        log->text += ")";
+    }
+}
+
+std::string Events(const std::string& input)
+{
+    std::vector<unsigned char> in = WithZeros(input);
+    EventLog log;
+    RtfGroupState outermost = {LogChar, &log, LogControl, &log, LogGroup, &log, nullptr};
+    RtfReader reader = {};
+    reader.cursor = in.data();
+    reader.current = &outermost;
+    RunRtfReader(&reader);
+    EXPECT_EQ(reader.current, &outermost);
+    EXPECT_EQ(reader.depth, 0u);
+    return log.text;
+}
+
+struct TableRun {
+    int matches = 0;
+    int total = 0;
+    int decidedBy = -1;  // index of the matcher that returned 0, or -1
+};
+
+// Runs the table as the walk does: the file's bytes plus three zero bytes.
+TableRun RunTable(const std::string& content, const std::string& text)
+{
+    std::vector<unsigned char> buffer = WithZeros(content);
+    std::basic_string<WCHAR> units;
+    for (unsigned char byte : text)
+        units.push_back(byte);
+    SearchRequest request = {};
+    request.searchText = units.c_str();
+    FoundFile record = {};
+    TableRun run;
+    for (int i = 0; i < 3; ++i) {
+        if (ContentMatcherTable[i](buffer.data(), content.size(), &request, &record) == 0) {
+            run.decidedBy = i;
+            break;
+        }
+    }
+    run.matches = record.matchCount;
+    run.total = request.totalMatches;
+    EXPECT_EQ(run.matches, run.total);
+    return run;
+}
+
+std::string Utf16le(const std::string& text, bool bom = false)
+{
+    std::string bytes = bom ? std::string("\xFF\xFE", 2) : std::string();
+    for (char c : text) {
+        bytes.push_back(c);
+        bytes.push_back('\0');
+    }
+    return bytes;
+}
+
+std::string Utf16be(const std::string& text)
+{
+    std::string bytes;
+    for (char c : text) {
+        bytes.push_back('\0');
+        bytes.push_back(c);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// --- Ordinary bytes and line breaks ---
+
+TEST(RtfText, OrdinaryTextPassesThroughWithoutLineBreaks)
+{
+    EXPECT_EQ(Plain("abc\r\ndef"), "abcdef");
+    EXPECT_EQ(Plain("one\ntwo\rthree\r\n\r\nfour"), "onetwothreefour");
+    EXPECT_EQ(Plain("caf\xE9 \x80\xFF"), "caf\xE9 \x80\xFF");
+    EXPECT_EQ(Plain("tab\there"), "tab\there");
+}
+
+TEST(RtfText, OnlyTheVeryFirstByteCanBeALineBreak)
+{
+    EXPECT_EQ(Plain("\r\nabc"), "\rabc");
+    EXPECT_EQ(Plain("\n\nabc"), "\nabc");
+    EXPECT_EQ(Plain("a\r\n"), "a");
+    EXPECT_EQ(Plain("{\r\nx}"), "x");
+}
+
+TEST(RtfText, LongRunsAreCopiedWhole)
+{
+    std::string run;
+    for (int i = 0; i < 1000; ++i)
+        run += static_cast<char>('a' + i % 26);
+    EXPECT_EQ(Plain(run), run);
+    EXPECT_EQ(Plain(run + "\r\n" + run), run + run);
+    EXPECT_EQ(Plain(run + "\\par " + run), run + "\n" + run);
+    EXPECT_EQ(Plain("{\\fonttbl " + run + "}" + run), run);
+}
+
+// --- Control words ---
+
+TEST(RtfText, ParagraphTabAndQuoteEmitTheirBytes)
+{
+    EXPECT_EQ(Plain("{\\rtf1\\ansi Hello\\par World}"), "Hello\nWorld");
+    EXPECT_EQ(Plain("A\\tab B"), "A\tB");
+    EXPECT_EQ(Plain("\\rdblquote"), "\"");
+    EXPECT_EQ(Plain("x\\ldblquote y"), "xy");
+}
+
+TEST(RtfText, OtherKeywordsProduceNothing)
+{
+    EXPECT_EQ(Plain("\\pard\\plain\\b\\i\\fs24\\li720\\fi-360\\ri0\\tx720\\page\\endash\\super x"), "x");
+    EXPECT_EQ(Plain("\\unknownword x"), "x");
+}
+
+TEST(RtfText, KeywordNamesAreExactAndCaseSensitive)
+{
+    EXPECT_EQ(Plain("\\PAR x"), "x");
+    EXPECT_EQ(Plain("\\parx y"), "y");
+    EXPECT_EQ(Plain("\\Tab x"), "x");
+    EXPECT_EQ(Plain("\\par1 x"), "\nx");
+}
+
+TEST(RtfText, ALineBreakInsideANameDoesNotEndIt)
+{
+    EXPECT_EQ(Plain("\\pa\r\nr"), "\n");
+    EXPECT_EQ(Plain("\\\r\npar x"), "\nx");
+    EXPECT_EQ(Plain("\\t\na\rb x"), "\tx");
+}
+
+TEST(RtfText, OneWhiteSpaceByteDelimitsAControlWord)
+{
+    EXPECT_EQ(Plain("\\par  x"), "\n x");
+    EXPECT_EQ(Plain("\\par\tx"), "\nx");
+    EXPECT_EQ(Plain("\\par\x0Bx"), "\nx");
+    EXPECT_EQ(Plain("\\par\x0Cx"), "\nx");
+    EXPECT_EQ(Plain("\\par\xA0x"), "\n\xA0x");  // 160 is no white space
+    EXPECT_EQ(Plain("\\par\r\n x"), "\nx");     // line breaks skipped, then the delimiter
+    EXPECT_EQ(Plain("\\li720 x"), "x");
+    EXPECT_EQ(Plain("\\li720  x"), " x");
+}
+
+TEST(RtfText, EmptyControlWordsConsumeOnlyTheirDelimiter)
+{
+    EXPECT_EQ(Plain("\\;"), ";");
+    EXPECT_EQ(Plain("a\\ b"), "ab");
+    EXPECT_EQ(Plain("a\\  b"), "a b");
+    EXPECT_EQ(Plain("abc\\"), "abc");
+    EXPECT_EQ(Plain("a\\\xE9"), "a\xE9");
+    // An empty control word still takes a numeric parameter.
+    EXPECT_EQ(Plain("\\5x"), "x");
+    EXPECT_EQ(Plain("\\5 \\'zz"), "\x05");
+}
+
+TEST(RtfText, EscapedMarkupProducesNothing)
+{
+    EXPECT_EQ(Plain("a\\{b\\}c\\\\d"), "abcd");
+    EXPECT_EQ(Plain("\\{x\\}"), "x");
+}
+
+TEST(RtfText, ControlSymbolsTakeNoParameterAndNoDelimiter)
+{
+    EXPECT_EQ(Plain("\\*5"), "5");
+    EXPECT_EQ(Plain("\\~ x"), " x");
+    EXPECT_EQ(Plain("\\-3 x"), "3 x");
+    EXPECT_EQ(Plain("\\:\\_\\|a"), "a");
+    EXPECT_EQ(Plain("{\\*\\generator Foo;}"), "Foo;");
+}
+
+// --- Numeric parameters ---
+
+TEST(RtfText, NumericParametersAreSignAndDigits)
+{
+    EXPECT_EQ(Events("\\li-720"), "\\253:-720 <end>");
+    EXPECT_EQ(Events("\\li1-2"), "\\253:1 <end>");
+    EXPECT_EQ(Events("\\li-"), "\\253:0 <end>");
+    EXPECT_EQ(Events("\\li--5x"), "\\253:0 x<end>");
+    EXPECT_EQ(Events("\\li5-x"), "\\253:5 x<end>");
+    EXPECT_EQ(Events("\\li007 x"), "\\253:7 x<end>");
+    EXPECT_EQ(Events("\\u233?"), "\\0:233 ?<end>");
+    EXPECT_EQ(Plain("\\u233?"), "?");
+}
+
+TEST(RtfText, ALineBreakInsideANumberEndsItsValue)
+{
+    EXPECT_EQ(Events("\\li12\r\n34 x"), "\\253:12 x<end>");
+    EXPECT_EQ(Events("\\li-\n5 x"), "\\253:0 x<end>");
+    EXPECT_EQ(Events("\\li5\r\n-3x"), "\\253:5 x<end>");
+}
+
+TEST(RtfText, ParameterIsKeptUntilSetAgain)
+{
+    EXPECT_EQ(Events("\\fs24\\par\\'zzQ"), "\\421:24 \\237:24 \\491:24 Q<end>");
+    EXPECT_EQ(Plain("\\fs24\\'zzQ"), "\x18Q");
+    EXPECT_EQ(Plain("\\li-720\\'zz"), "0");  // low 8 bits of -720 are 0x30
+}
+
+TEST(RtfText, BoldAndItalicDefaultTheParameterToOne)
+{
+    EXPECT_EQ(Events("\\fs24\\b\\i0\\i\\b3"), "\\421:24 \\411:1 \\422:0 \\422:1 \\411:3 <end>");
+    EXPECT_EQ(Plain("\\b\\'zz"), "\x01");
+}
+
+TEST(RtfText, ParameterStartsAtZero)
+{
+    EXPECT_EQ(Events("\\'zz"), "\\491:0 <end>");
+    EXPECT_EQ(OutputBuffer("\\'zzA", 3), Bytes("\0A\0", 3));
+}
+
+TEST(RtfText, ParametersWrapModulo2To32)
+{
+    EXPECT_EQ(Events("\\li4294967297"), "\\253:1 <end>");
+    EXPECT_EQ(Events("\\li2147483648"), "\\253:-2147483648 <end>");
+    EXPECT_EQ(Events("\\li-2147483649"), "\\253:2147483647 <end>");
+    EXPECT_EQ(Events("\\li99999999999999999999"), "\\253:1661992959 <end>");
+    EXPECT_EQ(Events("\\li-99999999999999999999"), "\\253:-1661992959 <end>");
+    EXPECT_EQ(Plain("\\li-2147483649\\'zz"), "\xFF");
+}
+
+TEST(RtfText, LongNamesAndNumbersAreConsumedWhole)
+{
+    EXPECT_EQ(Plain("\\" + std::string(5000, 'q') + " x"), "x");
+    EXPECT_EQ(Plain("\\par" + std::string(2000, 'x') + " y"), "y");
+    EXPECT_EQ(Plain("\\" + std::string(1023, 'a') + " x\\" + std::string(1024, 'b') + " y"), "xy");
+    EXPECT_EQ(Events("\\li" + std::string(5000, '9') + " x").substr(0, 5), "\\253:");
+    EXPECT_EQ(Plain("\\li" + std::string(5000, '7') + " x"), "x");
+    EXPECT_EQ(Plain("\\li" + std::string(3000, '-') + "x"), "x");
+}
+
+// --- Hexadecimal escapes ---
+
+TEST(RtfText, HexEscapesEmitOneByte)
+{
+    EXPECT_EQ(Plain("\\'e9"), "\xE9");
+    EXPECT_EQ(Plain("\\'E9\\'41"), "\xE9" "A");
+    EXPECT_EQ(Plain("\\'4 x"), "\x04x");   // one digit, the space taken as the second byte
+    EXPECT_EQ(Plain("\\'41 x"), "A x");    // no delimiter after a control symbol
+    EXPECT_EQ(Plain("\\'\r\n4\r\n1\r\nB"), "AB");
+}
+
+TEST(RtfText, HexEscapeOfZeroEndsTheText)
+{
+    EXPECT_EQ(OutputBuffer("a\\'00b", 4), Bytes("a\0b\0", 4));
+    EXPECT_EQ(Plain("a\\'00b"), "a");
+}
+
+TEST(RtfText, HexEscapeTakesTheNextTwoBytesWhateverTheyAre)
+{
+    // The closing brace is the second byte: the group stays open, silenced.
+    EXPECT_EQ(Plain("{\\fonttbl\\'4}x}y"), "y");
+    EXPECT_EQ(Plain("\\'4\\par"), "\x04par");
+    EXPECT_EQ(Events("\\'{{{x"), "\\491:0 (x)<end>");
+}
+
+TEST(RtfText, HexEscapeAtTheEndReadsTheTrailingZeros)
+{
+    EXPECT_EQ(OutputBuffer("ab\\'", 4), Bytes("ab\0\0", 4));
+    EXPECT_EQ(OutputBuffer("ab\\'4", 4), Bytes("ab\x04\0", 4));
+    EXPECT_EQ(Events("\\li7\\'"), "\\253:7 \\491:7 <end>");
+}
+
+TEST(RtfText, HexEscapeSwallowsAZeroByteAndReadingGoesOn)
+{
+    const std::string tail(40, 'z');
+    const std::string input = Bytes("a\\'\0" "4", 5) + "1b" + tail;
+    const std::string expected = Bytes("a\0" "1b", 4) + tail + std::string(1, '\0');
+    EXPECT_EQ(OutputBuffer(input, input.size() + 1).substr(0, expected.size()), expected);
+    EXPECT_EQ(OutputBuffer(input, input.size() + 1), ReferenceBuffer(input, input.size() + 1));
+    const std::string twoZeros = Bytes("\\'\0\0", 4) + tail + "\\par" + tail;
+    EXPECT_EQ(OutputBuffer(twoZeros, 100), ReferenceBuffer(twoZeros, 100));
+}
+
+// --- Groups ---
+
+TEST(RtfText, FontAndColourTablesAreSilenced)
+{
+    EXPECT_EQ(Plain("{\\fonttbl{\\f0\\fswiss Arial;}}Text"), "Text");
+    EXPECT_EQ(Plain("{\\colortbl;\\red255\\green0\\blue0;}X"), "X");
+    EXPECT_EQ(Plain("{a\\fonttbl b{c}d}e"), "ae");
+    EXPECT_EQ(Plain("{\\fonttbl\\par\\tab\\'41\\rdblquote}"), "");
+}
+
+TEST(RtfText, SilencingEndsWithItsGroupAndInnerGroupsInheritIt)
+{
+    EXPECT_EQ(Plain("{{\\colortbl x}y}z"), "yz");
+    EXPECT_EQ(Plain("{\\fonttbl{{{x}}}y}z"), "z");
+}
+
+TEST(RtfText, FontTableOutsideAnyGroupSilencesTheRest)
+{
+    EXPECT_EQ(Plain("ab\\fonttbl cd{ef}\\par"), "ab");
+    // The terminator is dropped too: the zero fill ends the text.
+    EXPECT_EQ(OutputBuffer("ab\\fonttbl cd", 6), Bytes("ab\0\0\0\0", 6));
+}
+
+TEST(RtfText, OtherDestinationsAreNotSilenced)
+{
+    EXPECT_EQ(Plain("{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}}x"), "Normal;Tx");
+}
+
+TEST(RtfText, UnbalancedBracesAreTolerated)
+{
+    EXPECT_EQ(Plain("a}b"), "ab");
+    EXPECT_EQ(Plain("{a"), "a");
+    EXPECT_EQ(Plain("}}{{x"), "x");
+    EXPECT_EQ(Events("}}{{x"), "((x))<end>");
+}
+
+TEST(RtfText, GroupEventsReachTheCurrentGroupHandler)
+{
+    EXPECT_EQ(Events("{\\b x}{y"), "(\\411:1 x)(y)<end>");
+    EXPECT_EQ(Events("{{a}b"), "((a)b)<end>");
+}
+
+// Mend 3: memory is bounded; within the cap the output is exact.
+TEST(RtfText, DeepNestingWithinTheCapIsExact)
+{
+    const size_t depth = RtfMaxGroupDepth;
+    std::string input = std::string(depth - 1, '{') + "{\\fonttbl x}y" + std::string(depth - 1, '}') + "z";
+    size_t maxDepth = 0;
+    std::string reference = ReferenceBuffer(input, input.size() + 1, &maxDepth);
+    EXPECT_EQ(maxDepth, depth);
+    EXPECT_EQ(OutputBuffer(input, input.size() + 1), reference);
+    EXPECT_EQ(Plain(input), "yz");
+
+    std::string exact = std::string(depth - 1, '{') + "a{\\colortbl b}c" + std::string(depth - 2, '}') + "d";
+    EXPECT_EQ(OutputBuffer(exact, exact.size() + 1), ReferenceBuffer(exact, exact.size() + 1));
+    EXPECT_EQ(Plain(exact), "acd");
+}
+
+TEST(RtfText, GroupsBeyondTheCapAreCountedSoBracesBalance)
+{
+    const size_t depth = RtfMaxGroupDepth + 1000;
+    EXPECT_EQ(Plain(std::string(depth, '{') + "abc" + std::string(depth, '}') + "def"), "abcdef");
+    // Groups beyond the cap share the deepest state: a table silenced there
+    // silences its siblings beyond the cap too (the Part would give "yvw"),
+    // but the deepest real group is whole again once they have all closed.
+    std::string input = std::string(RtfMaxGroupDepth, '{') + "{{\\fonttbl x}y}v" +
+                        std::string(RtfMaxGroupDepth, '}') + "w";
+    EXPECT_EQ(Plain(input), "vw");
+    // Unclosed groups beyond the cap are closed at the end.
+    EXPECT_EQ(Plain(std::string(depth, '{') + "x"), "x");
+    EXPECT_EQ(Plain(std::string(1 << 20, '{') + "deep" + std::string(1 << 19, '}') + "er"), "deeper");
+}
+
+// --- The sink ---
+
+TEST(RtfText, TheSinkCutsAtCapacityMinusOne)
+{
+    EXPECT_EQ(OutputBuffer("abcdef", 4), Bytes("abc\0", 4));
+    EXPECT_EQ(OutputBuffer("abcdef", 1), Bytes("\0", 1));
+    EXPECT_EQ(OutputBuffer("abcdef", 7), Bytes("abcdef\0", 7));
+    EXPECT_EQ(OutputBuffer("ab\\par", 3), Bytes("ab\0", 3));
+    EXPECT_EQ(OutputBuffer("ab\\par cd", 4), Bytes("ab\n\0", 4));
+    std::string run(100, 'r');
+    for (size_t capacity = 1; capacity < 60; ++capacity)
+        EXPECT_EQ(OutputBuffer(run + "{x}" + run, capacity), ReferenceBuffer(run + "{x}" + run, capacity));
+}
+
+TEST(RtfText, SinkSlotsAreNotLimitedTo32Bits)
+{
+    unsigned char out[8] = {};
+    TextSink sink = {out, (static_cast<size_t>(1) << 32) + 5};
+    if (sizeof(size_t) < 8)
+        sink.slotsLeft = 0xFFFFFFF0u;
+    const size_t before = sink.slotsLeft;
+    RtfGroupState state = {WriteSinkChar, &sink, PlainTextControl, &sink, nullptr, nullptr, nullptr};
+    WriteSinkChar('a', &state);
+    PlainTextControl(RtfPar, 0, &state);
+    EXPECT_EQ(sink.slotsLeft, before - 2);
+    EXPECT_EQ(sink.writePosition, out + 2);
+    EXPECT_EQ(out[0], 'a');
+    EXPECT_EQ(out[1], '\n');
+}
+
+// --- The keyword table ---
+
+TEST(RtfKeywords, TableIsSortedByUnsignedBytes)
+{
+    for (int i = 1; i < 28; ++i) {
+        std::string previous = RtfKeywordTable[i - 1].name;
+        std::string name = RtfKeywordTable[i].name;
+        EXPECT_TRUE(std::lexicographical_compare(previous.begin(), previous.end(), name.begin(), name.end(),
+                                                 [](char a, char b) {
+                                                     return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+                                                 }))
+            << previous << " before " << name;
+    }
+}
+
+TEST(RtfKeywords, EveryRowIsFoundWithItsCode)
+{
+    const struct {
+        const char* name;
+        int code;
+    } rows[28] = {
+        {"'", 491}, {"ansi", 2}, {"b", 411}, {"blue", 36}, {"colortbl", 33}, {"endash", 483},
+        {"f", 420}, {"fi", 252}, {"fnil", 8}, {"fonttbl", 7}, {"fs", 421}, {"fswiss", 10},
+        {"green", 35}, {"i", 422}, {"li", 253}, {"page", 474}, {"par", 237}, {"pard", 238},
+        {"plain", 410}, {"rdblquote", 490}, {"red", 34}, {"ri", 254}, {"rtf", 1}, {"super", 436},
+        {"tab", 481}, {"tx", 262}, {"{", 662}, {"}", 661},
+    };
+    for (int i = 0; i < 28; ++i) {
+        EXPECT_STREQ(RtfKeywordTable[i].name, rows[i].name);
+        EXPECT_EQ(RtfKeywordTable[i].code, rows[i].code);
+        int code = -1;
+        EXPECT_TRUE(LookupRtfKeyword(rows[i].name, &code)) << rows[i].name;
+        EXPECT_EQ(code, rows[i].code);
+    }
+}
+
+TEST(RtfKeywords, OtherNamesAreNotFound)
+{
+    int code = -1;
+    for (const char* name : {"", "PAR", "pa", "parx", "a", "zz", "\\", "~", "\xE9", "rdblquotes"})
+        EXPECT_FALSE(LookupRtfKeyword(name, &code)) << name;
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(Events("\\{\\}\\\\\\~"), "\\662:0 \\661:0 \\0:0 \\0:0 <end>");
+}
+
+TEST(RtfKeywords, ScanControlTokenLeavesTheCursorAfterTheToken)
+{
+    const std::string input = "par  x";
+    std::vector<unsigned char> in = WithZeros(input);
+    RtfReader reader = {};
+    reader.cursor = in.data();
+    EXPECT_EQ(ScanControlToken(&reader), RtfPar);
+    EXPECT_EQ(reader.cursor, in.data() + 4);
+}
+
+// --- The same extraction as the literal model, on generated documents ---
+
+TEST(RtfText, MatchesTheLiteralModelOnGeneratedDocuments)
+{
+    static const char* const pieces[] = {
+        "\\", "{", "}", "\r", "\n", "\r\n", "'", "-", " ", "\t", "0", "7", "a", "Z", "\xE9", ";",
+        "\\par", "\\par ", "\\tab", "\\rdblquote", "\\'", "\\'4", "\\'e9", "\\fonttbl", "\\colortbl",
+        "\\b", "\\i", "\\fs", "\\li-", "\\*", "\\~", "\\{", "\\}", "\\\\", "{\\fonttbl ", "}}",
+        "abcdefghijklmnopqrstuvwxyz", "The quick brown fox jumps over the lazy dog. ",
+    };
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 5000; ++round) {
+        std::string input;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) {
+            const unsigned pick = random() % 50;
+            if (pick < sizeof pieces / sizeof pieces[0])
+                input += pieces[pick];
+            else if (pick < 48)
+                input += static_cast<char>(random() % 256);
+            else
+                input += std::string(random() % 70, static_cast<char>('a' + random() % 26));
+        }
+        const size_t capacities[] = {1, 2, 1 + random() % 40, input.size() + 1, input.size() + 16};
+        for (size_t capacity : capacities) {
+            ASSERT_EQ(OutputBuffer(input, capacity), ReferenceBuffer(input, capacity))
+                << "round " << round << " capacity " << capacity;
+        }
+    }
+}
+
+// --- The RTF matcher in the matcher table ---
+
+TEST(RtfMatcher, PlainTextIsNeverCut)
+{
+    TableRun run = RunTable("abcabc", "abc");
+    EXPECT_EQ(run.decidedBy, 1);
+    EXPECT_EQ(run.matches, 2);
+    // (A one-byte file x is the UTF-16 unit x: yx is not.)
+    EXPECT_EQ(RunTable("yx", "x").matches, 1);
+    EXPECT_EQ(RunTable("yx", "x").decidedBy, 1);
+}
+
+TEST(RtfMatcher, EmptyFileEndsTheTrialWithoutMatches)
+{
+    TableRun run = RunTable("", "abc");
+    EXPECT_EQ(run.decidedBy, 1);
+    EXPECT_EQ(run.matches, 0);
+}
+
+TEST(RtfMatcher, LineBreaksNoLongerSplitWords)
+{
+    TableRun run = RunTable("foo\r\nbar", "foobar");
+    EXPECT_EQ(run.decidedBy, 1);
+    EXPECT_EQ(run.matches, 1);
+}
+
+TEST(RtfMatcher, RawBytesDecideWhenThePlainTextHoldsNothing)
+{
+    TableRun path = RunTable("C:\\temp", "C:\\temp");
+    EXPECT_EQ(path.decidedBy, 2);
+    EXPECT_EQ(path.matches, 1);
+}
+
+TEST(RtfMatcher, RtfDocumentsAreSearchedOnTheirPlainText)
+{
+    const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Hello\\par World}";
+    TableRun hello = RunTable(rtf, "Hello");
+    EXPECT_EQ(hello.decidedBy, 1);
+    EXPECT_EQ(hello.matches, 1);
+    TableRun arial = RunTable(rtf, "Arial");
+    EXPECT_EQ(arial.decidedBy, 2);
+    EXPECT_EQ(arial.matches, 1);
+    TableRun both = RunTable(rtf, "Hello World");
+    EXPECT_EQ(both.decidedBy, -1);
+    EXPECT_EQ(both.matches, 0);
+}
+
+// The same text in every form through the whole table: which matcher counts
+// it and how often.
+TEST(RtfMatcher, SameTextInEveryForm)
+{
+    const std::string word = "caf\xE9";
+    struct Form {
+        const char* name;
+        std::string content;
+        int decidedBy;
+        int matches;
+    } forms[] = {
+        {"UTF-16LE", Utf16le("a caf\xE9, two caf\xE9s"), 0, 2},
+        {"UTF-16LE with mark", Utf16le("a caf\xE9, two caf\xE9s", true), 0, 2},
+        {"UTF-16BE", Utf16be("a caf\xE9, two caf\xE9s"), -1, 0},
+        {"RTF with escapes", "{\\rtf1\\ansi a caf\\'e9, two c{\\b af}\\'e9s\\par}", 1, 2},
+        {"RTF with line breaks", "{\\rtf1 a ca\r\nf\\'e9,\r\n two caf\\\r\n'e9 caf\\'\r\ne9}", 1, 3},
+        {"RTF with the word in the font table", "{\\rtf1{\\fonttbl caf\xE9;}x}", 2, 1},
+        {"8-bit with CR LF", "a caf\r\n\xE9, two caf\xE9s\r\n", 1, 2},
+        {"C source", "char* s = \"caf\xE9\\n\"; { return caf\xE9; }\r\n", 1, 2},
+        {"C source with the word after a backslash", "s = \"\\caf\xE9\"; t = \"\\caf\xE9\";", 2, 2},
+    };
+    for (const Form& form : forms) {
+        TableRun run = RunTable(form.content, word);
+        EXPECT_EQ(run.decidedBy, form.decidedBy) << form.name;
+        EXPECT_EQ(run.matches, form.matches) << form.name;
+    }
+}
+
+TEST(RtfMatcher, MissingPlainTextBlockLeavesTheFileToTheAnsiMatcher)
+{
+    std::basic_string<WCHAR> units;
+    units.push_back('x');
+    SearchRequest request = {};
+    request.searchText = units.c_str();
+    FoundFile record = {};
+    const unsigned char buffer[] = "x\0\0";
+    // Sizes that cannot be allocated: the matcher reads nothing and goes on.
+    EXPECT_EQ(MatchRtfText(buffer, SIZE_MAX, &request, &record), 1);
+    EXPECT_EQ(MatchRtfText(buffer, SIZE_MAX / 2, &request, &record), 1);
+    EXPECT_EQ(record.matchCount, 0);
+    EXPECT_EQ(request.totalMatches, 0);
+}
