@@ -9,7 +9,8 @@ endif()
 
 set(TROVIK_ENGINE_SOURCES
   ${CMAKE_SOURCE_DIR}/search/ContentMatchers.cpp
-  ${CMAKE_SOURCE_DIR}/search/RtfTextExtractor.cpp)
+  ${CMAKE_SOURCE_DIR}/search/RtfTextExtractor.cpp
+  ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
 
 if(TROVIK_TESTS)
   enable_testing()
@@ -18,7 +19,8 @@ if(TROVIK_TESTS)
   # The engine's own tests are portable: the same files run under Wine.
   set(TROVIK_NATIVE_TESTS
     ${CMAKE_SOURCE_DIR}/tests/search/ContentMatchersTest.cpp
-    ${CMAKE_SOURCE_DIR}/tests/search/RtfTextExtractorTest.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/search/RtfTextExtractorTest.cpp
+    ${CMAKE_SOURCE_DIR}/tests/search/TextScanTest.cpp)
   foreach(src ${TROVIK_NATIVE_TESTS})
     if(EXISTS ${src})
       get_filename_component(name ${src} NAME_WE)
