@@ -14,7 +14,7 @@ namespace {
 // Source-like text: real headers where the machine has them, else generated.
 std::string SourceText(size_t size)
 {
-    std::string seed;
+    std::string sample;
     const char* files[] = {"/usr/include/stdio.h", "/usr/include/stdlib.h", "/usr/include/string.h",
                            "/usr/include/unistd.h", "/usr/include/fcntl.h"};
     for (const char* name : files) {
@@ -22,16 +22,16 @@ std::string SourceText(size_t size)
             char chunk[65536];
             size_t got;
             while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-                seed.append(chunk, got);
+                sample.append(chunk, got);
             std::fclose(file);
         }
     }
-    if (seed.empty())
-        seed = "static int count_items(const struct list *head)\n{\n    int n = 0;\n"
+    if (sample.empty())
+        sample = "static int count_items(const struct list *head)\n{\n    int n = 0;\n"
                "    for (; head; head = head->next)\n        n++;\n    return n; /* done */\n}\n";
     std::string text;
     while (text.size() < size)
-        text += seed;
+        text += sample;
     text.resize(size);
     return text;
 }

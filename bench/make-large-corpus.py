@@ -9,19 +9,19 @@ folder = sys.argv[1]
 size = int(sys.argv[2] if len(sys.argv) > 2 else 64) << 20
 os.makedirs(folder, exist_ok=True)
 
-seed = b""
+sample = b""
 for name in ("stdio.h", "stdlib.h", "string.h", "unistd.h", "fcntl.h"):
     try:
         with open(os.path.join("/usr/include", name), "rb") as f:
-            seed += f.read()
+            sample += f.read()
     except OSError:
         pass
-if not seed:
-    seed = b"static int count(const struct list *head)\n{\n    int n = 0;\n    return n;\n}\n"
+if not sample:
+    sample = b"static int count(const struct list *head)\n{\n    int n = 0;\n    return n;\n}\n"
 
 
 def source(n):
-    return (seed * (n // len(seed) + 1))[:n]
+    return (sample * (n // len(sample) + 1))[:n]
 
 
 def rtf(n):

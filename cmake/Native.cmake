@@ -63,7 +63,7 @@ if(TROVIK_HAVE_LIBFUZZER)
   target_compile_options(rtf-fuzzer PRIVATE ${TROVIK_FUZZ_FLAGS})
   target_link_options(rtf-fuzzer PRIVATE ${TROVIK_FUZZ_FLAGS})
 
-  # A short run for CI: the seed corpus plus what earlier runs found in the
+  # A short run for CI: the starting corpus plus what earlier runs found in the
   # build directory. The long run is documented in fuzz/README.md.
   if(TROVIK_TESTS)
     set(TROVIK_FUZZ_WORK ${CMAKE_BINARY_DIR}/fuzz)

@@ -1,5 +1,5 @@
 // libFuzzer target: arbitrary bytes through ExtractRtfText with an arbitrary
-// capacity (compared with the literal model of Part 2.4) and through the
+// capacity (compared with the literal model of the rules) and through the
 // whole matcher table with a search text taken from the input.
 //
 // Input layout: byte 0 and 1 choose the capacity, byte 2 the search text

@@ -1,4 +1,4 @@
-// A literal, slow model of Part 2.4's extractor with the mends (parameter
+// A literal, slow model of the extractor's rules with our fixes (parameter
 // starts at 0, wraps modulo 2^32, names consumed whole, size_t slots): one
 // allocation per group, one event per byte. The fuzzer and the tests compare
 // the real extractor's whole output buffer against it.

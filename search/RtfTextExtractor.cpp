@@ -1,6 +1,6 @@
 // The RTF reader core, its plain-text destination and the RTF matcher
-// (Part 2.4). Runs of ordinary bytes are handled a block at a time; every
-// other rule is applied byte by byte exactly as the Part states it.
+// Runs of ordinary bytes are handled a block at a time; every other rule is
+// applied byte by byte.
 #include "search/RtfTextExtractor.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The RTF text extractor: an event-driven RTF reader whose plain-text
 // destination turns any 8-bit bytes into the text a reader would see
-// (Part 2.4). Pure: no window, no file, no global state.
+// Pure: no window, no file, no global state.
 #pragma once
 
 #include <cstddef>

@@ -56,10 +56,10 @@ printf 'Invoice 1999, see folder' > "$SAMPLE/old/1999.txt"
 BIG="$PREFIX/drive_c/Big"
 if [ ! -d "$BIG/f39" ]; then
   mkdir -p "$BIG"
-  head -c 2000000 /dev/urandom | base64 > "$BIG/seed.txt"
+  head -c 2000000 /dev/urandom | base64 > "$BIG/sample.txt"
   for d in $(seq 0 39); do
     mkdir -p "$BIG/f$d"
-    for f in $(seq 0 49); do cp "$BIG/seed.txt" "$BIG/f$d/part$f.txt"; done
+    for f in $(seq 0 49); do cp "$BIG/sample.txt" "$BIG/f$d/part$f.txt"; done
   done
 fi
 

@@ -367,9 +367,9 @@ int SearchOne(const std::string& content, const std::string& text)
 }
 
 // High bytes only (no zero, no markup, no line break) with the text planted.
-std::string NoiseWithText(size_t size, const std::string& text, int copies, unsigned seed)
+std::string NoiseWithText(size_t size, const std::string& text, int copies, unsigned start)
 {
-    std::mt19937 generator(seed);
+    std::mt19937 generator(start);
     std::string data(size, '\0');
     for (char& byte : data)
         byte = static_cast<char>(0x80 + generator() % 0x80);

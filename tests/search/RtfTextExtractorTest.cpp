@@ -57,7 +57,7 @@ std::string Plain(const std::string& input, size_t capacity = 0)
     return buffer.substr(0, buffer.find('\0'));
 }
 
-// The output buffer of the literal model of the Part.
+// The output buffer of the literal model of the rules.
 std::string ReferenceBuffer(const std::string& input, size_t capacity, size_t* maxDepth = nullptr)
 {
     std::vector<unsigned char> in = WithZeros(input);
@@ -416,7 +416,7 @@ TEST(RtfText, GroupEventsReachTheCurrentGroupHandler)
     EXPECT_EQ(Events("{{a}b"), "((a)b)<end>");
 }
 
-// Mend 3: memory is bounded; within the cap the output is exact.
+// Memory is bounded whatever the nesting; within the cap the output is exact.
 TEST(RtfText, DeepNestingWithinTheCapIsExact)
 {
     const size_t depth = RtfMaxGroupDepth;
@@ -437,7 +437,7 @@ TEST(RtfText, GroupsBeyondTheCapAreCountedSoBracesBalance)
     const size_t depth = RtfMaxGroupDepth + 1000;
     EXPECT_EQ(Plain(std::string(depth, '{') + "abc" + std::string(depth, '}') + "def"), "abcdef");
     // Groups beyond the cap share the deepest state: a table silenced there
-    // silences its siblings beyond the cap too (the Part would give "yvw"),
+    // silences its siblings beyond the cap too (an unbounded reader would give "yvw"),
     // but the deepest real group is whole again once they have all closed.
     std::string input = std::string(RtfMaxGroupDepth, '{') + "{{\\fonttbl x}y}v" +
                         std::string(RtfMaxGroupDepth, '}') + "w";
