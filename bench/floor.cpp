@@ -1,16 +1,17 @@
-// The platform floor of a walk: the same enumeration, directory and file calls
-// the search makes, reading every file whole, with no matching at all.
+// The platform floor of a walk: the same enumeration, directory, file and
+// memory calls the search makes (a fresh buffer of the file's size and three
+// bytes for each file, released after it), reading every file whole, with no
+// matching at all.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <cstring>
 
 namespace {
 
 long long g_files = 0;
 unsigned long long g_bytes = 0;
-std::vector<unsigned char> g_buffer;
 
 void ReadFilesHere(const char* pattern)
 {
@@ -25,17 +26,22 @@ void ReadFilesHere(const char* pattern)
         if (file == INVALID_HANDLE_VALUE)
             continue;
         unsigned long long size = (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-        if (g_buffer.size() < size + 3)
-            g_buffer.resize(static_cast<size_t>(size) + 3);
+        unsigned char* buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(size) + 3));
+        if (buffer == nullptr) {
+            CloseHandle(file);
+            continue;
+        }
         unsigned long long done = 0;
         while (done < size) {
             DWORD got = 0;
             DWORD chunk = size - done > 0x40000000ull ? 0x40000000u : static_cast<DWORD>(size - done);
-            if (!ReadFile(file, g_buffer.data() + done, chunk, &got, nullptr) || got == 0)
+            if (!ReadFile(file, buffer + done, chunk, &got, nullptr) || got == 0)
                 break;
             done += got;
         }
+        std::memset(buffer + done, 0, static_cast<size_t>(size - done) + 3);
         CloseHandle(file);
+        std::free(buffer);
         ++g_files;
         g_bytes += done;
     } while (FindNextFileA(find, &entry));

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "search/ContentMatchers.h"
+#include "search/TextScan.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -197,6 +198,38 @@ const unsigned char* WriteRunToSink(TextSink* sink, const unsigned char* p, cons
     return end;
 }
 
+// The plain text of a file as the RTF matcher counts it: kept only in a
+// small window that slides along, never as a block as large as the file.
+struct CountingSink {
+    const unsigned char* pattern;
+    size_t patternLength;
+    size_t length;      // bytes of text in window
+    size_t from;        // where the next occurrence may start (no overlap)
+    size_t count;
+    bool ended;         // a zero byte ended the text: nothing after it counts
+    unsigned char window[64 * 1024];
+};
+
+void CountInWindow(CountingSink* sink, bool final);
+
+// Appends text that holds no zero byte.
+void AppendText(CountingSink* sink, const unsigned char* bytes, size_t count)
+{
+    while (count != 0 && !sink->ended) {
+        size_t take = sizeof sink->window - sink->length;
+        if (take > count)
+            take = count;
+        std::memcpy(sink->window + sink->length, bytes, take);
+        sink->length += take;
+        bytes += take;
+        count -= take;
+        if (sink->length == sizeof sink->window)
+            CountInWindow(sink, false);
+    }
+}
+
+void WriteCountingChar(int byte, RtfGroupState* state);
+
 // Handles the run of ordinary bytes at the cursor as one character event per
 // byte, then advances past it (and past the line breaks after it).
 void ReadTextRun(RtfReader* reader)
@@ -213,6 +246,9 @@ void ReadTextRun(RtfReader* reader)
         end = WriteRunToSink(static_cast<TextSink*>(state->charContext), p, reader->readEnd);
     } else if (state->charHandler == static_cast<CharHandler>(IgnoreEvent)) {
         end = FindRunEnd(p, reader->readEnd);
+    } else if (state->charHandler == static_cast<CharHandler>(WriteCountingChar)) {
+        end = FindRunEnd(p, reader->readEnd);
+        AppendText(static_cast<CountingSink*>(state->charContext), p, static_cast<size_t>(end - p));
     } else {
         end = FindRunEnd(p, reader->readEnd);
         for (; p < end; ++p)
@@ -251,6 +287,37 @@ int CompareName(const char* left, const char* right)
         ++b;
     }
     return static_cast<int>(*a) - static_cast<int>(*b);
+}
+
+// Counts the occurrences that lie wholly in the window. Unless final, keeps
+// the tail that may still begin one, and where the next may start.
+void CountInWindow(CountingSink* sink, bool final)
+{
+    const size_t m = sink->patternLength;
+    for (size_t at = FindBytes(sink->window, sink->length, sink->from, sink->pattern, m); at != kNotFound;
+         at = FindBytes(sink->window, sink->length, sink->from, sink->pattern, m)) {
+        sink->count += 1;
+        sink->from = at + m;
+    }
+    if (final)
+        return;
+    size_t keep = sink->length >= m - 1 ? sink->length - (m - 1) : 0;
+    if (keep < sink->from)
+        keep = sink->from < sink->length ? sink->from : sink->length;
+    std::memmove(sink->window, sink->window + keep, sink->length - keep);
+    sink->length -= keep;
+    sink->from = sink->from > keep ? sink->from - keep : 0;
+}
+
+void WriteCountingChar(int byte, RtfGroupState* state)
+{
+    CountingSink* sink = static_cast<CountingSink*>(state->charContext);
+    if (byte == 0) {
+        sink->ended = true;  // the terminator, or a zero from an escape
+        return;
+    }
+    const unsigned char text = static_cast<unsigned char>(byte);
+    AppendText(sink, &text, 1);
 }
 
 }  // namespace
@@ -510,17 +577,45 @@ int MatchRtfText(const unsigned char* buffer, size_t size, SearchRequest* reques
 {
     if (size == 0)
         return 0;
-    // One byte more than the file: the plain text is never longer than the
-    // file, so it is never cut. Without the block the ANSI matcher decides.
-    if (size == SIZE_MAX)
-        return 1;
-    unsigned char* plain = static_cast<unsigned char*>(std::calloc(size + 1, 1));
-    if (plain == nullptr)
-        return 1;
-    // The walk's buffer holds the file and three zero bytes: all readable.
-    Extract(buffer, buffer + size + 3, plain, size + 1);
-    const size_t length = std::strlen(reinterpret_cast<const char*>(plain));
-    const int result = MatchAnsiText(plain, length, request, record);
-    std::free(plain);
+    // The plain text is counted as the 8-bit matcher counts it, whole (a file's
+    // plain text is never longer than the file, so nothing is cut), while it
+    // is produced: no block as large as the file is needed.
+    size_t units = 0;
+    while (request->searchText[units] != 0)
+        ++units;
+    unsigned char* pattern = static_cast<unsigned char*>(std::calloc(units + 2, 1));
+    CountingSink* sink = static_cast<CountingSink*>(std::malloc(sizeof(CountingSink)));
+    int result = 1;
+    if (pattern != nullptr && sink != nullptr) {
+        NarrowText(reinterpret_cast<char*>(pattern), request->searchText, units + 2);
+        sink->pattern = pattern;
+        sink->patternLength = std::strlen(reinterpret_cast<const char*>(pattern));
+        sink->length = 0;
+        sink->from = 0;
+        sink->count = 0;
+        sink->ended = false;
+        // An empty pattern (a text whose first unit is 256 or more) counts nothing.
+        if (sink->patternLength != 0) {
+            RtfGroupState outermost = {};
+            outermost.charHandler = WriteCountingChar;
+            outermost.charContext = sink;
+            outermost.controlHandler = PlainTextControl;
+            outermost.controlContext = sink;
+            RtfReader reader = {};
+            reader.cursor = buffer;
+            reader.current = &outermost;
+            // The walk's buffer holds the file and three zero bytes: all readable.
+            reader.readEnd = buffer + size + 3;
+            RunRtfReader(&reader);
+            CountInWindow(sink, true);
+        }
+        if (sink->count != 0) {
+            request->totalMatches += static_cast<int>(sink->count);
+            record->matchCount += static_cast<int>(sink->count);
+            result = 0;
+        }
+    }
+    std::free(sink);
+    std::free(pattern);
     return result;
 }

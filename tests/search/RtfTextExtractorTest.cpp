@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <random>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -638,17 +639,42 @@ TEST(RtfMatcher, SameTextInEveryForm)
     }
 }
 
-TEST(RtfMatcher, MissingPlainTextBlockLeavesTheFileToTheAnsiMatcher)
+// The matcher counts the plain text while it is produced, in a window far
+// smaller than large files: occurrences across the window's edges, text cut
+// by a zero escape and silenced groups must count exactly as in the whole
+// plain text.
+TEST(RtfMatcher, CountsLargeFilesExactlyAsTheWholePlainText)
 {
-    std::basic_string<WCHAR> units;
-    units.push_back('x');
-    SearchRequest request = {};
-    request.searchText = units.c_str();
-    FoundFile record = {};
-    const unsigned char buffer[] = "x\0\0";
-    // Sizes that cannot be allocated: the matcher reads nothing and goes on.
-    EXPECT_EQ(MatchRtfText(buffer, SIZE_MAX, &request, &record), 1);
-    EXPECT_EQ(MatchRtfText(buffer, SIZE_MAX / 2, &request, &record), 1);
-    EXPECT_EQ(record.matchCount, 0);
-    EXPECT_EQ(request.totalMatches, 0);
+    std::mt19937 random(777);
+    const char* pieces[] = {"ab", "a", "b", "\\par ", "\r\nab", "{\\b a}", "\\'61", "\\tab ", "{\\fonttbl ab}",
+                            "ba", "\\rdblquote ", "}", "{", "abab"};
+    for (int round = 0; round < 12; ++round) {
+        std::string text;
+        const size_t target = 20000 + random() % 300000;
+        while (text.size() < target)
+            text += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+        if (round == 5)
+            text.insert(text.size() / 2, "\\'00");  // the plain text ends there
+        std::string buffer = text + std::string(3, '\0');
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+        std::vector<unsigned char> plain(text.size() + 1, 0);
+        ExtractRtfText(bytes, plain.data(), plain.size());
+        const size_t plainLength = std::strlen(reinterpret_cast<const char*>(plain.data()));
+        for (const char* pattern : {"a", "ab", "aba", "abab\n", "b\ta"}) {
+            std::basic_string<WCHAR> units;
+            for (const char* c = pattern; *c; ++c)
+                units.push_back(static_cast<unsigned char>(*c));
+            SearchRequest wholeRequest = {};
+            wholeRequest.searchText = units.c_str();
+            FoundFile wholeRecord = {};
+            MatchAnsiText(plain.data(), plainLength, &wholeRequest, &wholeRecord);
+            SearchRequest request = {};
+            request.searchText = units.c_str();
+            FoundFile record = {};
+            const int result = MatchRtfText(bytes, text.size(), &request, &record);
+            ASSERT_EQ(record.matchCount, wholeRecord.matchCount) << "round " << round << ", text " << pattern;
+            EXPECT_EQ(request.totalMatches, record.matchCount);
+            EXPECT_EQ(result, record.matchCount != 0 ? 0 : 1);
+        }
+    }
 }
