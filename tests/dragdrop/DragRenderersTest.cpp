@@ -16,21 +16,9 @@
 #include "dragdrop/DragRenderers.h"
 #include "dragdrop/DragSource.h"
 #include "dragdrop/FileDataObject.h"
+#include "support/OleEnvironment.h"
 
 namespace {
-
-class OleEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-        RegisterDragFormats();
-    }
-    void TearDown() override { OleUninitialize(); }
-};
-
-const ::testing::Environment* const oleEnvironment =
-    ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
 std::vector<unsigned char> Bytes(HGLOBAL block)
 {

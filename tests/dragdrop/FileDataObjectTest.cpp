@@ -10,23 +10,11 @@
 #include "dragdrop/DragRenderers.h"
 #include "dragdrop/DragSource.h"
 #include "dragdrop/FileDataObject.h"
+#include "support/OleEnvironment.h"
 #include "dragdrop/FileDropSource.h"
 #include "dragdrop/FormatEnumerator.h"
 
 namespace {
-
-class OleEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-        RegisterDragFormats();
-    }
-    void TearDown() override { OleUninitialize(); }
-};
-
-const ::testing::Environment* const oleEnvironment =
-    ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
 FoundFile Record(const char* folder, const char* name)
 {

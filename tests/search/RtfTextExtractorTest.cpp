@@ -14,6 +14,7 @@
 #include "fuzz/RtfReferenceExtractor.h"
 #include "search/ContentMatchers.h"
 #include "search/RtfTextExtractor.h"
+#include "tests/support/MatcherRun.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -120,45 +121,6 @@ std::string Events(const std::string& input)
     EXPECT_EQ(reader.current, &outermost);
     EXPECT_EQ(reader.depth, 0u);
     return log.text;
-}
-
-struct TableRun {
-    int matches = 0;
-    int total = 0;
-    int decidedBy = -1;  // index of the matcher that returned 0, or -1
-};
-
-// Runs the table as the walk does: the file's bytes plus three zero bytes.
-TableRun RunTable(const std::string& content, const std::string& text)
-{
-    std::vector<unsigned char> buffer = WithZeros(content);
-    std::basic_string<WCHAR> units;
-    for (unsigned char byte : text)
-        units.push_back(byte);
-    SearchRequest request = {};
-    request.searchText = units.c_str();
-    FoundFile record = {};
-    TableRun run;
-    for (int i = 0; i < 3; ++i) {
-        if (ContentMatcherTable[i](buffer.data(), content.size(), &request, &record) == 0) {
-            run.decidedBy = i;
-            break;
-        }
-    }
-    run.matches = record.matchCount;
-    run.total = request.totalMatches;
-    EXPECT_EQ(run.matches, run.total);
-    return run;
-}
-
-std::string Utf16le(const std::string& text, bool bom = false)
-{
-    std::string bytes = bom ? std::string("\xFF\xFE", 2) : std::string();
-    for (char c : text) {
-        bytes.push_back(c);
-        bytes.push_back('\0');
-    }
-    return bytes;
 }
 
 std::string Utf16be(const std::string& text)
