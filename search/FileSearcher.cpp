@@ -137,7 +137,8 @@ HANDLE OpenEntry(const WIN32_FIND_DATAA& entry)
 }  // namespace
 
 FileSearcher::FileSearcher()
-    : findData(), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr), handles(nullptr)
+    : findData(), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr), handles(nullptr),
+      folder()
 {
 }
 
@@ -237,6 +238,11 @@ int FileSearcher::StepEnterFolder()
         state = NextSubfolder;
         return 1;
     }
+    // Files are taken up only between here and the folder's first subfolder,
+    // so the folder every record names is read once per folder.
+    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder)
+        folder[0] = 0;
     findHandle = FindFirstFileA(pattern, &findData);
     if (findHandle == INVALID_HANDLE_VALUE) {
         state = NextSubfolder;
@@ -264,9 +270,7 @@ void FileSearcher::BuildRecord(FoundFile* record) const
     std::memset(record, 0, sizeof *record);
     std::memcpy(record->name, findData.cFileName, sizeof record->name);
     record->name[sizeof record->name - 1] = 0;
-    DWORD length = GetCurrentDirectoryA(sizeof record->folder, record->folder);
-    if (length == 0 || length >= sizeof record->folder)
-        record->folder[0] = 0;
+    std::memcpy(record->folder, folder, sizeof record->folder);
     record->lastWriteTime = findData.ftLastWriteTime;
     record->sizeLow = findData.nFileSizeLow;
     record->sizeHigh = findData.nFileSizeHigh;

@@ -51,4 +51,5 @@ private:
     char pattern[260];
     SearchRequest* request;
     HandleStack* handles;
+    char folder[260];   // the current folder, as the records of its files name it
 };
