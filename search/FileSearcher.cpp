@@ -59,11 +59,85 @@ bool IsDirectory(const WIN32_FIND_DATAA& entry)
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The code page the ANSI file functions spell names in.
+UINT FileCodePage()
+{
+    return AreFileApisANSI() ? GetACP() : GetOEMCP();
+}
+
+// Spells a wide name into a field of `size` bytes as the ANSI file functions
+// would, and tells whether that spelling is the name itself. A name the code
+// page cannot spell comes out with substitutes ("?", or a look-alike such as
+// "A" for U+0100): such a spelling does not open the entry and may open
+// another file of the same folder. A spelling that does not fit is cut.
+bool SpellName(const WCHAR* name, char* field, size_t size)
+{
+    const UINT codePage = FileCodePage();
+    char spelled[4 * MAX_PATH];
+    BOOL usedDefault = FALSE;
+    int length;
+    if (codePage == CP_UTF8) {
+        length = WideCharToMultiByte(codePage, WC_ERR_INVALID_CHARS, name, -1, spelled, sizeof spelled, nullptr,
+                                     nullptr);
+    } else {
+        length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, name, -1, spelled, sizeof spelled, nullptr,
+                                     &usedDefault);
+    }
+    bool exact = length > 0 && !usedDefault;
+    if (!exact)
+        length = WideCharToMultiByte(codePage, 0, name, -1, spelled, sizeof spelled, nullptr, nullptr);
+    if (length <= 0) {
+        spelled[0] = 0;
+        length = 1;
+    }
+    if (static_cast<size_t>(length) > size) {
+        exact = false;
+        length = static_cast<int>(size);
+        spelled[length - 1] = 0;
+    }
+    std::memcpy(field, spelled, static_cast<size_t>(length));
+    return exact;
+}
+
+// Turns a wide enumeration entry into the ANSI one the walk works with;
+// gives whether the entry's name is spelled exactly.
+bool SpellEntry(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* entry)
+{
+    entry->dwFileAttributes = wide.dwFileAttributes;
+    entry->ftCreationTime = wide.ftCreationTime;
+    entry->ftLastAccessTime = wide.ftLastAccessTime;
+    entry->ftLastWriteTime = wide.ftLastWriteTime;
+    entry->nFileSizeHigh = wide.nFileSizeHigh;
+    entry->nFileSizeLow = wide.nFileSizeLow;
+    entry->dwReserved0 = wide.dwReserved0;
+    entry->dwReserved1 = wide.dwReserved1;
+    SpellName(wide.cAlternateFileName, entry->cAlternateFileName, sizeof entry->cAlternateFileName);
+    return SpellName(wide.cFileName, entry->cFileName, sizeof entry->cFileName);
+}
+
+// Opens an enumeration of the current folder, as FindFirstFileA would with
+// the same pattern, but knowing for each entry whether its ANSI name is exact.
+HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* entry, bool* exact)
+{
+    WCHAR widePattern[MAX_PATH + 1];
+    if (MultiByteToWideChar(FileCodePage(), 0, pattern, -1, widePattern, MAX_PATH + 1) == 0)
+        return INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW wide;
+    HANDLE handle = FindFirstFileW(widePattern, &wide);
+    if (handle != INVALID_HANDLE_VALUE)
+        *exact = SpellEntry(wide, entry);
+    return handle;
+}
+
 // The next entry of an enumeration. Any failure ends the enumeration: an
 // error other than the normal end would otherwise stall the walk for good.
-bool FindNext(HANDLE handle, WIN32_FIND_DATAA* entry)
+bool FindNext(HANDLE handle, WIN32_FIND_DATAA* entry, bool* exact)
 {
-    return FindNextFileA(handle, entry) != 0;
+    WIN32_FIND_DATAW wide;
+    if (!FindNextFileW(handle, &wide))
+        return false;
+    *exact = SpellEntry(wide, entry);
+    return true;
 }
 
 // Reads the whole file into a buffer followed by three zero bytes. Bytes the
@@ -93,23 +167,6 @@ bool CurrentFolderFits()
     return length != 0 && length < sizeof folder;
 }
 
-// Whether the entry's name, as the ANSI enumeration spells it, opens this
-// very entry. A name the code page cannot spell comes with substitutes that
-// may spell another file of the same folder: the entry then has a short name
-// of its own which a lookup of the spelled name does not return.
-bool NameNamesEntry(const WIN32_FIND_DATAA& entry)
-{
-    if (entry.cAlternateFileName[0] == 0)
-        return true;
-    WIN32_FIND_DATAA named;
-    HANDLE lookup = FindFirstFileA(entry.cFileName, &named);
-    if (lookup == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(lookup);
-    return std::strcmp(named.cFileName, entry.cFileName) == 0 &&
-           std::strcmp(named.cAlternateFileName, entry.cAlternateFileName) == 0;
-}
-
 // Whether the platform takes the name for a device ("aux", "com1.txt", "nul"):
 // opening it would read a port or the console instead of the file, and may
 // wait for ever.
@@ -122,9 +179,9 @@ bool NameIsDevice(const char* name)
 
 // Opens the enumeration entry's file for reading, or gives
 // INVALID_HANDLE_VALUE when its name does not lead to that file on disk.
-HANDLE OpenEntry(const WIN32_FIND_DATAA& entry)
+HANDLE OpenEntry(const WIN32_FIND_DATAA& entry, bool exact)
 {
-    if (NameIsDevice(entry.cFileName) || !NameNamesEntry(entry))
+    if (!exact || NameIsDevice(entry.cFileName))
         return INVALID_HANDLE_VALUE;
     HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
@@ -137,8 +194,8 @@ HANDLE OpenEntry(const WIN32_FIND_DATAA& entry)
 }  // namespace
 
 FileSearcher::FileSearcher()
-    : findData(), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr), handles(nullptr),
-      folder()
+    : findData(), nameExact(false), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr),
+      handles(nullptr), folder()
 {
 }
 
@@ -243,7 +300,7 @@ int FileSearcher::StepEnterFolder()
     DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
     if (length == 0 || length >= sizeof folder)
         folder[0] = 0;
-    findHandle = FindFirstFileA(pattern, &findData);
+    findHandle = FindFirst(pattern, &findData, &nameExact);
     if (findHandle == INVALID_HANDLE_VALUE) {
         state = NextSubfolder;
         return 1;
@@ -253,7 +310,7 @@ int FileSearcher::StepEnterFolder()
 
 int FileSearcher::SeekFile(bool haveFile)
 {
-    while (!haveFile && FindNext(findHandle, &findData))
+    while (!haveFile && FindNext(findHandle, &findData, &nameExact))
         haveFile = !IsDirectory(findData);
     if (haveFile) {
         state = SearchFile;
@@ -290,7 +347,7 @@ int FileSearcher::StepSearchFile()
         return SendFoundFile(request->notifyWindow, &record);
     }
 
-    HANDLE file = OpenEntry(findData);
+    HANDLE file = OpenEntry(findData, nameExact);
     if (file == INVALID_HANDLE_VALUE) {
         record.matchCount = 0;
         record.openStatus = -1;
@@ -337,20 +394,20 @@ int FileSearcher::StepNextSubfolder()
     }
     bool have;
     if (findHandle == INVALID_HANDLE_VALUE) {
-        findHandle = FindFirstFileA("*", &findData);
+        findHandle = FindFirst("*", &findData, &nameExact);
         if (findHandle == INVALID_HANDLE_VALUE) {
             state = LeaveFolder;
             return 1;
         }
         have = true;
     } else {
-        have = FindNext(findHandle, &findData);
+        have = FindNext(findHandle, &findData, &nameExact);
     }
-    for (; have; have = FindNext(findHandle, &findData)) {
+    for (; have; have = FindNext(findHandle, &findData, &nameExact)) {
         if (!IsDirectory(findData) || findData.cFileName[0] == '.')
             continue;
         // A spelling that names another folder would walk that one twice.
-        if (!NameNamesEntry(findData))
+        if (!nameExact)
             continue;
         // A subfolder that cannot be made current is skipped.
         if (!SetCurrentDirectoryA(findData.cFileName))

@@ -46,6 +46,7 @@ private:
     void BuildRecord(FoundFile* record) const;
 
     WIN32_FIND_DATAA findData;
+    bool nameExact;     // whether findData's name is the entry's own, not a substitute
     HANDLE findHandle;
     SearchState state;
     char pattern[260];
