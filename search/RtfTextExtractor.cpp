@@ -230,6 +230,34 @@ void AppendText(CountingSink* sink, const unsigned char* bytes, size_t count)
 
 void WriteCountingChar(int byte, RtfGroupState* state);
 
+// Appends the run of ordinary bytes at p to the counting window, and the runs
+// after it that only line breaks separate (they add no text); returns where
+// the last of them ends. Copies 16 bytes at a time while the window has room.
+const unsigned char* AppendRuns(CountingSink* sink, const unsigned char* p, const unsigned char* readEnd)
+{
+#ifdef TROVIK_RTF_SSE2
+    while (!sink->ended && sizeof sink->window - sink->length >= 16 && readEnd - p >= 16) {
+        const unsigned mask = RunEndMask(p);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sink->window + sink->length),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+        if (mask == 0) {
+            sink->length += 16;
+            p += 16;
+            continue;
+        }
+        const unsigned count = LowestBit(mask);
+        sink->length += count;
+        p += count;
+        if (!IsLineBreak(*p))
+            return p;
+        p = SkipLineBreaks(p);
+    }
+#endif
+    const unsigned char* end = FindRunEnd(p, readEnd);
+    AppendText(sink, p, static_cast<size_t>(end - p));
+    return end;
+}
+
 // Handles the run of ordinary bytes at the cursor as one character event per
 // byte, then advances past it (and past the line breaks after it).
 void ReadTextRun(RtfReader* reader)
@@ -247,8 +275,7 @@ void ReadTextRun(RtfReader* reader)
     } else if (state->charHandler == static_cast<CharHandler>(IgnoreEvent)) {
         end = FindRunEnd(p, reader->readEnd);
     } else if (state->charHandler == static_cast<CharHandler>(WriteCountingChar)) {
-        end = FindRunEnd(p, reader->readEnd);
-        AppendText(static_cast<CountingSink*>(state->charContext), p, static_cast<size_t>(end - p));
+        end = AppendRuns(static_cast<CountingSink*>(state->charContext), p, reader->readEnd);
     } else {
         end = FindRunEnd(p, reader->readEnd);
         for (; p < end; ++p)

@@ -20,6 +20,7 @@ SearchApp g_app;
 FileSearcher* g_searcher = nullptr;
 bool g_quiet = false;
 bool g_memory = false;
+bool g_profile = false;
 
 LRESULT CALLBACK ScanWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -51,7 +52,7 @@ int Usage(const char* problem)
 {
     std::fprintf(stderr,
                  "trovik-scan: %s\nusage: trovik-scan [--subfolders] [--pattern PATTERN] "
-                 "(--text TEXT | --text-hex HEX) [--quiet] [--memory] FOLDER\n",
+                 "(--text TEXT | --text-hex HEX) [--quiet] [--memory] [--profile] FOLDER\n",
                  problem);
     return 2;
 }
@@ -104,6 +105,8 @@ int main(int argc, char** argv)
             g_quiet = true;
         } else if (argument == "--memory") {
             g_memory = true;
+        } else if (argument == "--profile") {
+            g_profile = true;
         } else if (argument == "--pattern" && i + 1 < argc) {
             pattern = argv[++i];
         } else if (argument == "--text" && i + 1 < argc) {
@@ -165,6 +168,7 @@ int main(int argc, char** argv)
     searcher.Start(&request);
     long long steps = 0;
     LONGLONG longestStep = 0;
+    LONGLONG inSteps = 0;
     // The program's loop: messages first, one step per empty queue, wait only
     // when a step reports nothing to do.
     while (request.running) {
@@ -181,6 +185,7 @@ int main(int argc, char** argv)
         int more = searcher.Step();
         QueryPerformanceCounter(&stepEnd);
         ++steps;
+        inSteps += stepEnd.QuadPart - stepBegin.QuadPart;
         if (stepEnd.QuadPart - stepBegin.QuadPart > longestStep)
             longestStep = stepEnd.QuadPart - stepBegin.QuadPart;
         if (!more)
@@ -193,6 +198,10 @@ int main(int argc, char** argv)
         std::printf("elapsed\t%.6f\n", Milliseconds(end.QuadPart - begin.QuadPart, frequency.QuadPart) / 1000.0);
         std::printf("steps\t%lld\t%.3f\n", steps, Milliseconds(longestStep, frequency.QuadPart));
     }
+    // Where the walk's time went: inside the steps, or in the loop around them
+    // (looking at the queue before each step).
+    if (g_profile)
+        std::printf("insteps\t%.6f\n", Milliseconds(inSteps, frequency.QuadPart) / 1000.0);
     if (g_memory) {
         PROCESS_MEMORY_COUNTERS counters = {};
         counters.cb = sizeof counters;

@@ -609,7 +609,9 @@ TEST(RtfMatcher, CountsLargeFilesExactlyAsTheWholePlainText)
 {
     std::mt19937 random(777);
     const char* pieces[] = {"ab", "a", "b", "\\par ", "\r\nab", "{\\b a}", "\\'61", "\\tab ", "{\\fonttbl ab}",
-                            "ba", "\\rdblquote ", "}", "{", "abab"};
+                            "ba", "\\rdblquote ", "}", "{", "abab",
+                            // Long runs, and runs that only line breaks separate.
+                            "abbabababaabbababbbaabababbaabab", "ab\r\nbaabababab\nabab\r\n\r\nbbaabababaabab\n"};
     for (int round = 0; round < 12; ++round) {
         std::string text;
         const size_t target = 20000 + random() % 300000;
