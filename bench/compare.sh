@@ -23,11 +23,14 @@ trap 'rm -rf "$results"' EXIT
 i=0
 while [ "$i" -lt "$repetitions" ]; do
   i=$((i + 1))
-  "$run" "$build/trovik-scan.exe" --quiet --memory --subfolders --text "$text" "$windows_corpus" | tr -d '\r' > "$results/scan.out"
+  "$run" "$build/trovik-scan.exe" --quiet --memory --profile --subfolders --text "$text" "$windows_corpus" | tr -d '\r' > "$results/scan.out"
   awk -F'\t' '$1 == "elapsed" { print $2 }' "$results/scan.out" >> "$results/scan"
   awk -F'\t' '$1 == "steps" { print $3 }' "$results/scan.out" >> "$results/longest"
   awk -F'\t' '$1 == "peak" { print $2 }' "$results/scan.out" >> "$results/peak"
-  "$run" "$build/trovik-floor.exe" "$windows_corpus" | tr -d '\r' | awk -F'\t' '$1 == "elapsed" { print $2 }' >> "$results/floor"
+  awk -F'\t' '$1 == "insteps" { print $2 }' "$results/scan.out" >> "$results/insteps"
+  "$run" "$build/trovik-floor.exe" "$windows_corpus" | tr -d '\r' > "$results/floor.out"
+  awk -F'\t' '$1 == "elapsed" { print $2 }' "$results/floor.out" >> "$results/floor"
+  awk -F'\t' '$1 == "longest" { print $2 }' "$results/floor.out" >> "$results/floorlongest"
   start=$(now); grep -rcF -a -- "$text" "$corpus" >/dev/null || true; end=$(now)
   echo "$end - $start" | bc -l >> "$results/grep"
   start=$(now); rg -j1 -c -F -a -uuu -- "$text" "$corpus" >/dev/null || true; end=$(now)
@@ -38,7 +41,9 @@ scan=$(median < "$results/scan")
 floor=$(median < "$results/floor")
 grep_time=$(median < "$results/grep")
 rg_time=$(median < "$results/rg")
-longest=$(sort -g "$results/longest" | tail -n 1)
+longest=$(median < "$results/longest")
+insteps=$(median < "$results/insteps")
+floor_longest=$(median < "$results/floorlongest")
 peak=$(sort -g "$results/peak" | tail -n 1)
 largest=$(find "$corpus" -type f -printf '%s\n' | sort -g | tail -n 1)
 files=$(find "$corpus" -type f | wc -l)
@@ -50,6 +55,7 @@ printf 'trovik-scan (Wine)  %8.3f s\n' "$scan"
 printf 'floor (Wine)        %8.3f s   scan/floor %5.2f\n' "$floor" "$(echo "$scan / $floor" | bc -l)"
 printf 'grep (native)       %8.3f s   scan/grep  %5.2f\n' "$grep_time" "$(echo "$scan / $grep_time" | bc -l)"
 printf 'ripgrep -j1 (nat.)  %8.3f s   scan/rg    %5.2f\n' "$rg_time" "$(echo "$scan / $rg_time" | bc -l)"
-printf 'longest step        %8.3f ms\n' "$longest"
+printf 'scan inside steps   %8.3f s   the loop around them %.3f s\n' "$insteps" "$(echo "$scan - $insteps" | bc -l)"
+printf 'longest step        %8.3f ms  (floor: longest single file %.3f ms)\n' "$longest" "$floor_longest"
 printf 'peak working set    %8.1f MB   (largest file %.1f MB; bound 2 x largest + 32 MB = %.1f MB)\n' \
   "$(echo "$peak / 1048576" | bc -l)" "$(echo "$largest / 1048576" | bc -l)" "$(echo "($largest * 2) / 1048576 + 32" | bc -l)"

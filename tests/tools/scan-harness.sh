@@ -34,6 +34,12 @@ check "empty text reports every file once" "2" "$actual"
 actual=$("$run" "$scan" --quiet --subfolders --text nothing "$w" | tr -d '\r' | cut -f1 | tr '\n' ' ')
 check "quiet prints the summary and the figures" "summary elapsed steps " "$actual"
 
+# The time inside the steps is part of the walk's time, never more.
+actual=$("$run" "$scan" --quiet --profile --subfolders --text nothing "$w" | tr -d '\r' |
+    awk -F'\t' '{ names = names $1 " " } $1 == "elapsed" { e = $2 } $1 == "insteps" { i = $2 }
+                 END { print names (i <= e ? "within" : "beyond") }')
+check "profile adds the time inside the steps" "summary elapsed steps insteps within" "$actual"
+
 "$run" "$scan" --text x "$(windows "$folder/missing")" >/dev/null 2>&1
 check "missing folder exits with 2" "2" "$?"
 "$run" "$scan" --text-hex 6 "$w" >/dev/null 2>&1
@@ -41,5 +47,5 @@ check "odd hex text exits with 2" "2" "$?"
 "$run" "$scan" "$w" >/dev/null 2>&1
 check "no text exits with 2" "2" "$?"
 
-echo "$((6 - failures)) passed, $failures failed"
+echo "$((7 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
