@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
@@ -297,6 +298,74 @@ TEST(ForeignNames, NamesTheCodePageCannotSpellNeverReadAnotherFile)
     EXPECT_EQ(FindRecord(engine.Found(), "foreign.txt"), nullptr);
     EXPECT_EQ(engine.Request().filesSearched, 6);
     EXPECT_EQ(engine.Request().totalMatches, 4);
+}
+
+// The ANSI code page's own spelling of a wide name, and whether it is exact.
+std::string SpellInCodePage(const std::wstring& name, bool* exact)
+{
+    char spelled[4 * MAX_PATH] = {};
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, spelled, sizeof spelled,
+                                     nullptr, GetACP() == CP_UTF8 ? nullptr : &usedDefault);
+    *exact = length > 0 && !usedDefault;
+    if (!*exact)
+        WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, spelled, sizeof spelled, nullptr, nullptr);
+    return spelled;
+}
+
+// Whatever the code page, a name it spells exactly is read and its folder
+// walked, and a name it cannot spell is failed (or its folder left out). Run
+// once more under a double-byte code page, where CJK names are spelled.
+TEST(ForeignNames, NamesTheCodePageSpellsAreReadAndWalked)
+{
+    if (std::getenv("TROVIK_EXPECT_DOUBLE_BYTE") != nullptr) {
+        ASSERT_TRUE(IsDBCSLeadByte(0x88)) << "the locale did not give a double-byte code page";
+    }
+    TempFolder root;
+    const std::wstring base = Widen(root.Path()) + L"\\";
+    const std::wstring files[] = {L"\u4e00.txt", L"caf\u00e9.txt", L"\u0100b.txt", L"long name beyond eight.text"};
+    for (const std::wstring& name : files)
+        ASSERT_TRUE(WriteWide(base + name, "needle"));
+    const std::wstring folder = L"\u65e5\u672cdir";
+    ASSERT_TRUE(CreateDirectoryW((base + folder).c_str(), nullptr));
+    ASSERT_TRUE(WriteWide(base + folder + L"\\inner.txt", "needle needle"));
+
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle"));
+    engine.RunToEnd();
+    ExpectConsistentEnd(engine);
+
+    int spelledFiles = 0;
+    for (const std::wstring& name : files) {
+        bool exact = false;
+        const std::string spelled = SpellInCodePage(name, &exact);
+        const FoundFile* record = FindRecord(engine.Found(), spelled);
+        ASSERT_NE(record, nullptr) << spelled;
+        if (exact) {
+            ++spelledFiles;
+            EXPECT_EQ(record->matchCount, 1) << spelled;
+            EXPECT_NE(record->openStatus, -1) << spelled;
+        } else {
+            EXPECT_EQ(record->matchCount, 0) << spelled;
+            EXPECT_EQ(record->openStatus, -1) << spelled;
+        }
+    }
+    bool folderExact = false;
+    const std::string folderSpelled = SpellInCodePage(folder, &folderExact);
+    const FoundFile* inner = FindRecord(engine.Found(), "inner.txt");
+    if (folderExact) {
+        ASSERT_NE(inner, nullptr);
+        EXPECT_EQ(inner->matchCount, 2);
+        EXPECT_EQ(std::string(inner->folder), root.Path() + "\\" + folderSpelled);
+    } else {
+        EXPECT_EQ(inner, nullptr);
+    }
+    EXPECT_EQ(engine.Request().filesSearched, 4 + (folderExact ? 1 : 0));
+    EXPECT_EQ(engine.Request().totalMatches, spelledFiles + (folderExact ? 2 : 0));
+    if (std::getenv("TROVIK_EXPECT_DOUBLE_BYTE") != nullptr) {
+        EXPECT_TRUE(folderExact);
+        EXPECT_GE(spelledFiles, 2);  // the CJK name and the plain one
+    }
 }
 
 TEST(ForeignNames, FilesNamedLikeDevicesAreFailedNotReadFromTheDevice)

@@ -5,3 +5,11 @@ if(CMAKE_CROSSCOMPILING AND TARGET trovik-scan)
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/hostile-trees.sh ${TROVIK_RUN} $<TARGET_FILE:trovik-scan>)
   set_tests_properties(robustness.hostile-trees PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 3600)
 endif()
+
+# Names under a double-byte ANSI code page (Wine's is 932 under a Japanese
+# locale): CJK names are then spelled exactly, read and walked.
+add_test(NAME HostileTreeTest.JapaneseLocale
+  COMMAND ${TROVIK_RUN} $<TARGET_FILE:HostileTreeTest> --gtest_filter=ForeignNames.*Spells*)
+set_tests_properties(HostileTreeTest.JapaneseLocale PROPERTIES
+  ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8;TROVIK_EXPECT_DOUBLE_BYTE=1"
+  FIXTURES_REQUIRED wine TIMEOUT 600)
