@@ -304,18 +304,6 @@ RtfGroupState* StateSlot(RtfReader* reader, size_t depth)
     return &reader->deepStates[depth - RtfInlineGroups];
 }
 
-// Compares as unsigned bytes, like the table's order.
-int CompareName(const char* left, const char* right)
-{
-    const unsigned char* a = reinterpret_cast<const unsigned char*>(left);
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(right);
-    while (*a != 0 && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return static_cast<int>(*a) - static_cast<int>(*b);
-}
-
 // Counts the occurrences that lie wholly in the window. Unless final, keeps
 // the tail that may still begin one, and where the next may start.
 void CountInWindow(CountingSink* sink, bool final)
@@ -347,6 +335,60 @@ void WriteCountingChar(int byte, RtfGroupState* state)
     AppendText(sink, &text, 1);
 }
 
+// A name of at most kLongestKeyword (nine) 7-bit bytes as one number that
+// orders as the names do (a name before its extensions): seven bits a byte,
+// first byte highest, zero-padded to nine. A byte of 128 or more is in no
+// row, so such a name is never found.
+typedef std::uint64_t PackedName;
+
+inline PackedName AddToPackedName(PackedName packed, unsigned char byte)
+{
+    return packed << 7 | byte;
+}
+
+// Pads a name of length bytes (1 to kLongestKeyword), packed byte by byte.
+inline PackedName FinishPackedName(PackedName packed, size_t length)
+{
+    return packed << (7 * (kLongestKeyword - length));
+}
+
+const size_t kKeywordRows = sizeof RtfKeywordTable / sizeof RtfKeywordTable[0];
+
+// RtfKeywordTable's names packed, row for row.
+struct PackedKeywordTable {
+    PackedName rows[kKeywordRows];
+    PackedKeywordTable() : rows()
+    {
+        for (size_t row = 0; row < kKeywordRows; ++row) {
+            const char* name = RtfKeywordTable[row].name;
+            size_t length = 0;
+            for (; name[length] != 0; ++length)
+                rows[row] = AddToPackedName(rows[row], static_cast<unsigned char>(name[length]));
+            rows[row] = FinishPackedName(rows[row], length);
+        }
+    }
+};
+
+const PackedKeywordTable kPackedKeywords;
+
+// The binary search of RtfKeywordTable, on packed names, without branches
+// that depend on the name: halve the range, keep the upper half when its
+// first row orders below the name.
+bool LookupPackedName(PackedName name, int* code)
+{
+    size_t base = 0;
+    size_t count = kKeywordRows;
+    while (count > 1) {
+        const size_t half = count / 2;
+        base = kPackedKeywords.rows[base + half] <= name ? base + half : base;
+        count -= half;
+    }
+    if (kPackedKeywords.rows[base] != name)
+        return false;
+    *code = RtfKeywordTable[base].code;
+    return true;
+}
+
 }  // namespace
 
 void IgnoreEvent(int, RtfGroupState*) {}
@@ -355,38 +397,35 @@ void IgnoreEvent(int, RtfGroupState*, RtfGroupState*) {}
 
 bool LookupRtfKeyword(const char* name, int* code)
 {
-    int low = 0;
-    int high = 27;
-    while (low <= high) {
-        const int middle = (low + high) / 2;
-        const int order = CompareName(RtfKeywordTable[middle].name, name);
-        if (order < 0) {
-            low = middle + 1;
-        } else if (order > 0) {
-            high = middle - 1;
-        } else {
-            *code = RtfKeywordTable[middle].code;
-            return true;
-        }
+    PackedName packed = 0;
+    size_t length = 0;
+    for (; name[length] != 0; ++length) {
+        const unsigned char byte = static_cast<unsigned char>(name[length]);
+        if (length == kLongestKeyword || byte >= 0x80)
+            return false;
+        packed = AddToPackedName(packed, byte);
     }
-    return false;
+    return length != 0 && LookupPackedName(FinishPackedName(packed, length), code);
 }
 
 RtfKeywordCode ScanControlToken(RtfReader* reader)
 {
     // 1. The name: one control-symbol character, or a run of letters.
-    char token[kLongestKeyword + 1];
+    PackedName token = 0;
     size_t length = 0;
     bool symbol = false;
     if (IsControlSymbol(*reader->cursor)) {
-        token[0] = static_cast<char>(*reader->cursor);
-        length = 1;
+        // A symbol of 128 or more is in no row: length 0 leaves it unknown.
+        if (*reader->cursor < 0x80) {
+            token = AddToPackedName(token, *reader->cursor);
+            length = 1;
+        }
         symbol = true;
         Advance(reader);
     } else {
         while (IsLetter(*reader->cursor)) {
             if (length < kLongestKeyword)
-                token[length] = static_cast<char>(*reader->cursor);
+                token = AddToPackedName(token, *reader->cursor);
             ++length;
             Advance(reader);
         }
@@ -395,8 +434,7 @@ RtfKeywordCode ScanControlToken(RtfReader* reader)
     // 2. The code; an empty name or one longer than any row is never found.
     int code = 0;
     if (length != 0 && length <= kLongestKeyword) {
-        token[length] = 0;
-        if (!LookupRtfKeyword(token, &code))
+        if (!LookupPackedName(FinishPackedName(token, length), &code))
             code = 0;
     }
 
