@@ -49,6 +49,9 @@ target_link_libraries(trovik-scan PRIVATE trovik_app psapi)
 
 # The platform floor that the walk's speed is measured against.
 add_executable(trovik-floor bench/floor.cpp)
+# The matchers file by file over a real tree, with the Windows runtime.
+add_executable(trovik-treebench bench/TreeBench.cpp)
+target_link_libraries(trovik-treebench PRIVATE trovik_engine)
 
 if(TROVIK_TESTS)
   enable_testing()
