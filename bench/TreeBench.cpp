@@ -8,33 +8,75 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
 
 #include "search/ContentMatchers.h"
 
 namespace {
 
-std::vector<std::string> ReadTree(const std::filesystem::path& folder, unsigned long long* bytes)
+// Adds the file's bytes and the three zero bytes the walk's buffer ends in.
+void AddFile(const std::string& path, std::vector<std::string>* files, unsigned long long* bytes)
 {
-    std::vector<std::string> files;
-    std::error_code error;
-    std::filesystem::recursive_directory_iterator walk(
-        folder, std::filesystem::directory_options::skip_permission_denied, error);
-    for (; !error && walk != std::filesystem::recursive_directory_iterator(); walk.increment(error)) {
-        if (!walk->is_regular_file(error))
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return;
+    std::string content;
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        content.append(chunk, got);
+    std::fclose(file);
+    *bytes += content.size();
+    content.append(3, '\0');
+    files->push_back(std::move(content));
+}
+
+// Every file under the folder, depth first; links to folders are followed
+// on Windows (as the walk does) and not natively.
+void ReadTree(const std::string& folder, std::vector<std::string>* files, unsigned long long* bytes)
+{
+#ifdef _WIN32
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..")
             continue;
-        std::ifstream stream(walk->path(), std::ios::binary);
-        std::string content((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-        *bytes += content.size();
-        content.append(3, '\0');  // the walk's buffer ends in three zero bytes
-        files.push_back(std::move(content));
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ReadTree(folder + "\\" + name, files, bytes);
+        else
+            AddFile(folder + "\\" + name, files, bytes);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+#else
+    DIR* directory = opendir(folder.c_str());
+    if (directory == nullptr)
+        return;
+    while (dirent* entry = readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const std::string path = folder + "/" + name;
+        struct stat status;
+        if (lstat(path.c_str(), &status) != 0)
+            continue;
+        if (S_ISDIR(status.st_mode))
+            ReadTree(path, files, bytes);
+        else if (S_ISREG(status.st_mode))
+            AddFile(path, files, bytes);
     }
-    return files;
+    closedir(directory);
+#endif
 }
 
 }  // namespace
@@ -53,7 +95,8 @@ int main(int argc, char** argv)
     units.push_back(0);
 
     unsigned long long bytes = 0;
-    const std::vector<std::string> files = ReadTree(argv[1], &bytes);
+    std::vector<std::string> files;
+    ReadTree(argv[1], &files, &bytes);
     if (files.empty()) {
         std::fprintf(stderr, "trovik-treebench: no file under %s\n", argv[1]);
         return 2;

@@ -649,38 +649,38 @@ int MatchRtfText(const unsigned char* buffer, size_t size, SearchRequest* reques
     while (request->searchText[units] != 0)
         ++units;
     unsigned char* pattern = static_cast<unsigned char*>(std::calloc(units + 2, 1));
-    CountingSink* sink = static_cast<CountingSink*>(std::malloc(sizeof(CountingSink)));
-    int result = 1;
-    if (pattern != nullptr && sink != nullptr) {
-        NarrowText(reinterpret_cast<char*>(pattern), request->searchText, units + 2);
-        sink->pattern = pattern;
-        sink->patternLength = std::strlen(reinterpret_cast<const char*>(pattern));
-        sink->length = 0;
-        sink->from = 0;
-        sink->count = 0;
-        sink->ended = false;
-        // An empty pattern (a text whose first unit is 256 or more) counts nothing.
-        if (sink->patternLength != 0) {
-            RtfGroupState outermost = {};
-            outermost.charHandler = WriteCountingChar;
-            outermost.charContext = sink;
-            outermost.controlHandler = PlainTextControl;
-            outermost.controlContext = sink;
-            RtfReader reader = {};
-            reader.cursor = buffer;
-            reader.current = &outermost;
-            // The walk's buffer holds the file and three zero bytes: all readable.
-            reader.readEnd = buffer + size + 3;
-            RunRtfReader(&reader);
-            CountInWindow(sink, true);
-        }
-        if (sink->count != 0) {
-            request->totalMatches += static_cast<int>(sink->count);
-            record->matchCount += static_cast<int>(sink->count);
-            result = 0;
-        }
+    if (pattern == nullptr)
+        return 1;
+    // The window lives on the stack: a block taken from the heap for every
+    // file may land on decommitted pages and fault them in again each time.
+    CountingSink window;
+    CountingSink* sink = &window;
+    NarrowText(reinterpret_cast<char*>(pattern), request->searchText, units + 2);
+    sink->pattern = pattern;
+    sink->patternLength = std::strlen(reinterpret_cast<const char*>(pattern));
+    sink->length = 0;
+    sink->from = 0;
+    sink->count = 0;
+    sink->ended = false;
+    // An empty pattern (a text whose first unit is 256 or more) counts nothing.
+    if (sink->patternLength != 0) {
+        RtfGroupState outermost = {};
+        outermost.charHandler = WriteCountingChar;
+        outermost.charContext = sink;
+        outermost.controlHandler = PlainTextControl;
+        outermost.controlContext = sink;
+        RtfReader reader = {};
+        reader.cursor = buffer;
+        reader.current = &outermost;
+        // The walk's buffer holds the file and three zero bytes: all readable.
+        reader.readEnd = buffer + size + 3;
+        RunRtfReader(&reader);
+        CountInWindow(sink, true);
     }
-    std::free(sink);
     std::free(pattern);
-    return result;
+    if (sink->count == 0)
+        return 1;
+    request->totalMatches += static_cast<int>(sink->count);
+    record->matchCount += static_cast<int>(sink->count);
+    return 0;
 }
