@@ -70,37 +70,26 @@ UINT FileCodePage()
 // page cannot spell comes out with substitutes ("?", or a look-alike such as
 // "A" for U+0100): such a spelling does not open the entry and may open
 // another file of the same folder. A spelling that does not fit is cut.
-bool SpellName(const WCHAR* name, char* field, size_t size)
+bool SpellName(const WCHAR* name, char* field, int size)
 {
     const UINT codePage = FileCodePage();
-    char spelled[4 * MAX_PATH];
     BOOL usedDefault = FALSE;
-    int length;
-    if (codePage == CP_UTF8) {
-        length = WideCharToMultiByte(codePage, WC_ERR_INVALID_CHARS, name, -1, spelled, sizeof spelled, nullptr,
-                                     nullptr);
-    } else {
-        length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, name, -1, spelled, sizeof spelled, nullptr,
-                                     &usedDefault);
-    }
-    bool exact = length > 0 && !usedDefault;
-    if (!exact)
-        length = WideCharToMultiByte(codePage, 0, name, -1, spelled, sizeof spelled, nullptr, nullptr);
-    if (length <= 0) {
-        spelled[0] = 0;
-        length = 1;
-    }
-    if (static_cast<size_t>(length) > size) {
-        exact = false;
-        length = static_cast<int>(size);
-        spelled[length - 1] = 0;
-    }
-    std::memcpy(field, spelled, static_cast<size_t>(length));
-    return exact;
+    const DWORD exactOnly = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    if (WideCharToMultiByte(codePage, exactOnly, name, -1, field, size, nullptr,
+                            codePage == CP_UTF8 ? nullptr : &usedDefault) > 0 &&
+        !usedDefault)
+        return true;
+    char spelled[4 * MAX_PATH];
+    const int length = WideCharToMultiByte(codePage, 0, name, -1, spelled, sizeof spelled, nullptr, nullptr);
+    spelled[length > 0 ? length - 1 : 0] = 0;
+    std::strncpy(field, spelled, static_cast<size_t>(size) - 1);
+    field[size - 1] = 0;
+    return false;
 }
 
 // Turns a wide enumeration entry into the ANSI one the walk works with;
-// gives whether the entry's name is spelled exactly.
+// gives whether the entry's name is spelled exactly. The short name is left
+// empty: the walk never uses it.
 bool SpellEntry(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* entry)
 {
     entry->dwFileAttributes = wide.dwFileAttributes;
@@ -111,7 +100,7 @@ bool SpellEntry(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* entry)
     entry->nFileSizeLow = wide.nFileSizeLow;
     entry->dwReserved0 = wide.dwReserved0;
     entry->dwReserved1 = wide.dwReserved1;
-    SpellName(wide.cAlternateFileName, entry->cAlternateFileName, sizeof entry->cAlternateFileName);
+    entry->cAlternateFileName[0] = 0;
     return SpellName(wide.cFileName, entry->cFileName, sizeof entry->cFileName);
 }
 

@@ -10,14 +10,6 @@
 #include "search/ContentMatchers.h"
 #include "search/TextScan.h"
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define TROVIK_RTF_SSE2 1
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>
-#endif
-#endif
-
 const RtfKeyword RtfKeywordTable[28] = {
     {"'", RtfHexEscape},  {"ansi", RtfAnsi},         {"b", RtfB},        {"blue", RtfBlue},
     {"colortbl", RtfColortbl}, {"endash", RtfEndash}, {"f", RtfF},        {"fi", RtfFi},
@@ -104,18 +96,7 @@ inline std::int32_t WrapToInt32(std::uint32_t value)
     return static_cast<std::int32_t>(value - 0x80000000u) + INT32_MIN;
 }
 
-#ifdef TROVIK_RTF_SSE2
-inline unsigned LowestBit(unsigned mask)
-{
-#if defined(_MSC_VER) && !defined(__clang__)
-    unsigned long index;
-    _BitScanForward(&index, mask);
-    return static_cast<unsigned>(index);
-#else
-    return static_cast<unsigned>(__builtin_ctz(mask));
-#endif
-}
-
+#ifdef TROVIK_SSE2
 // A bit for each of the 16 bytes at p that ends a run.
 inline unsigned RunEndMask(const unsigned char* p)
 {
@@ -134,11 +115,11 @@ inline unsigned RunEndMask(const unsigned char* p)
 // readEnd, and nothing at or past readEnd is read.
 const unsigned char* FindRunEnd(const unsigned char* p, const unsigned char* readEnd)
 {
-#ifdef TROVIK_RTF_SSE2
+#ifdef TROVIK_SSE2
     while (readEnd - p >= 16) {
         const unsigned mask = RunEndMask(p);
         if (mask != 0)
-            return p + LowestBit(mask);
+            return p + LowestSetBit(mask);
         p += 16;
     }
 #else
@@ -173,13 +154,13 @@ void WriteSinkBytes(TextSink* sink, const unsigned char* bytes, size_t count)
 // last slot, and the rest through WriteSinkBytes.
 const unsigned char* WriteRunToSink(TextSink* sink, const unsigned char* p, const unsigned char* readEnd)
 {
-#ifdef TROVIK_RTF_SSE2
+#ifdef TROVIK_SSE2
     unsigned char* out = sink->writePosition;
     size_t slots = sink->slotsLeft;
     while (slots > 16 && readEnd - p >= 16) {
         const unsigned mask = RunEndMask(p);
         if (mask != 0) {
-            const unsigned count = LowestBit(mask);
+            const unsigned count = LowestSetBit(mask);
             std::memcpy(out, p, count);
             sink->writePosition = out + count;
             sink->slotsLeft = slots - count;
@@ -235,7 +216,7 @@ void WriteCountingChar(int byte, RtfGroupState* state);
 // the last of them ends. Copies 16 bytes at a time while the window has room.
 const unsigned char* AppendRuns(CountingSink* sink, const unsigned char* p, const unsigned char* readEnd)
 {
-#ifdef TROVIK_RTF_SSE2
+#ifdef TROVIK_SSE2
     while (!sink->ended && sizeof sink->window - sink->length >= 16 && readEnd - p >= 16) {
         const unsigned mask = RunEndMask(p);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(sink->window + sink->length),
@@ -245,7 +226,7 @@ const unsigned char* AppendRuns(CountingSink* sink, const unsigned char* p, cons
             p += 16;
             continue;
         }
-        const unsigned count = LowestBit(mask);
+        const unsigned count = LowestSetBit(mask);
         sink->length += count;
         p += count;
         if (!IsLineBreak(*p))

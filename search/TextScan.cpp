@@ -1,30 +1,9 @@
-// The scans compare 16 bytes at a time with SSE2 where the target has it and
-// fall back to plain loops elsewhere; both give the same answers.
+// The SSE2 scans and the plain loops give the same answers.
 #include "search/TextScan.h"
 
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define TROVIK_SSE2 1
-#include <emmintrin.h>
-#endif
-
-#if defined(_MSC_VER)
-#include <intrin.h>
-#endif
-
 namespace {
-
-inline unsigned LowestBit(unsigned mask)
-{
-#if defined(_MSC_VER)
-    unsigned long index;
-    _BitScanForward(&index, mask);
-    return static_cast<unsigned>(index);
-#else
-    return static_cast<unsigned>(__builtin_ctz(mask));
-#endif
-}
 
 inline std::uint16_t UnitAt(const unsigned char* bytes, size_t index)
 {
@@ -51,7 +30,7 @@ size_t FindZeroByte(const unsigned char* bytes, size_t count)
         __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
         if (mask != 0)
-            return i + LowestBit(mask);
+            return i + LowestSetBit(mask);
     }
 #endif
     for (; i < count; ++i) {
@@ -70,7 +49,7 @@ size_t FindZeroUnit(const unsigned char* bytes, size_t units)
         __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, zero)));
         if (mask != 0)
-            return i + LowestBit(mask) / 2;
+            return i + LowestSetBit(mask) / 2;
     }
 #endif
     for (; i < units; ++i) {
@@ -97,7 +76,7 @@ size_t FindBytes(const unsigned char* text, size_t length, size_t from, const un
         unsigned mask = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, lastByte))));
         while (mask != 0) {
-            size_t at = i + LowestBit(mask);
+            size_t at = i + LowestSetBit(mask);
             if (std::memcmp(text + at + 1, pattern + 1, last) == 0)
                 return at;
             mask &= mask - 1;
@@ -129,7 +108,7 @@ size_t FindUnits(const unsigned char* text, size_t units, size_t from, const std
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(head, first), _mm_cmpeq_epi16(tail, lastUnit))));
         mask &= 0x5555u;  // one bit per unit
         while (mask != 0) {
-            size_t at = i + LowestBit(mask) / 2;
+            size_t at = i + LowestSetBit(mask) / 2;
             if (UnitsEqual(text, at + 1, pattern + 1, last))
                 return at;
             mask &= mask - 1;

@@ -5,6 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// The scans (and the RTF reader's runs) compare 16 bytes at a time with SSE2
+// where the target has it, and fall back to plain loops elsewhere.
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define TROVIK_SSE2 1
+#include <emmintrin.h>
+#endif
+
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
 const size_t kNotFound = static_cast<size_t>(-1);
 
 // Index of the first zero byte among bytes[0, count), or count.
@@ -22,3 +33,15 @@ size_t FindBytes(const unsigned char* text, size_t length, size_t from, const un
 // The same over little-endian 16-bit units; positions and lengths in units.
 size_t FindUnits(const unsigned char* text, size_t units, size_t from, const std::uint16_t* pattern,
                  size_t patternLength);
+
+// Index of the lowest set bit of a mask that is not zero.
+inline unsigned LowestSetBit(unsigned mask)
+{
+#if defined(_MSC_VER)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return static_cast<unsigned>(index);
+#else
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#endif
+}
