@@ -17,10 +17,6 @@ int GoOn()
     return g_searchApp->request.stopRequested == 0 ? 1 : 0;
 }
 
-}  // namespace
-
-namespace {
-
 // Length of a text in a fixed field, which may lack its terminator.
 size_t FieldLength(const char* field, size_t size)
 {
