@@ -10,6 +10,7 @@ endif()
 set(TROVIK_ENGINE_SOURCES
   ${CMAKE_SOURCE_DIR}/search/ContentMatchers.cpp
   ${CMAKE_SOURCE_DIR}/search/RtfTextExtractor.cpp
+  ${CMAKE_SOURCE_DIR}/search/SearchText.cpp
   ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
 
 if(TROVIK_TESTS)

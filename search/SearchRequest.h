@@ -6,7 +6,7 @@
 
 struct SearchRequest {
     const WCHAR* filePattern;   // never empty; at most 259 units
-    const WCHAR* searchText;    // may be empty; at most 259 units, each below 256
+    const WCHAR* searchText;    // may be empty; at most 259 units, as typed
     int totalMatches;
     int filesWithMatches;
     int filesSearched;
@@ -14,6 +14,7 @@ struct SearchRequest {
     int includeSubfolders;
     int running;
     int stopRequested;
+    int matchCase;              // 0: letters compare by the simple case mapping
 };
 
 struct FoundFile {
@@ -25,6 +26,7 @@ struct FoundFile {
     DWORD sizeHigh;
     FoundFile* next;
     INT_PTR openStatus;         // -1 when the file could not be opened
+    int reading;                // the ReadingKind that found the file; 0 when none read it
 };
 
 // The full size of a record's file (both halves).
