@@ -5,6 +5,7 @@
 //   trovik-rtfrecall FOLDER [--words]
 // --words also lists, per document, the visible words not found.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -196,6 +197,25 @@ size_t CountUnicodeEscapes(const std::string& rtf)
     return count;
 }
 
+// A control word whose letters go on after a line break: the reader skips
+// line breaks inside a name, so the word after them joins the name.
+size_t CountJoinedNames(const std::string& rtf)
+{
+    size_t count = 0;
+    for (size_t at = rtf.find('\\'); at != std::string::npos; at = rtf.find('\\', at + 1)) {
+        size_t i = at + 1;
+        while (i < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[i])))
+            ++i;
+        if (i == at + 1 || i >= rtf.size() || (rtf[i] != '\r' && rtf[i] != '\n'))
+            continue;
+        while (i < rtf.size() && (rtf[i] == '\r' || rtf[i] == '\n'))
+            ++i;
+        if (i < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[i])))
+            ++count;
+    }
+    return count;
+}
+
 // Picture data read as text: a long run of hexadecimal digits.
 bool LooksHex(const std::u32string& word)
 {
@@ -219,7 +239,7 @@ struct Figures {
     size_t extra = 0;        // distinct words of the plain text no reader sees
     size_t extraHex = 0;
     size_t cutDocuments = 0; // plain text ended by an escaped zero
-    size_t zeroEscapes = 0, binWords = 0, ignorable = 0, unicode = 0, rawZeros = 0;
+    size_t zeroEscapes = 0, binWords = 0, ignorable = 0, unicode = 0, joined = 0, rawZeros = 0;
 
     void Add(const Figures& other)
     {
@@ -237,6 +257,7 @@ struct Figures {
         binWords += other.binWords;
         ignorable += other.ignorable;
         unicode += other.unicode;
+        joined += other.joined;
         rawZeros += other.rawZeros;
     }
 };
@@ -248,17 +269,17 @@ double Percent(size_t part, size_t whole)
 
 void PrintHeader()
 {
-    std::printf("%-28s %6s %6s %6s %6s %6s %9s %6s %5s | %4s %5s %5s %5s\n", "document", "KB", "words", "found",
-                "whole", "uncut", "other", "extra", "hex", "\\'00", "\\bin", "{\\*", "\\uN");
+    std::printf("%-28s %6s %6s %6s %6s %6s %9s %6s %5s | %4s %5s %5s %5s %6s\n", "document", "KB", "words", "found",
+                "whole", "uncut", "other", "extra", "hex", "\\'00", "\\bin", "{\\*", "\\uN", "joined");
 }
 
 void PrintRow(const char* name, double kilobytes, const Figures& f)
 {
     char other[32];
     std::snprintf(other, sizeof other, "%zu/%zu", f.otherFound, f.otherVisible);
-    std::printf("%-28s %6.0f %6zu %5.1f%% %5.1f%% %5.1f%% %9s %6zu %5zu | %4zu %5zu %5zu %5zu%s\n", name, kilobytes,
+    std::printf("%-28s %6.0f %6zu %5.1f%% %5.1f%% %5.1f%% %9s %6zu %5zu | %4zu %5zu %5zu %5zu %6zu%s\n", name, kilobytes,
                 f.visible, Percent(f.found, f.visible), Percent(f.whole, f.visible), Percent(f.uncut, f.visible),
-                other, f.extra, f.extraHex, f.zeroEscapes, f.binWords, f.ignorable, f.unicode,
+                other, f.extra, f.extraHex, f.zeroEscapes, f.binWords, f.ignorable, f.unicode, f.joined,
                 f.cutDocuments != 0 ? "  cut" : "");
 }
 
@@ -329,6 +350,7 @@ int main(int argc, char** argv)
         f.binWords = CountOf(rtf, "\\bin");
         f.ignorable = CountOf(rtf, "{\\*\\");
         f.unicode = CountUnicodeEscapes(rtf);
+        f.joined = CountJoinedNames(rtf);
         f.rawZeros = static_cast<size_t>(std::count(rtf.begin(), rtf.end(), '\0'));
 
         PrintRow(document.c_str(), static_cast<double>(rtf.size()) / 1024.0, f);
@@ -354,6 +376,8 @@ int main(int argc, char** argv)
     std::printf("other: visible words code page 1252 cannot spell, found/all\n");
     std::printf("extra: %zu distinct words in the plain text that no reader sees, %zu of them hex data\n",
                 total.extra, total.extraHex);
+    std::printf("\\'00: zero escapes, \\bin: raw data, {\\*: ignorable destinations, \\uN: letters by number,\n"
+                "joined: control words whose name runs on across a line break into the next word\n");
     std::printf("documents cut by an escaped zero: %zu; raw zero bytes in the files: %zu\n", total.cutDocuments,
                 total.rawZeros);
 
