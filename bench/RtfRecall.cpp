@@ -3,7 +3,9 @@
 // them), how many of those words the plain text of the RTF reading holds, and
 // how many words it holds that no reader sees.
 //   trovik-rtfrecall FOLDER [--words]
-// --words also lists, per document, the visible words not found.
+//   trovik-rtfrecall --patterns
+// --words also lists, per document, the visible words not found;
+// --patterns runs the small hand-made documents of tests/search instead.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include <sys/stat.h>
 
 #include "search/RtfTextExtractor.h"
+#include "tests/search/RtfDocuments.h"
 
 namespace {
 
@@ -283,10 +286,46 @@ void PrintRow(const char* name, double kilobytes, const Figures& f)
                 f.cutDocuments != 0 ? "  cut" : "");
 }
 
+// Each hand-made document: which of its visible texts a search of the plain
+// text finds, and which of its invisible texts it wrongly finds.
+int RunPatterns()
+{
+    size_t good = 0, checks = 0;
+    for (const RtfDocument& document : kRtfDocuments) {
+        const std::u32string text = ReadRtfPlainText(std::string(document.bytes, document.length));
+        const std::string seen = EncodeUtf8(text.substr(0, text.find(U'\0')));
+        std::string report;
+        for (int wanted = 1; wanted >= 0; --wanted) {
+            const std::string list = wanted ? document.visible : document.invisible;
+            size_t start = 0;
+            while (start <= list.size()) {
+                size_t end = list.find('|', start);
+                if (end == std::string::npos)
+                    end = list.size();
+                const std::string item = list.substr(start, end - start);
+                start = end + 1;
+                if (item.empty())
+                    continue;
+                const bool found = seen.find(item) != std::string::npos;
+                checks += 1;
+                if (found == (wanted == 1))
+                    good += 1;
+                else
+                    report += std::string(wanted ? " missed \"" : " counted \"") + item + "\"";
+            }
+        }
+        std::printf("%-42s %s\n", document.name, report.empty() ? "as a reader sees it" : report.c_str());
+    }
+    std::printf("%zu of %zu checks as a reader sees them\n", good, checks);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--patterns") == 0)
+        return RunPatterns();
     if (argc < 2) {
         std::fprintf(stderr, "usage: trovik-rtfrecall FOLDER [--words]\n");
         return 2;
