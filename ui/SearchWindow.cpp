@@ -33,6 +33,14 @@ void WidenText(const char* bytes, int length, WCHAR* units)
         units[i] = 0;
 }
 
+// Whether the current folder's full path fits the folder field of a record.
+bool CurrentFolderFitsRecord()
+{
+    char folder[sizeof(FoundFile::folder)];
+    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    return length != 0 && length < sizeof folder;
+}
+
 // The window's rectangle of a control, in its parent's client coordinates.
 RECT ControlRect(HWND parent, HWND control)
 {
@@ -148,8 +156,20 @@ void SearchApp::OnSearchButton()
         return;
     }
     GetDlgItemTextA(window, IDC_LOCATION, buffer, sizeof buffer);
+    char previous[MAX_PATH];
+    const DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
     if (!SetCurrentDirectoryA(buffer)) {
         ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, GetLastError());
+        return;
+    }
+    // A relative text, or a path whose ANSI spelling is longer than its
+    // characters, may lead to a folder whose full path does not fit a record:
+    // its records would have no folder. Refused like a folder that cannot be
+    // entered, and the folder of before is current again.
+    if (!CurrentFolderFitsRecord()) {
+        if (previousLength != 0 && previousLength < sizeof previous)
+            SetCurrentDirectoryA(previous);
+        ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
 

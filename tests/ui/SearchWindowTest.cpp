@@ -387,20 +387,46 @@ TEST(ErrorBox, ShowsTheCodeWhenTheSystemHasNoText)
     EXPECT_NE(watcher.text.find(std::to_string(code)), std::string::npos) << watcher.text;
 }
 
-TEST(ErrorBox, AFolderTextLongerThanTheBufferIsRefusedNotCut)
+// Folder texts that fit the box but would lead to records with a cut or empty
+// folder: each is refused with the box, nothing is searched, and the current
+// directory stays where it was.
+TEST(ErrorBox, FolderTextsWhoseRecordsCouldNotNameTheirFolderAreRefused)
 {
     TempFolder folder;
     folder.Write("a.txt", "needle");
+    // A folder one level down whose full path is longer than a record holds,
+    // reached by a short relative text from the temporary folder.
+    const std::string deepName(280 - folder.Path().size(), 'd');
+    const std::wstring deepWide = L"\\\\?\\" + std::wstring(folder.Path().begin(), folder.Path().end()) + L"\\" +
+                                  std::wstring(deepName.begin(), deepName.end());
+    ASSERT_TRUE(CreateDirectoryW(deepWide.c_str(), nullptr));
+    ASSERT_LT(deepName.size(), 260u) << "the relative text must fit the box";
+    struct Case {
+        const char* what;
+        std::string text;
+    } const cases[] = {
+        // Set by a program, not typed: the folder's own path with a long tail
+        // that the buffer would cut away.
+        {"longer than the buffer", folder.Path() + "\\" + std::string(300 - folder.Path().size(), 'x')},
+        {"relative, too deep for a record", deepName},
+    };
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
     ErrorBoxWatcher watcher;
-    // Set by a program, not typed: the folder's own path with a long tail
-    // that the buffer would cut away.
-    const std::string tooLong = folder.Path() + "\\" + std::string(300 - folder.Path().size(), 'x');
-    driver.Search(tooLong, "needle");
-    EXPECT_EQ(watcher.boxesSeen, 1);
-    EXPECT_EQ(driver.app->request.running, 0);
-    EXPECT_EQ(driver.app->expanded, 0);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
+    int boxes = 0;
+    for (const Case& item : cases) {
+        SCOPED_TRACE(item.what);
+        driver.Search(item.text, "needle");
+        EXPECT_EQ(watcher.boxesSeen, ++boxes);
+        EXPECT_NE(watcher.text.find("Failed changing to directory."), std::string::npos) << watcher.text;
+        EXPECT_EQ(driver.app->request.running, 0);
+        EXPECT_EQ(driver.app->expanded, 0);
+        EXPECT_EQ(AppDriver::RecordCount(), 0);
+        char current[MAX_PATH] = {};
+        GetCurrentDirectoryA(sizeof current, current);
+        EXPECT_EQ(std::string(current), folder.Path());
+    }
 }
 
 // ---------------------------------------------------------------- the texts of a search
