@@ -18,7 +18,8 @@ namespace {
 // input control is limited to one character less.
 const int WorkingBufferSize = 260;
 
-// Pixels the first search adds for the results list, besides margin and status line.
+// Pixels at 96 DPI the first search adds for the results list, besides
+// margin and status line; scaled, so that as many rows show at any resolution.
 const int ResultsListGrowth = 120;
 
 const char ErrorCaption[] = "Trovik";
@@ -221,7 +222,8 @@ void SearchApp::ExpandWindow(int expand)
 
     GetWindowRect(window, &outer);
     SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
-                 outer.bottom - outer.top + margin + statusHeight + ResultsListGrowth, SWP_NOMOVE | SWP_NOZORDER);
+                 outer.bottom - outer.top + margin + statusHeight + ScaleToScreen(window, ResultsListGrowth),
+                 SWP_NOMOVE | SWP_NOZORDER);
 
     RECT client = {};
     GetClientRect(window, &client);
@@ -311,4 +313,15 @@ void ScreenRectToClient(HWND window, RECT* rect)
 {
     ScreenToClient(window, reinterpret_cast<POINT*>(&rect->left));
     ScreenToClient(window, reinterpret_cast<POINT*>(&rect->right));
+}
+
+// The program is aware of the system's resolution only (see the manifest),
+// so this is the same for every window and for the whole run.
+int ScaleToScreen(HWND window, int pixels)
+{
+    HDC dc = GetDC(window);
+    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc != nullptr)
+        ReleaseDC(window, dc);
+    return dpi > 0 ? MulDiv(pixels, dpi, 96) : pixels;
 }
