@@ -138,8 +138,8 @@ TEST_F(ResultsListTest, ColumnsHaveTheirHeadersWidthsAndOnlySizeRightAligned)
         EXPECT_STREQ(text, headers[i]);
         if (i == 5) {
             EXPECT_GE(column.cx, widths[i]);
-            const LRESULT time = SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("2005-03-01 09:05"));
-            EXPECT_GE(column.cx, time + 12);
+            const char time[] = "2005-03-01 09:05";
+            EXPECT_GE(column.cx, SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(time)) + 12);
         } else {
             EXPECT_EQ(column.cx, widths[i]);
         }
