@@ -92,6 +92,26 @@ unsigned long long ScaleDown(unsigned long long value, unsigned multiplier, unsi
     return (value * multiplier) >> shift;
 }
 
+// A column's width: its width at 96 DPI scaled to the screen, or more where
+// the header or, for Modified, a time would not show whole in the list's font.
+int ColumnWidth(HWND list, int column, const char* header)
+{
+    const int margins = ScaleToScreen(list, 12);
+    int width = ScaleToScreen(list, column == NameColumn || column == LocationColumn ? 200 : 80);
+    auto widen = [&](const char* text) {
+        const int needed = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text)));
+        if (needed + margins > width)
+            width = needed + margins;
+    };
+    widen(header);
+    if (column == ModifiedColumn) {
+        char time[256];
+        FormatTimestamp(time, sizeof time, 2000, 12, 31, 23, 59);
+        widen(time);
+    }
+    return width;
+}
+
 }  // namespace
 
 int InitColumns(HWND list)
@@ -102,7 +122,7 @@ int InitColumns(HWND list)
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = i == SizeColumn ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = i == NameColumn || i == LocationColumn ? 200 : 80;
+        column.cx = ColumnWidth(list, i, header);
         column.pszText = header;
         column.iSubItem = i;
         if (SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)) == -1)

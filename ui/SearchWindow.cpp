@@ -18,7 +18,8 @@ namespace {
 // input control is limited to one character less.
 const int WorkingBufferSize = 260;
 
-// Pixels the first search adds for the results list, besides margin and status line.
+// Pixels at 96 DPI the first search adds for the results list, besides
+// margin and status line; scaled, so that as many rows show at any resolution.
 const int ResultsListGrowth = 120;
 
 const char ErrorCaption[] = "Trovik";
@@ -31,6 +32,14 @@ void WidenText(const char* bytes, int length, WCHAR* units)
         units[i] = static_cast<unsigned char>(bytes[i]);
     for (; i <= length; ++i)
         units[i] = 0;
+}
+
+// Whether the current folder's full path fits the folder field of a record.
+bool CurrentFolderFitsRecord()
+{
+    char folder[sizeof(FoundFile::folder)];
+    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    return length != 0 && length < sizeof folder;
 }
 
 // The window's rectangle of a control, in its parent's client coordinates.
@@ -148,8 +157,20 @@ void SearchApp::OnSearchButton()
         return;
     }
     GetDlgItemTextA(window, IDC_LOCATION, buffer, sizeof buffer);
+    char previous[MAX_PATH];
+    const DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
     if (!SetCurrentDirectoryA(buffer)) {
         ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, GetLastError());
+        return;
+    }
+    // A relative text, or a path whose ANSI spelling is longer than its
+    // characters, may lead to a folder whose full path does not fit a record:
+    // its records would have no folder. Refused like a folder that cannot be
+    // entered, and the folder of before is current again.
+    if (!CurrentFolderFitsRecord()) {
+        if (previousLength != 0 && previousLength < sizeof previous)
+            SetCurrentDirectoryA(previous);
+        ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
 
@@ -201,7 +222,8 @@ void SearchApp::ExpandWindow(int expand)
 
     GetWindowRect(window, &outer);
     SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
-                 outer.bottom - outer.top + margin + statusHeight + ResultsListGrowth, SWP_NOMOVE | SWP_NOZORDER);
+                 outer.bottom - outer.top + margin + statusHeight + ScaleToScreen(window, ResultsListGrowth),
+                 SWP_NOMOVE | SWP_NOZORDER);
 
     RECT client = {};
     GetClientRect(window, &client);
@@ -291,4 +313,15 @@ void ScreenRectToClient(HWND window, RECT* rect)
 {
     ScreenToClient(window, reinterpret_cast<POINT*>(&rect->left));
     ScreenToClient(window, reinterpret_cast<POINT*>(&rect->right));
+}
+
+// The program is aware of the system's resolution only (see the manifest),
+// so this is the same for every window and for the whole run.
+int ScaleToScreen(HWND window, int pixels)
+{
+    HDC dc = GetDC(window);
+    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc != nullptr)
+        ReleaseDC(window, dc);
+    return dpi > 0 ? MulDiv(pixels, dpi, 96) : pixels;
 }

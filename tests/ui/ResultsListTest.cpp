@@ -126,6 +126,7 @@ protected:
 TEST_F(ResultsListTest, ColumnsHaveTheirHeadersWidthsAndOnlySizeRightAligned)
 {
     const char* headers[] = { "Name", "Matches", "Location", "Size", "Type", "Modified" };
+    // At 96 DPI; Modified is made wide enough to show a whole time.
     const int widths[] = { 200, 80, 200, 80, 80, 80 };
     for (int i = 0; i < 6; ++i) {
         char text[64] = "";
@@ -135,7 +136,13 @@ TEST_F(ResultsListTest, ColumnsHaveTheirHeadersWidthsAndOnlySizeRightAligned)
         column.cchTextMax = sizeof text;
         ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
         EXPECT_STREQ(text, headers[i]);
-        EXPECT_EQ(column.cx, widths[i]);
+        if (i == 5) {
+            EXPECT_GE(column.cx, widths[i]);
+            const char time[] = "2005-03-01 09:05";
+            EXPECT_GE(column.cx, SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(time)) + 12);
+        } else {
+            EXPECT_EQ(column.cx, widths[i]);
+        }
         EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, i == 3 ? LVCFMT_RIGHT : LVCFMT_LEFT);
     }
     LVCOLUMNA seventh = {};

@@ -138,6 +138,28 @@ TEST_F(WindowLayoutTest, WideningMovesTheButtonColumnAndStretchesTheFields)
     }
 }
 
+// A moved control is drawn anew where it lands: pixels copied along from its
+// old place would be erased by the background of the grown window.
+TEST_F(WindowLayoutTest, MovedControlsAreDrawnAnewWhereTheyLand)
+{
+    app->expanded = 1;
+    SetWindowPos(GetDlgItem(window, IDC_RESULTS), nullptr, 0, app->initialHeight, 0, 0,
+                 SWP_NOZORDER | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    for (int extra : {120, 300}) {
+        UpdateWindow(window);
+        Resize(window, app->initialWidth + extra, app->initialHeight + extra);
+        for (int id : {IDOK, IDCANCEL, IDC_ANIMATION, IDC_BROWSE, IDC_STATUS}) {
+            HWND control = GetDlgItem(window, id);
+            RECT inside = {};
+            GetClientRect(control, &inside);
+            RECT pending = {};
+            GetUpdateRect(control, &pending, FALSE);
+            EXPECT_TRUE(SameRect(pending, inside)) << extra << " " << id;
+        }
+    }
+}
+
 TEST_F(WindowLayoutTest, ComboBoxesKeepTheirClosedHeight)
 {
     RECT before = ClientRectOf(window, IDC_LOCATION);
