@@ -70,6 +70,8 @@ POINT KeyboardMenuPoint(HWND list, int item)
     RECT rect = {};
     rect.left = LVIR_LABEL;
     POINT point = {2, 2};
+    if (item >= 0)
+        SendMessageA(list, LVM_ENSUREVISIBLE, item, FALSE);
     if (item >= 0 && SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&rect))) {
         point.x = rect.left + 2;
         point.y = rect.bottom;

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
 
@@ -269,17 +271,8 @@ private:
 
     std::string Read() const
     {
-        std::string text;
-        HANDLE file = CreateFileA(recordPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return text;
-        char buffer[1024];
-        DWORD got = 0;
-        if (ReadFile(file, buffer, sizeof buffer, &got, nullptr))
-            text.assign(buffer, got);
-        CloseHandle(file);
-        return text;
+        std::ifstream file(recordPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
     std::string recordPath;

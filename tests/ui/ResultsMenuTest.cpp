@@ -79,45 +79,37 @@ protected:
         return point;
     }
 
+    // Selects one row, or none for -1.
     void Select(int row)
     {
         LVITEMA item = {};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        if (row >= 0)
+            SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     }
 
-    static std::wstring ClipboardWide()
+    // The clipboard's text in one format, CF_TEXT or CF_UNICODETEXT.
+    template <typename Char>
+    static std::basic_string<Char> Clipboard(UINT format)
     {
-        std::wstring text = L"(none)";
+        std::basic_string<Char> text;
         if (!OpenClipboard(nullptr))
-            return L"(busy)";
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            text = static_cast<const WCHAR*>(GlobalLock(data));
+            return text;
+        if (HANDLE data = GetClipboardData(format)) {
+            text = static_cast<const Char*>(GlobalLock(data));
             GlobalUnlock(data);
         }
         CloseClipboard();
         return text;
     }
 
-    static std::string ClipboardAnsi()
-    {
-        std::string text = "(none)";
-        if (!OpenClipboard(nullptr))
-            return "(busy)";
-        if (HANDLE data = GetClipboardData(CF_TEXT)) {
-            text = static_cast<const char*>(GlobalLock(data));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-        return text;
-    }
-
-    static void SetControlKey(bool down)
+    static void SetKey(int key, bool down)
     {
         BYTE keys[256];
         GetKeyboardState(keys);
-        keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+        keys[key] = down ? 0x80 : 0;
         SetKeyboardState(keys);
     }
 
@@ -155,22 +147,11 @@ TEST_F(ResultsMenuTest, MenuOffersTheRowCommandsAndDisablesWhatTheRowCannotDo)
         {"Shift+F10 with nothing selected", WM_SYSKEYDOWN, VK_F10, 0, -1, empty},
     };
     for (const Case& each : cases) {
-        Select(-1 == each.selected ? 0 : each.selected);
-        if (each.selected == -1) {
-            LVITEMA none = {};
-            none.stateMask = LVIS_SELECTED;
-            SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-        }
-        BYTE keys[256];
-        GetKeyboardState(keys);
-        keys[VK_SHIFT] = each.message == WM_SYSKEYDOWN ? 0x80 : 0;
-        SetKeyboardState(keys);
+        Select(each.selected);
+        SetKey(VK_SHIFT, each.message == WM_SYSKEYDOWN);
         EXPECT_EQ(MenuFor(each.message, each.wParam, each.lParam), each.items) << each.how;
     }
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_SHIFT] = 0;
-    SetKeyboardState(keys);
+    SetKey(VK_SHIFT, false);
 }
 
 // The only test that touches the clipboard, so that runs side by side
@@ -187,21 +168,21 @@ TEST_F(ResultsMenuTest, CopyCommandsAndCtrlCPutThePathOrNameOnTheClipboard)
     Add(name, 0, 0, {}, true, "C:\\docs", ERROR_ACCESS_DENIED);
 
     ResultsMenu::Run(list, 1, IDM_COPY_PATH);
-    EXPECT_EQ(ClipboardWide(), std::wstring(L"C:\\docs\\") + wideName);
-    EXPECT_EQ(ClipboardAnsi(), std::string("C:\\docs\\") + name);
+    EXPECT_EQ(Clipboard<WCHAR>(CF_UNICODETEXT), std::wstring(L"C:\\docs\\") + wideName);
+    EXPECT_EQ(Clipboard<char>(CF_TEXT), std::string("C:\\docs\\") + name);
     ResultsMenu::Run(list, 0, IDM_COPY_NAME);
-    EXPECT_EQ(ClipboardWide(), L"plain.txt");
-    EXPECT_EQ(ClipboardAnsi(), "plain.txt");
+    EXPECT_EQ(Clipboard<WCHAR>(CF_UNICODETEXT), L"plain.txt");
+    EXPECT_EQ(Clipboard<char>(CF_TEXT), "plain.txt");
 
     Select(0);
-    SetControlKey(true);
+    SetKey(VK_CONTROL, true);
     SendMessageA(list, WM_KEYDOWN, 'C', 0);
-    SetControlKey(false);
-    EXPECT_EQ(ClipboardWide(), L"C:\\docs\\plain.txt");
+    SetKey(VK_CONTROL, false);
+    EXPECT_EQ(Clipboard<WCHAR>(CF_UNICODETEXT), L"C:\\docs\\plain.txt");
     // Without Ctrl the key is the list's own (a jump to a name), not a copy.
     Select(1);
     SendMessageA(list, WM_KEYDOWN, 'C', 0);
-    EXPECT_EQ(ClipboardWide(), L"C:\\docs\\plain.txt");
+    EXPECT_EQ(Clipboard<WCHAR>(CF_UNICODETEXT), L"C:\\docs\\plain.txt");
 }
 
 TEST_F(ResultsMenuTest, FailedRowsTellWhyInTheirTooltipAndOtherRowsKeepTheListsOwn)
@@ -242,24 +223,6 @@ TEST_F(ResultsMenuTest, FailedRowsTellWhyInTheirTooltipAndOtherRowsKeepTheListsO
             EXPECT_EQ(shown, expected);
         }
     }
-    // A tip never runs past its room.
-    char small[8];
-    std::memset(small, 'X', sizeof small);
-    NMLVGETINFOTIPA tip = {};
-    tip.hdr = {list, IDC_RESULTS, static_cast<UINT>(LVN_GETINFOTIPA)};
-    tip.pszText = small;
-    tip.cchTextMax = 5;
-    tip.iItem = 2;
-    ResultsList::OnNotify(&tip.hdr);
-    EXPECT_STREQ(small, "The ");
-    EXPECT_EQ(small[5], 'X');
-}
-
-TEST_F(ResultsMenuTest, ListShowsTooltipsAndSelectsWholeRows)
-{
-    const DWORD styles = static_cast<DWORD>(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    EXPECT_EQ(styles & (LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP), static_cast<DWORD>(LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP));
-    EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & LVS_SINGLESEL);
 }
 
 }  // namespace
