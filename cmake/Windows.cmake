@@ -31,7 +31,7 @@ list(REMOVE_ITEM trovik_app_sources
   ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
 add_library(trovik_app STATIC ${trovik_app_sources})
 target_link_libraries(trovik_app PUBLIC trovik_engine
-  comctl32 ole32 oleaut32 uuid shell32 shlwapi gdi32 user32 kernel32 advapi32)
+  comctl32 comdlg32 ole32 oleaut32 uuid shell32 shlwapi gdi32 user32 kernel32 advapi32)
 
 # The version lives in project() alone; the resources take it from here.
 configure_file(${CMAKE_SOURCE_DIR}/res/TrovikVersion.h.in ${CMAKE_BINARY_DIR}/generated/TrovikVersion.h @ONLY)

@@ -182,14 +182,26 @@ bool ResolvesToOwnName(const char* name)
 }
 
 // Opens the enumeration entry's file for reading, or gives
-// INVALID_HANDLE_VALUE when its name does not lead to that file on disk.
+// INVALID_HANDLE_VALUE when its name does not lead to that file on disk; the
+// thread's last error then says why (a system code or an OpenFailure).
 HANDLE OpenEntry(const WIN32_FIND_DATAA& entry, bool exact)
 {
-    if (!exact || NameIsDevice(entry.cFileName) || !ResolvesToOwnName(entry.cFileName))
+    if (!exact) {
+        SetLastError(FailureNameNotSpelled);
         return INVALID_HANDLE_VALUE;
+    }
+    if (NameIsDevice(entry.cFileName)) {
+        SetLastError(FailureDeviceName);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!ResolvesToOwnName(entry.cFileName)) {
+        SetLastError(FailureNameNotOwn);
+        return INVALID_HANDLE_VALUE;
+    }
     HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
+        SetLastError(FailureNotDiskFile);
         return INVALID_HANDLE_VALUE;
     }
     return file;
@@ -353,8 +365,10 @@ int FileSearcher::StepSearchFile()
 
     HANDLE file = OpenEntry(findData, nameExact);
     if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
         record.matchCount = 0;
         record.openStatus = -1;
+        record.openError = error != 0 ? error : ERROR_OPEN_FAILED;
         return SendFoundFile(request->notifyWindow, &record);
     }
 

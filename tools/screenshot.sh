@@ -1,6 +1,10 @@
 #!/bin/sh
-# Takes the window's pictures for the README: the idle window (docs/idle.png)
-# and a finished search over a small sample folder (docs/finished.png).
+# Takes the window's pictures for the README: the idle window (docs/idle.png),
+# a finished search over a small sample folder (docs/finished.png), and the
+# results list's context menu on a row that could not be searched
+# (docs/menu.png). A last picture of the pointer resting on that row, where
+# its tooltip says why it failed, goes to the build folder
+# (failed-tip.png): Wine's list view never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
 # prefix, types as a user would, and stops everything it started.
 # TROVIK_SHOT_DPI=144 takes the idle, the finished and the widened window at
@@ -62,6 +66,12 @@ printf '{\\rtf1\\ansi {\\b Invoice} for March}' > "$SAMPLE/march.rtf"
 printf 'shopping list: bread, milk\r\n' > "$SAMPLE/shopping.txt"
 printf 'Invoice' | iconv -f ascii -t utf-16 > "$SAMPLE/unicode.txt"
 printf 'Invoice 1999, see folder' > "$SAMPLE/old/1999.txt"
+# A folder with a file named like a device: listed, but "Failed".
+ODD="$PREFIX/drive_c/Odd"
+rm -rf "$ODD"
+mkdir -p "$ODD"
+printf 'Invoice 2043: due.\r\n' > "$ODD/budget.txt"
+printf 'Invoice' > "$ODD/aux.txt"
 # A larger folder, so that a search is still under way when it is pictured.
 BIG="$PREFIX/drive_c/Big"
 if [ ! -d "$BIG/f39" ]; then
@@ -131,3 +141,30 @@ sleep 1.5
 shoot searching || exit 1
 xdotool key Return
 sleep 2
+
+# The context menu on the failed row of a search in C:\Odd, then the
+# pointer resting on that row, where its tooltip would say why it failed.
+xdotool mousemove $((WINDOW_X + 180)) $((WINDOW_Y + 97)) click 1
+xdotool key ctrl+a
+xdotool type --delay 20 'C:\Odd'
+xdotool key Return
+sleep 3
+# A click on Name sorts Z to A now (the click above sorted A to Z), so the
+# failed aux.txt is the second row; rows are 13 pixels apart below the first.
+xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 165)) click 1
+sleep 1
+row="$((WINDOW_X + 40)) $((WINDOW_Y + 192))"
+# shellcheck disable=SC2086
+xdotool mousemove $row click 3
+sleep 1
+shoot menu || exit 1
+xdotool key Escape
+sleep 0.5
+# shellcheck disable=SC2086
+xdotool mousemove $row
+sleep 0.2
+# shellcheck disable=SC2086
+xdotool mousemove_relative 2 0
+sleep 2
+shoot failed-tip || exit 1
+mv "$OUT/failed-tip.png" "$BUILD/failed-tip.png" && echo "screenshot: moved to $BUILD/failed-tip.png"

@@ -11,6 +11,7 @@
 #include "app/SearchApp.h"
 #include "dragdrop/DragSource.h"
 #include "res/resource.h"
+#include "ui/FailureReason.h"
 
 namespace ResultsList {
 
@@ -116,6 +117,9 @@ int ColumnWidth(HWND list, int column, const char* header)
 
 int InitColumns(HWND list)
 {
+    // A click anywhere on a row selects it, and a row can show a tooltip.
+    const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     for (int i = 0; i < ColumnCount; ++i) {
         char header[256] = "";
         LoadStringA(Instance(), IDS_COLUMN_NAME + i, header, sizeof header);
@@ -155,6 +159,7 @@ void OnNotify(NMHDR* header)
     case LVN_COLUMNCLICK: SortByColumn(header->hwndFrom, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem); break;
     case NM_DBLCLK: OpenItem(reinterpret_cast<NMITEMACTIVATE*>(header)); break;
     case LVN_BEGINDRAG: BeginFileDrag(reinterpret_cast<NMLISTVIEW*>(header)); break;
+    case LVN_GETINFOTIPA: GetInfoTip(reinterpret_cast<NMLVGETINFOTIPA*>(header)); break;
     default: break;
     }
 }
@@ -243,26 +248,56 @@ int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params)
     }
 }
 
-bool ItemPath(HWND list, int item, char (&path)[260])
+const FoundFile* RowRecord(HWND list, int item)
 {
-    path[0] = 0;
     if (item < 0)
-        return false;
+        return nullptr;
     LVITEMA row = {};
     row.mask = LVIF_PARAM;
     row.iItem = item;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || !row.lParam)
-        return false;
-    return FullPath(*reinterpret_cast<const FoundFile*>(row.lParam), path);
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)))
+        return nullptr;
+    return reinterpret_cast<const FoundFile*>(row.lParam);
+}
+
+int SelectedRow(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool ItemPath(HWND list, int item, char (&path)[260])
+{
+    path[0] = 0;
+    const FoundFile* record = RowRecord(list, item);
+    return record != nullptr && FullPath(*record, path);
 }
 
 void OpenItem(const NMITEMACTIVATE* activate)
 {
+    if (activate)
+        OpenRow(activate->hdr.hwndFrom, activate->iItem);
+}
+
+void OpenRow(HWND list, int item)
+{
     char path[260];
-    if (!activate || !ItemPath(activate->hdr.hwndFrom, activate->iItem, path))
+    if (!ItemPath(list, item, path))
         return;
     // A program that cannot be started shows nothing, as the shell decides.
-    ShellExecuteA(GetParent(activate->hdr.hwndFrom), "open", path, nullptr, ".", SW_SHOWDEFAULT);
+    ShellExecuteA(GetParent(list), "open", path, nullptr, ".", SW_SHOWDEFAULT);
+}
+
+void GetInfoTip(NMLVGETINFOTIPA* tip)
+{
+    if (!tip || !tip->pszText || tip->cchTextMax <= 0)
+        return;
+    const FoundFile* record = RowRecord(tip->hdr.hwndFrom, tip->iItem);
+    if (!record || record->openStatus != -1)
+        return;  // the list's own tip (a cut-off name in full) stays
+    char reason[1024];
+    FailureReason::Text(*record, reason, sizeof reason);
+    if (reason[0] != 0)
+        CopyText(tip->pszText, static_cast<size_t>(tip->cchTextMax), reason, std::strlen(reason));
 }
 
 void FormatByteSize(char* buffer, DWORD sizeLow, DWORD sizeHigh, UINT bufferSize)

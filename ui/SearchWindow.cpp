@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "search/FileSearcher.h"
 #include "ui/ResultsList.h"
+#include "ui/ResultsMenu.h"
 #include "ui/SettingsStore.h"
 
 namespace {
@@ -78,6 +79,10 @@ INT_PTR SearchApp::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NOTIFY:
         if (wParam == IDC_RESULTS)
             ResultsList::OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == GetDlgItem(window, IDC_RESULTS))
+            ResultsMenu::OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
         return 0;
     case WM_COMMAND:
         // The whole wParam: a click (notification 0) of the control, nothing else.
@@ -214,6 +219,7 @@ void SearchApp::ExpandWindow(int expand)
     HWND list = GetDlgItem(window, IDC_RESULTS);
     HWND status = GetDlgItem(window, IDC_STATUS);
     ResultsList::InitColumns(list);
+    ResultsMenu::Attach(list);
 
     RECT outer = {};
     GetWindowRect(window, &outer);

@@ -348,6 +348,7 @@ TEST(ForeignNames, NamesTheCodePageSpellsAreReadAndWalked)
         } else {
             EXPECT_EQ(record->matchCount, 0) << spelled;
             EXPECT_EQ(record->openStatus, -1) << spelled;
+            EXPECT_EQ(record->openError, static_cast<DWORD>(FailureNameNotSpelled)) << spelled;
         }
     }
     bool folderExact = false;
@@ -392,6 +393,7 @@ TEST(ForeignNames, FilesNamedLikeDevicesAreFailedNotReadFromTheDevice)
         }
         ++failed;
         EXPECT_EQ(record.openStatus, -1) << record.name;
+        EXPECT_EQ(record.openError, static_cast<DWORD>(FailureDeviceName)) << record.name;
         EXPECT_EQ(record.matchCount, 0) << record.name;
     }
     EXPECT_EQ(failed, 5);
