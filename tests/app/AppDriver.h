@@ -1,15 +1,19 @@
 // Drives the real application in-process for tests: start-up through
 // Initialize, the dialog's controls, and the message loop's own rule taken
-// one pass at a time. Also watches for the error box and dismisses it.
+// one pass at a time, with settings kept in a registry subtree of its own.
+// Also watches for the error box and dismisses it.
 #pragma once
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/SearchApp.h"
 #include "res/resource.h"
 #include "search/SearchRequest.h"
+#include "support/PrivateUserRegistry.h"
 
 class AppDriver {
 public:
@@ -18,6 +22,11 @@ public:
         GetCurrentDirectoryA(sizeof startFolder, startFolder);
         app->Reset();
         g_searchApp = app;
+        // The window loads and saves settings: never through the shared key.
+        if (!registry.overridden) {
+            ADD_FAILURE() << "no private registry subtree: the window is not started";
+            return;
+        }
         started = app->Initialize(GetModuleHandleA(nullptr));
     }
 
@@ -138,6 +147,7 @@ public:
         return count;
     }
 
+    PrivateUserRegistry registry;  // first made, last gone
     SearchApp* app;
     HRESULT started = E_FAIL;
     bool quit = false;
