@@ -543,8 +543,8 @@ TEST_F(FolderBrowserTest, ItemWithoutAFolderPathLeavesTheBox)
     SetDlgItemTextA(window, IDC_LOCATION, "C:\\before");
     for (int special : {CSIDL_DRIVES, CSIDL_CONTROLS, CSIDL_PRINTERS}) {
         PIDLIST_ABSOLUTE item = nullptr;
-        if (FAILED(SHGetSpecialFolderLocation(nullptr, special, &item)) || !item)
-            continue;
+        ASSERT_HRESULT_SUCCEEDED(SHGetSpecialFolderLocation(nullptr, special, &item)) << special;
+        ASSERT_NE(item, nullptr) << special;
         EXPECT_FALSE(PutBrowsedFolder(window, item)) << special;
         EXPECT_EQ(FolderText(window), "C:\\before") << special;
         CoTaskMemFree(item);
