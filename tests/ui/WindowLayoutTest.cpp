@@ -469,14 +469,14 @@ HWND g_lastBrowser = nullptr;  // a browser activated again (focus lost and won 
 
 // The shell may fill its folder tree a while after the browser shows, so
 // OK waits, as a user would, until the tree has a selection (15 s at most).
-int g_answerTicks = 0;
+DWORD g_browserShownAt = 0;  // by the clock: a busy machine delays timer ticks
 bool g_treeHadSelection = false;
 
 void CALLBACK AnswerBrowser(HWND browser, UINT, UINT_PTR timer, DWORD)
 {
     HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
     bool selected = tree && SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
-    if (g_browserAnswer == IDOK && !selected && ++g_answerTicks < 150)
+    if (g_browserAnswer == IDOK && !selected && GetTickCount() - g_browserShownAt < 15000)
         return;
     KillTimer(browser, timer);
     g_treeHadSelection = selected;
@@ -493,7 +493,7 @@ LRESULT CALLBACK BrowserHook(int code, WPARAM wParam, LPARAM lParam)
             activated != g_lastBrowser) {
             g_lastBrowser = activated;
             ++g_browsersSeen;
-            g_answerTicks = 0;
+            g_browserShownAt = GetTickCount();
             SetTimer(activated, 1, 100, AnswerBrowser);
         }
     }
