@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/AppDriver.h"
+#include "dragdrop/DragRenderers.h"
 #include "search/FileSearcher.h"
 #include "support/TempFolder.h"
 
@@ -52,6 +53,15 @@ TEST(StartUp, ShowsTheIdleWindowReadyForInput)
     EXPECT_EQ(GetFocus(), driver.Control(IDC_TEXT));
     // With nothing to search the loop waits at once.
     EXPECT_EQ(app->OnIdle(), 0);
+
+    // The drag formats are registered under the names the shell gives them,
+    // or no drop target would ever ask for them.
+    const CLIPFORMAT registered[] = {cfShellIdList, cfFileName, cfFileContents, cfFileGroupDescriptor};
+    const TCHAR* shellNames[] = {CFSTR_SHELLIDLIST, CFSTR_FILENAMEA, CFSTR_FILECONTENTS, CFSTR_FILEDESCRIPTORA};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(registered[i], 0) << i;
+        EXPECT_EQ(registered[i], RegisterClipboardFormat(shellNames[i])) << i;
+    }
 }
 
 TEST(StartUp, FailsCleanlyWhenTheSearcherCannotBeCreated)

@@ -161,7 +161,7 @@ TEST(ResultsListNames, DoubleByteCharactersCompareWholeAndTrailBytesAreNotFolded
         ASSERT_TRUE(IsDBCSLeadByte(0x83)) << "the locale did not give a double-byte code page";
     }
     if (!IsDBCSLeadByte(0x83))
-        return;
+        GTEST_SKIP() << "single-byte code page " << GetACP() << ": checked by the run under the Japanese locale";
     auto compare = [](const char* first, const char* second) {
         FoundFile a = {}, b = {};
         std::strcpy(a.name, first);

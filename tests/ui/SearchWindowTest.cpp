@@ -472,6 +472,8 @@ TEST(ErrorBox, MissingFolderChangesNothingButShowsTheBox)
     const std::string heading = "Failed changing to directory.";
     EXPECT_EQ(watcher.text.compare(0, heading.size(), heading), 0) << watcher.text;
     EXPECT_GT(watcher.text.size(), heading.size() + 1) << "the system's text follows";
+    EXPECT_TRUE(watcher.errorIcon);
+    EXPECT_EQ(watcher.buttons, std::vector<int>{IDOK});
     EXPECT_EQ(driver.app->request.running, 0);
     EXPECT_EQ(driver.app->expanded, 0);
     EXPECT_FALSE(IsWindowVisible(driver.Control(IDC_RESULTS)));
@@ -538,6 +540,8 @@ TEST(ErrorBox, FolderTextsWhoseRecordsCouldNotNameTheirFolderAreRefused)
         SCOPED_TRACE(item.what);
         driver.Search(item.text, "needle");
         EXPECT_EQ(watcher.boxesSeen, ++boxes);
+        EXPECT_TRUE(watcher.errorIcon);
+        EXPECT_EQ(watcher.buttons, std::vector<int>{IDOK});
         EXPECT_NE(watcher.text.find("Failed changing to directory."), std::string::npos) << watcher.text;
         EXPECT_EQ(driver.app->request.running, 0);
         EXPECT_EQ(driver.app->expanded, 0);
@@ -604,3 +608,63 @@ TEST(Texts, RelativeFolderFollowsTheCurrentDirectoryOfTheMoment)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- the results list in the window
+
+namespace {
+
+// The text of a file, or "<none>" while it does not exist.
+std::string FileText(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<none>";
+    char text[1024];
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text, &read, nullptr);
+    CloseHandle(file);
+    return std::string(text, read);
+}
+
+}  // namespace
+
+TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
+{
+    TempFolder folder;
+    const std::string marker = folder.Path() + "\\opened.txt";
+    // Opening a batch file runs it: it writes the full path it was started by.
+    const std::string script = "@rem needle\r\n@echo %~f0> \"" + marker + "\"\r\n";
+    folder.Write("first.bat", "@rem needle\r\n");
+    const std::string opened = folder.Write("sub folder\\open me.bat", script);
+    AppDriver driver;
+    ASSERT_EQ(driver.started, S_OK);
+    driver.Search(folder.Path(), "needle", "*.bat");
+    driver.RunUntilWaiting();
+    HWND list = driver.Control(IDC_RESULTS);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+
+    int row = -1;
+    for (int i = 0; i < 2; ++i) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (std::string(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "open me.bat")
+            row = i;
+    }
+    ASSERT_NE(row, -1);
+    RECT cell = {};
+    cell.left = LVIR_LABEL;
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell)));
+    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                 MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+
+    // The program runs on its own; a few seconds is plenty for it.
+    std::string text = FileText(marker);
+    for (int waited = 0; text == "<none>" && waited < 150; ++waited) {
+        Sleep(100);
+        text = FileText(marker);
+    }
+    EXPECT_EQ(text.substr(0, text.find_last_not_of(" \r\n") + 1), opened);
+}
