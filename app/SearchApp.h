@@ -55,3 +55,5 @@ extern SearchApp* g_searchApp;
 extern SearchApp* g_dialogApp;
 
 void ScreenRectToClient(HWND window, RECT* rect);
+// A length in pixels at 96 DPI, scaled to the screen resolution of window.
+int ScaleToScreen(HWND window, int pixels);

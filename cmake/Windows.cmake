@@ -31,14 +31,14 @@ list(REMOVE_ITEM trovik_app_sources
   ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
 add_library(trovik_app STATIC ${trovik_app_sources})
 target_link_libraries(trovik_app PUBLIC trovik_engine
-  comctl32 ole32 oleaut32 uuid shell32 shlwapi gdi32 user32 kernel32 advapi32)
+  comctl32 comdlg32 ole32 oleaut32 uuid shell32 shlwapi gdi32 user32 kernel32 advapi32)
 
 # The version lives in project() alone; the resources take it from here.
 configure_file(${CMAKE_SOURCE_DIR}/res/TrovikVersion.h.in ${CMAKE_BINARY_DIR}/generated/TrovikVersion.h @ONLY)
 set(TROVIK_RESOURCES ${CMAKE_SOURCE_DIR}/res/Trovik.rc ${CMAKE_SOURCE_DIR}/res/Application.rc)
-set_property(SOURCE ${TROVIK_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
-  ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/Trovik.manifest
+set(TROVIK_RESOURCE_DEPENDS ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/Trovik.manifest
   ${CMAKE_BINARY_DIR}/generated/TrovikVersion.h)
+set_property(SOURCE ${TROVIK_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS ${TROVIK_RESOURCE_DEPENDS})
 include_directories(${CMAKE_BINARY_DIR}/generated)
 
 add_executable(Trovik WIN32 app/WinMain.cpp ${TROVIK_RESOURCES})

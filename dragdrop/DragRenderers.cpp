@@ -2,6 +2,8 @@
 // list, a plain path, a shell item array, a file descriptor and the content.
 #include "dragdrop/DragRenderers.h"
 
+#include <shlwapi.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -187,7 +189,8 @@ HGLOBAL RenderFileGroupDescriptor(const FoundFile& record)
 }
 
 // The file's whole content. Null when it cannot be read whole, so that a
-// target never receives a block padded with zeros as if it were the file.
+// target never receives a block padded with zeros as if it were the file,
+// and for a file above the limit, which goes as a stream.
 HGLOBAL RenderFileContents(const FoundFile& record)
 {
     char path[MAX_PATH];
@@ -200,7 +203,7 @@ HGLOBAL RenderFileContents(const FoundFile& record)
     long long length = -1;
     if (_fseeki64(file, 0, SEEK_END) == 0)
         length = _ftelli64(file);
-    if (length >= 0 && static_cast<unsigned long long>(length) <= static_cast<SIZE_T>(-1)
+    if (length >= 0 && static_cast<unsigned long long>(length) <= FileContentsBlockLimit
         && _fseeki64(file, 0, SEEK_SET) == 0) {
         const SIZE_T size = static_cast<SIZE_T>(length);
         block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
@@ -211,4 +214,18 @@ HGLOBAL RenderFileContents(const FoundFile& record)
     }
     std::fclose(file);
     return block;
+}
+
+// Shares the file as fopen does, so that the drag holds no other program off it.
+IStream* RenderFileContentsStream(const FoundFile& record)
+{
+    char path[MAX_PATH];
+    WCHAR wide[MAX_PATH];
+    if (!FullPath(record, path) || !WidenPath(path, wide))
+        return nullptr;
+    IStream* stream = nullptr;
+    if (FAILED(SHCreateStreamOnFileEx(wide, STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL, FALSE, nullptr,
+                                      &stream)))
+        return nullptr;
+    return stream;
 }

@@ -19,7 +19,13 @@ HGLOBAL RenderHdrop(const FoundFile& record);
 HGLOBAL RenderFileName(const FoundFile& record);
 HGLOBAL RenderShellIdList(const FoundFile& record);
 HGLOBAL RenderFileGroupDescriptor(const FoundFile& record);
+// The content in one memory block, only for files of at most
+// FileContentsBlockLimit bytes: a larger file would freeze the window while
+// it is read and take its size in memory.
 HGLOBAL RenderFileContents(const FoundFile& record);
+// The content as a stream on the file itself, read as the receiver asks.
+IStream* RenderFileContentsStream(const FoundFile& record);
+const unsigned long long FileContentsBlockLimit = 64ull << 20;
 
 // Item ID lists of the shell; a list from PathToIdList or ParseInFolder is
 // freed with CoTaskMemFree.

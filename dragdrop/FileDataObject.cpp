@@ -50,16 +50,19 @@ ULONG FileDataObject::Release()
     return 0;
 }
 
-// Renders a fresh block on every call; the receiver owns it. Stored media are
-// never handed out: the table only says what is offered. Every rendering is a
-// global block, so a request that does not accept one gets nothing.
+// Renders a fresh medium on every call; the receiver owns it. Stored media
+// are never handed out: the table only says what is offered. Every rendering
+// is a global block, except the content of a file too large for one, which
+// goes as a stream on the file to a request that accepts streams.
 HRESULT FileDataObject::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium)
 {
     if (pmedium != nullptr)
         *pmedium = STGMEDIUM{};
     if (pformatetcIn == nullptr || pmedium == nullptr)
         return E_INVALIDARG;
-    if ((pformatetcIn->tymed & TYMED_HGLOBAL) == 0)
+    const bool takesBlock = (pformatetcIn->tymed & TYMED_HGLOBAL) != 0;
+    const bool takesStream = (pformatetcIn->tymed & TYMED_ISTREAM) != 0;
+    if (!takesBlock && !(takesStream && pformatetcIn->cfFormat == cfFileContents && cfFileContents != 0))
         return DV_E_FORMATETC;
     for (ULONG i = 0; i < formatCount; ++i) {
         const FORMATETC& entry = formats[i];
@@ -68,7 +71,9 @@ HRESULT FileDataObject::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium)
             continue;
         const CLIPFORMAT format = entry.cfFormat;
         HGLOBAL block = nullptr;
-        if (format == CF_HDROP)
+        if (!takesBlock)
+            block = nullptr;  // only the content below may go as a stream
+        else if (format == CF_HDROP)
             block = RenderHdrop(record);
         else if (format == 0)
             block = nullptr;  // formats not registered yet render nothing
@@ -85,6 +90,15 @@ HRESULT FileDataObject::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium)
             pmedium->hGlobal = block;
             pmedium->pUnkForRelease = nullptr;
             return S_OK;
+        }
+        if (takesStream && format == cfFileContents && format != 0
+            && (pformatetcIn->lindex == 0 || pformatetcIn->lindex == -1)) {
+            if (IStream* stream = RenderFileContentsStream(record)) {
+                pmedium->tymed = TYMED_ISTREAM;
+                pmedium->pstm = stream;
+                pmedium->pUnkForRelease = nullptr;
+                return S_OK;
+            }
         }
     }
     return DV_E_FORMATETC;

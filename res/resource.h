@@ -35,3 +35,21 @@
 #define IDS_CHDIR_FAILED            1008
 #define IDS_SELECT_FOLDER           1009
 #define IDS_FAILED                  1010
+#define IDS_MENU_OPEN               1011
+#define IDS_MENU_OPEN_FOLDER        1012
+#define IDS_MENU_COPY_PATH          1013
+#define IDS_MENU_COPY_NAME          1014
+#define IDS_MENU_SAVE_LIST          1015
+#define IDS_SAVE_FAILED             1016
+#define IDS_REASON_NAME_NOT_SPELLED 1017
+#define IDS_REASON_DEVICE_NAME      1018
+#define IDS_REASON_NOT_DISK_FILE    1019
+#define IDS_REASON_SYSTEM_ERROR     1020
+#define IDS_REASON_NAME_NOT_OWN     1021
+
+// Commands of the results list's context menu
+#define IDM_OPEN                    2001
+#define IDM_OPEN_FOLDER             2002
+#define IDM_COPY_PATH               2003
+#define IDM_COPY_NAME               2004
+#define IDM_SAVE_LIST               2005

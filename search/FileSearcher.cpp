@@ -166,15 +166,42 @@ bool NameIsDevice(const char* name)
     return length != 0 && length < sizeof full && std::strncmp(full, "\\\\.\\", 4) == 0;
 }
 
+// Whether the name, taken relative to the current folder, resolves to a full
+// path that ends in that very name. The platform drops trailing dots and
+// spaces when it resolves a name, so "x.txt." leads to a neighbour "x.txt"
+// and "sub." into "sub": opening or entering by such a name would read or
+// walk the neighbour under the entry's name.
+bool ResolvesToOwnName(const char* name)
+{
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(name, sizeof full, full, nullptr);
+    const size_t nameLength = std::strlen(name);
+    if (length == 0 || length >= sizeof full || length <= nameLength)
+        return false;
+    return full[length - nameLength - 1] == '\\' && std::strcmp(full + length - nameLength, name) == 0;
+}
+
 // Opens the enumeration entry's file for reading, or gives
-// INVALID_HANDLE_VALUE when its name does not lead to that file on disk.
+// INVALID_HANDLE_VALUE when its name does not lead to that file on disk; the
+// thread's last error then says why (a system code or an OpenFailure).
 HANDLE OpenEntry(const WIN32_FIND_DATAA& entry, bool exact)
 {
-    if (!exact || NameIsDevice(entry.cFileName))
+    if (!exact) {
+        SetLastError(FailureNameNotSpelled);
         return INVALID_HANDLE_VALUE;
+    }
+    if (NameIsDevice(entry.cFileName)) {
+        SetLastError(FailureDeviceName);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!ResolvesToOwnName(entry.cFileName)) {
+        SetLastError(FailureNameNotOwn);
+        return INVALID_HANDLE_VALUE;
+    }
     HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
+        SetLastError(FailureNotDiskFile);
         return INVALID_HANDLE_VALUE;
     }
     return file;
@@ -338,8 +365,10 @@ int FileSearcher::StepSearchFile()
 
     HANDLE file = OpenEntry(findData, nameExact);
     if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
         record.matchCount = 0;
         record.openStatus = -1;
+        record.openError = error != 0 ? error : ERROR_OPEN_FAILED;
         return SendFoundFile(request->notifyWindow, &record);
     }
 
@@ -396,7 +425,7 @@ int FileSearcher::StepNextSubfolder()
         if (!IsDirectory(findData) || findData.cFileName[0] == '.')
             continue;
         // A spelling that names another folder would walk that one twice.
-        if (!nameExact)
+        if (!nameExact || !ResolvesToOwnName(findData.cFileName))
             continue;
         // A subfolder that cannot be made current is skipped.
         if (!SetCurrentDirectoryA(findData.cFileName))

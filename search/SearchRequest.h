@@ -26,7 +26,18 @@ struct FoundFile {
     DWORD sizeHigh;
     FoundFile* next;
     INT_PTR openStatus;         // -1 when the file could not be opened
+    DWORD openError;            // why it could not: a system error code or an OpenFailure; else 0
     int reading;                // the ReadingKind that found the file; 0 when none read it
+};
+
+// The walk's own reasons for not opening a file, kept in openError beside the
+// system's error codes. Bit 29 marks codes that are not the system's: the
+// platform leaves it to applications, so the two never collide.
+enum OpenFailure : DWORD {
+    FailureNameNotSpelled = 0x20000001,  // the code page cannot spell the name
+    FailureDeviceName = 0x20000002,      // the name opens a device, not the file
+    FailureNotDiskFile = 0x20000003,     // the name opens something other than a disk file
+    FailureNameNotOwn = 0x20000004,      // the name resolves to another entry (a trailing dot or space)
 };
 
 // The full size of a record's file (both halves).

@@ -1,13 +1,24 @@
 #!/bin/sh
-# Takes the window's pictures for the README: the idle window (docs/idle.png)
-# and a finished search over a small sample folder (docs/finished.png).
+# Takes the window's pictures for the README: the idle window (docs/idle.png),
+# a finished search over a small sample folder (docs/finished.png), and the
+# results list's context menu on a row that could not be searched
+# (docs/menu.png). A last picture of the pointer resting on that row, where
+# its tooltip says why it failed, goes to the build folder
+# (failed-tip.png): Wine's list view never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
 # prefix, types as a user would, and stops everything it started.
+# TROVIK_SHOT_DPI=144 takes the idle, the finished and the widened window at
+# that screen resolution instead (docs/idle-144dpi.png, finished-144dpi.png,
+# wide-144dpi.png), on a desktop large enough for every column.
 #   usage: sh tools/screenshot.sh [build-dir]   (default: build)
 set -u
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
 DISPLAY_NUMBER=${TROVIK_SHOT_DISPLAY:-91}
+DPI=${TROVIK_SHOT_DPI:-96}
+SUFFIX=""
+SCREEN=1024x768
+[ "$DPI" = 96 ] || { SUFFIX="-${DPI}dpi"; SCREEN=1920x1080; }
 PREFIX="$PWD/$BUILD/screenshot-prefix"
 OUT=docs
 EXE="$PWD/$BUILD/Trovik.exe"
@@ -28,7 +39,7 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 "${SCREEN}x24" -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
 sleep 1
 kill -0 "$XVFB_PID" 2>/dev/null || { echo "screenshot: Xvfb did not start on $DISPLAY" >&2; exit 1; }
@@ -42,6 +53,9 @@ if [ ! -f "$PREFIX/.trovik-shot-ready" ]; then
   touch "$PREFIX/.trovik-shot-ready"
 fi
 
+# The screen resolution the program starts with.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
+
 # A small folder to search, the same on every run.
 SAMPLE="$PREFIX/drive_c/Sample"
 rm -rf "$SAMPLE"
@@ -52,6 +66,12 @@ printf '{\\rtf1\\ansi {\\b Invoice} for March}' > "$SAMPLE/march.rtf"
 printf 'shopping list: bread, milk\r\n' > "$SAMPLE/shopping.txt"
 printf 'Invoice' | iconv -f ascii -t utf-16 > "$SAMPLE/unicode.txt"
 printf 'Invoice 1999, see folder' > "$SAMPLE/old/1999.txt"
+# A folder with a file named like a device: listed, but "Failed".
+ODD="$PREFIX/drive_c/Odd"
+rm -rf "$ODD"
+mkdir -p "$ODD"
+printf 'Invoice 2043: due.\r\n' > "$ODD/budget.txt"
+printf 'Invoice' > "$ODD/aux.txt"
 # A larger folder, so that a search is still under way when it is pictured.
 BIG="$PREFIX/drive_c/Big"
 if [ ! -d "$BIG/f39" ]; then
@@ -63,7 +83,7 @@ if [ ! -d "$BIG/f39" ]; then
   done
 fi
 
-wine explorer /desktop=shot,1024x768 "$EXE" >/dev/null 2>&1 &
+wine explorer /desktop=shot,"$SCREEN" "$EXE" >/dev/null 2>&1 &
 APP_PID=$!
 if ! timeout 60 sh -c 'until xdotool search --name "shot - Wine desktop" >/dev/null 2>&1; do sleep 0.5; done'; then
   echo "screenshot: the Wine desktop did not appear" >&2; exit 1
@@ -74,6 +94,7 @@ sleep 4   # the window appears and settles
 WINDOW_X=0
 WINDOW_Y=0
 shoot() {
+  set -- "$1$SUFFIX"
   import -window root "$OUT/$1.full.png" &&
   set -- "$1" $(convert "$OUT/$1.full.png" -format '%@' info: | tr 'x+' '  ') &&
   WINDOW_X=$4 && WINDOW_Y=$5 &&
@@ -92,6 +113,17 @@ xdotool type --delay 30 'C:\Sample'
 xdotool key Return
 sleep 4
 shoot finished || exit 1
+if [ "$DPI" != 96 ]; then
+  # Widened by its right frame until every column shows; the clicks below
+  # aim at pixel positions of the 96 DPI window.
+  RIGHT=$(convert "$OUT/finished$SUFFIX.png" -format '%w' info:)
+  xdotool mousemove $((WINDOW_X + RIGHT - 2)) $((WINDOW_Y + 200)) mousedown 1
+  xdotool mousemove $((WINDOW_X + RIGHT + 300)) $((WINDOW_Y + 200)) sleep 0.3
+  xdotool mousemove $((WINDOW_X + 1180)) $((WINDOW_Y + 200)) sleep 0.3 mouseup 1
+  sleep 2
+  shoot wide
+  exit
+fi
 
 # Sort by name (the first click on Name sorts A to Z): its header is at the
 # top of the list, which starts 157 pixels below the window's top edge.
@@ -109,3 +141,30 @@ sleep 1.5
 shoot searching || exit 1
 xdotool key Return
 sleep 2
+
+# The context menu on the failed row of a search in C:\Odd, then the
+# pointer resting on that row, where its tooltip would say why it failed.
+xdotool mousemove $((WINDOW_X + 180)) $((WINDOW_Y + 97)) click 1
+xdotool key ctrl+a
+xdotool type --delay 20 'C:\Odd'
+xdotool key Return
+sleep 3
+# A click on Name sorts Z to A now (the click above sorted A to Z), so the
+# failed aux.txt is the second row; rows are 13 pixels apart below the first.
+xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 165)) click 1
+sleep 1
+row="$((WINDOW_X + 40)) $((WINDOW_Y + 192))"
+# shellcheck disable=SC2086
+xdotool mousemove $row click 3
+sleep 1
+shoot menu || exit 1
+xdotool key Escape
+sleep 0.5
+# shellcheck disable=SC2086
+xdotool mousemove $row
+sleep 0.2
+# shellcheck disable=SC2086
+xdotool mousemove_relative 2 0
+sleep 2
+shoot failed-tip || exit 1
+mv "$OUT/failed-tip.png" "$BUILD/failed-tip.png" && echo "screenshot: moved to $BUILD/failed-tip.png"

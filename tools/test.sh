@@ -8,15 +8,23 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B build-native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14
 cmake --build build-native -j "$jobs"
-(cd build-native && ctest --output-on-failure -j "$jobs" --repeat until-pass:2)
+(cd build-native && ctest --output-on-failure -j "$jobs")
 
 # A second compiler for the Windows target: the program must build clean with it too.
 cmake -S . -B build-clang --toolchain cmake/clang-mingw-w64.cmake -DTROVIK_WERROR=ON -DTROVIK_TESTS=OFF
 cmake --build build-clang -j "$jobs"
 
+# No test is run again here: the Wine wrapper alone starts a program once
+# more, and only after Wine's rare start-up failure; each such start is listed
+# at the end so that the log shows it.
+rm -f build/wine-retries.log
 cmake -S . -B build --toolchain cmake/mingw-w64.cmake -DTROVIK_WERROR=ON
 cmake --build build -j "$jobs"
-# A test that fails is run once more: a rare Wine start-up failure (seen once
-# in many runs, a test ending in 0.06 s with no output) must not fail the run;
-# a real fault fails twice.
-cd build && ctest --output-on-failure -j "$jobs" --repeat until-pass:2
+cd build
+status=0
+ctest --output-on-failure -j "$jobs" || status=$?
+if [ -s wine-retries.log ]; then
+  echo "Programs Wine failed to start and that were started once more:"
+  cat wine-retries.log
+fi
+exit "$status"

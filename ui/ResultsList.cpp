@@ -12,6 +12,7 @@
 #include "dragdrop/DragSource.h"
 #include "res/resource.h"
 #include "search/SearchText.h"
+#include "ui/FailureReason.h"
 
 namespace ResultsList {
 
@@ -93,17 +94,40 @@ unsigned long long ScaleDown(unsigned long long value, unsigned multiplier, unsi
     return (value * multiplier) >> shift;
 }
 
+// A column's width: its width at 96 DPI scaled to the screen, or more where
+// the header or, for Modified, a time would not show whole in the list's font.
+int ColumnWidth(HWND list, int column, const char* header)
+{
+    const int margins = ScaleToScreen(list, 12);
+    int width = ScaleToScreen(list, column == NameColumn || column == LocationColumn ? 200 : 80);
+    auto widen = [&](const char* text) {
+        const int needed = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text)));
+        if (needed + margins > width)
+            width = needed + margins;
+    };
+    widen(header);
+    if (column == ModifiedColumn) {
+        char time[256];
+        FormatTimestamp(time, sizeof time, 2000, 12, 31, 23, 59);
+        widen(time);
+    }
+    return width;
+}
+
 }  // namespace
 
 int InitColumns(HWND list)
 {
+    // A click anywhere on a row selects it, and a row can show a tooltip.
+    const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     for (int i = 0; i < ColumnCount; ++i) {
         char header[256] = "";
         LoadStringA(Instance(), IDS_COLUMN_NAME + i, header, sizeof header);
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = i == SizeColumn ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = i == NameColumn || i == LocationColumn ? 200 : 80;
+        column.cx = ColumnWidth(list, i, header);
         column.pszText = header;
         column.iSubItem = i;
         if (SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)) == -1)
@@ -136,6 +160,7 @@ void OnNotify(NMHDR* header)
     case LVN_COLUMNCLICK: SortByColumn(header->hwndFrom, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem); break;
     case NM_DBLCLK: OpenItem(reinterpret_cast<NMITEMACTIVATE*>(header)); break;
     case LVN_BEGINDRAG: BeginFileDrag(reinterpret_cast<NMLISTVIEW*>(header)); break;
+    case LVN_GETINFOTIPA: GetInfoTip(reinterpret_cast<NMLVGETINFOTIPA*>(header)); break;
     default: break;
     }
 }
@@ -234,26 +259,56 @@ int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params)
     }
 }
 
-bool ItemPath(HWND list, int item, char (&path)[260])
+const FoundFile* RowRecord(HWND list, int item)
 {
-    path[0] = 0;
     if (item < 0)
-        return false;
+        return nullptr;
     LVITEMA row = {};
     row.mask = LVIF_PARAM;
     row.iItem = item;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || !row.lParam)
-        return false;
-    return FullPath(*reinterpret_cast<const FoundFile*>(row.lParam), path);
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)))
+        return nullptr;
+    return reinterpret_cast<const FoundFile*>(row.lParam);
+}
+
+int SelectedRow(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool ItemPath(HWND list, int item, char (&path)[260])
+{
+    path[0] = 0;
+    const FoundFile* record = RowRecord(list, item);
+    return record != nullptr && FullPath(*record, path);
 }
 
 void OpenItem(const NMITEMACTIVATE* activate)
 {
+    if (activate)
+        OpenRow(activate->hdr.hwndFrom, activate->iItem);
+}
+
+void OpenRow(HWND list, int item)
+{
     char path[260];
-    if (!activate || !ItemPath(activate->hdr.hwndFrom, activate->iItem, path))
+    if (!ItemPath(list, item, path))
         return;
     // A program that cannot be started shows nothing, as the shell decides.
-    ShellExecuteA(GetParent(activate->hdr.hwndFrom), "open", path, nullptr, ".", SW_SHOWDEFAULT);
+    ShellExecuteA(GetParent(list), "open", path, nullptr, ".", SW_SHOWDEFAULT);
+}
+
+void GetInfoTip(NMLVGETINFOTIPA* tip)
+{
+    if (!tip || !tip->pszText || tip->cchTextMax <= 0)
+        return;
+    const FoundFile* record = RowRecord(tip->hdr.hwndFrom, tip->iItem);
+    if (!record || record->openStatus != -1)
+        return;  // the list's own tip (a cut-off name in full) stays
+    char reason[1024];
+    FailureReason::Text(*record, reason, sizeof reason);
+    if (reason[0] != 0)
+        CopyText(tip->pszText, static_cast<size_t>(tip->cchTextMax), reason, std::strlen(reason));
 }
 
 void FormatByteSize(char* buffer, DWORD sizeLow, DWORD sizeHigh, UINT bufferSize)

@@ -20,6 +20,7 @@ struct SortParams {
 };
 
 // Inserts the six columns; 1 when all were inserted, 0 at the first failure.
+// Also sets the list's full-row selection and its tooltips.
 int InitColumns(HWND list);
 // Appends a row whose item data is the record (owned by the found-file list).
 void AddFoundFile(FoundFile* record);
@@ -34,6 +35,14 @@ void SortByColumn(HWND list, int column);
 int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params);
 // Opens the double-clicked row's file with its associated program.
 void OpenItem(const NMITEMACTIVATE* activate);
+// Opens a row's file as a double-click does; nothing for no row.
+void OpenRow(HWND list, int item);
+// A failed row's tooltip says why the file could not be opened.
+void GetInfoTip(NMLVGETINFOTIPA* tip);
+// The row's record, or null for no row.
+const FoundFile* RowRecord(HWND list, int item);
+// The selected row (the list keeps at most one), or -1.
+int SelectedRow(HWND list);
 // The full path of a row's file; false for no row, no record, or a path
 // that does not fit (it is never truncated).
 bool ItemPath(HWND list, int item, char (&path)[260]);

@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "search/FileSearcher.h"
 #include "ui/ResultsList.h"
+#include "ui/ResultsMenu.h"
 #include "ui/SettingsStore.h"
 
 namespace {
@@ -18,7 +19,8 @@ namespace {
 // input control is limited to one character less.
 const int WorkingBufferSize = 260;
 
-// Pixels the first search adds for the results list, besides margin and status line.
+// Pixels at 96 DPI the first search adds for the results list, besides
+// margin and status line; scaled, so that as many rows show at any resolution.
 const int ResultsListGrowth = 120;
 
 const char ErrorCaption[] = "Trovik";
@@ -54,6 +56,14 @@ void MakeUnicodeTextBox(HWND window)
     SendMessageW(box, WM_SETFONT, SendMessageW(ansiBox, WM_GETFONT, 0, 0), FALSE);
     SetWindowPos(box, ansiBox, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     DestroyWindow(ansiBox);
+}
+
+// Whether the current folder's full path fits the folder field of a record.
+bool CurrentFolderFitsRecord()
+{
+    char folder[sizeof(FoundFile::folder)];
+    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    return length != 0 && length < sizeof folder;
 }
 
 // The window's rectangle of a control, in its parent's client coordinates.
@@ -92,6 +102,10 @@ INT_PTR SearchApp::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NOTIFY:
         if (wParam == IDC_RESULTS)
             ResultsList::OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == GetDlgItem(window, IDC_RESULTS))
+            ResultsMenu::OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
         return 0;
     case WM_COMMAND:
         // The whole wParam: a click (notification 0) of the control, nothing else.
@@ -173,8 +187,20 @@ void SearchApp::OnSearchButton()
         return;
     }
     GetDlgItemTextA(window, IDC_LOCATION, buffer, sizeof buffer);
+    char previous[MAX_PATH];
+    const DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
     if (!SetCurrentDirectoryA(buffer)) {
         ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, GetLastError());
+        return;
+    }
+    // A relative text, or a path whose ANSI spelling is longer than its
+    // characters, may lead to a folder whose full path does not fit a record:
+    // its records would have no folder. Refused like a folder that cannot be
+    // entered, and the folder of before is current again.
+    if (!CurrentFolderFitsRecord()) {
+        if (previousLength != 0 && previousLength < sizeof previous)
+            SetCurrentDirectoryA(previous);
+        ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
 
@@ -220,6 +246,7 @@ void SearchApp::ExpandWindow(int expand)
     HWND list = GetDlgItem(window, IDC_RESULTS);
     HWND status = GetDlgItem(window, IDC_STATUS);
     ResultsList::InitColumns(list);
+    ResultsMenu::Attach(list);
 
     RECT outer = {};
     GetWindowRect(window, &outer);
@@ -228,7 +255,8 @@ void SearchApp::ExpandWindow(int expand)
 
     GetWindowRect(window, &outer);
     SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
-                 outer.bottom - outer.top + margin + statusHeight + ResultsListGrowth, SWP_NOMOVE | SWP_NOZORDER);
+                 outer.bottom - outer.top + margin + statusHeight + ScaleToScreen(window, ResultsListGrowth),
+                 SWP_NOMOVE | SWP_NOZORDER);
 
     RECT client = {};
     GetClientRect(window, &client);
@@ -319,4 +347,15 @@ void ScreenRectToClient(HWND window, RECT* rect)
 {
     ScreenToClient(window, reinterpret_cast<POINT*>(&rect->left));
     ScreenToClient(window, reinterpret_cast<POINT*>(&rect->right));
+}
+
+// The program is aware of the system's resolution only (see the manifest),
+// so this is the same for every window and for the whole run.
+int ScaleToScreen(HWND window, int pixels)
+{
+    HDC dc = GetDC(window);
+    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc != nullptr)
+        ReleaseDC(window, dc);
+    return dpi > 0 ? MulDiv(pixels, dpi, 96) : pixels;
 }

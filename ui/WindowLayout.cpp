@@ -25,13 +25,15 @@ bool ControlRect(HWND window, HWND control, RECT* rect)
     return true;
 }
 
+// The control is drawn anew at its place: its old pixels, copied along, would
+// be erased again by the window's background where the window has grown.
 void MoveControl(HWND window, int id, int left)
 {
     HWND control = GetDlgItem(window, id);
     RECT rect;
     if (!ControlRect(window, control, &rect))
         return;
-    SetWindowPos(control, nullptr, left, rect.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    SetWindowPos(control, nullptr, left, rect.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOCOPYBITS);
 }
 
 void StretchControlTo(HWND window, int id, int right)
@@ -110,7 +112,7 @@ void SearchApp::LayoutControls(WPARAM sizeType, int, int)
     HWND status = GetDlgItem(window, IDC_STATUS);
     if (status)
         SetWindowPos(status, nullptr, 4, height - statusHeight - 2, width - 4, statusHeight,
-                     SWP_NOZORDER | SWP_SHOWWINDOW);
+                     SWP_NOZORDER | SWP_SHOWWINDOW | SWP_NOCOPYBITS);
 }
 
 // Never smaller than at the start; the height stays fixed until the window

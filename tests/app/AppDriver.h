@@ -1,15 +1,21 @@
 // Drives the real application in-process for tests: start-up through
 // Initialize, the dialog's controls, and the message loop's own rule taken
-// one pass at a time. Also watches for the error box and dismisses it.
+// one pass at a time, with settings kept in a registry subtree of its own.
+// Also watches for the error box and dismisses it.
 #pragma once
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <vector>
 
 #include "app/SearchApp.h"
 #include "res/resource.h"
 #include "search/SearchRequest.h"
+#include "support/ModalWatchdog.h"
+#include "support/PrivateUserRegistry.h"
 
 class AppDriver {
 public:
@@ -18,6 +24,11 @@ public:
         GetCurrentDirectoryA(sizeof startFolder, startFolder);
         app->Reset();
         g_searchApp = app;
+        // The window loads and saves settings: never through the shared key.
+        if (!registry.overridden) {
+            ADD_FAILURE() << "no private registry subtree: the window is not started";
+            return;
+        }
         started = app->Initialize(GetModuleHandleA(nullptr));
     }
 
@@ -138,6 +149,7 @@ public:
         return count;
     }
 
+    PrivateUserRegistry registry;  // first made, last gone
     SearchApp* app;
     HRESULT started = E_FAIL;
     bool quit = false;
@@ -147,7 +159,8 @@ public:
 
 // While alive, finds the error box ("#32770" captioned "Trovik") from a
 // thread timer, which runs inside the box's own modal loop, records its
-// text and dismisses it by posting IDOK.
+// text, icon and buttons and dismisses it by posting IDOK. Any other box
+// fails the test within seconds.
 class ErrorBoxWatcher {
 public:
     ErrorBoxWatcher()
@@ -165,16 +178,24 @@ public:
 
     int boxesSeen = 0;
     std::string text;
+    bool errorIcon = false;    // the system's error icon, as MB_ICONERROR shows
+    std::vector<int> buttons;  // the ids of the buttons shown
 
 private:
-    static BOOL CALLBACK CollectText(HWND child, LPARAM data)
+    static BOOL CALLBACK CollectParts(HWND child, LPARAM data)
     {
         char className[32] = {};
         GetClassNameA(child, className, sizeof className);
         char text[1024] = {};
         GetWindowTextA(child, text, sizeof text);
+        ErrorBoxWatcher* watcher = reinterpret_cast<ErrorBoxWatcher*>(data);
         if (lstrcmpiA(className, "Static") == 0 && text[0] != 0)
-            reinterpret_cast<std::string*>(data)->append(text);
+            watcher->text.append(text);
+        if (lstrcmpiA(className, "Static") == 0 &&
+            SendMessageA(child, STM_GETICON, 0, 0) == reinterpret_cast<LRESULT>(LoadIcon(nullptr, IDI_ERROR)))
+            watcher->errorIcon = true;
+        if (lstrcmpiA(className, "Button") == 0 && IsWindowVisible(child))
+            watcher->buttons.push_back(GetDlgCtrlID(child));
         return TRUE;
     }
 
@@ -194,11 +215,14 @@ private:
         current->lastBox = box;
         ++current->boxesSeen;
         current->text.clear();
-        EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&current->text));
+        current->errorIcon = false;
+        current->buttons.clear();
+        EnumChildWindows(box, CollectParts, reinterpret_cast<LPARAM>(current));
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
 
     static inline ErrorBoxWatcher* current = nullptr;
     UINT_PTR timer = 0;
     HWND lastBox = nullptr;
+    ModalWatchdog watchdog{3000};
 };

@@ -2,11 +2,17 @@
 // real dialog in this process.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
 
 #include "app/AppDriver.h"
+#include "dragdrop/DragRenderers.h"
 #include "search/FileSearcher.h"
 #include "support/TempFolder.h"
 
@@ -48,6 +54,15 @@ TEST(StartUp, ShowsTheIdleWindowReadyForInput)
     EXPECT_EQ(GetFocus(), driver.Control(IDC_TEXT));
     // With nothing to search the loop waits at once.
     EXPECT_EQ(app->OnIdle(), 0);
+
+    // The drag formats are registered under the names the shell gives them,
+    // or no drop target would ever ask for them.
+    const CLIPFORMAT registered[] = {cfShellIdList, cfFileName, cfFileContents, cfFileGroupDescriptor};
+    const TCHAR* shellNames[] = {CFSTR_SHELLIDLIST, CFSTR_FILENAMEA, CFSTR_FILECONTENTS, CFSTR_FILEDESCRIPTORA};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(registered[i], 0) << i;
+        EXPECT_EQ(registered[i], RegisterClipboardFormat(shellNames[i])) << i;
+    }
 }
 
 TEST(StartUp, FailsCleanlyWhenTheSearcherCannotBeCreated)
@@ -241,6 +256,117 @@ TEST(MessageLoop, EnterStartsAndStopsASearchFromTheTextBox)
     EXPECT_EQ(driver.app->request.running, 0);
     EXPECT_EQ(AppDriver::RecordCount(), 2);
     EXPECT_EQ(driver.Text(IDOK), "Search");
+}
+
+}  // namespace
+
+namespace {
+
+// A file type of the test's own, registered in the test prefix, whose
+// "open" writes the path it was given into a file: what the shell receives
+// from the list, with no program of the platform's choosing started.
+class OpenRecorder {
+public:
+    explicit OpenRecorder(const std::string& record) : recordPath(record)
+    {
+        const std::string command = "cmd.exe /c echo %1>\"" + record + "\"";
+        ok = SetValue(Key, "", "Trovik.TestOpen") &&
+             SetValue("Trovik.TestOpen\\shell\\open\\command", "", command);
+    }
+    ~OpenRecorder()
+    {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, Key);
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "Trovik.TestOpen");
+        DeleteFileA(recordPath.c_str());
+    }
+    OpenRecorder(const OpenRecorder&) = delete;
+    OpenRecorder& operator=(const OpenRecorder&) = delete;
+
+    // The path the last open handed over; empty when none came in time.
+    std::string Opened(AppDriver& driver) const
+    {
+        for (int waited = 0; waited < 300; ++waited) {  // the shell starts the command on its own
+            driver.RunUntilWaiting();
+            std::string text = Read();
+            if (text.find("\r\n") != std::string::npos) {
+                DeleteFileA(recordPath.c_str());
+                text.erase(text.find("\r\n"));
+                return text;
+            }
+            Sleep(50);
+        }
+        return "";
+    }
+
+    static constexpr const char* Key = ".trovikopen";
+    bool ok = false;
+
+private:
+    static bool SetValue(const char* key, const char* name, const std::string& value)
+    {
+        HKEY handle = nullptr;
+        if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != 0)
+            return false;
+        const bool set = RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                        static_cast<DWORD>(value.size() + 1)) == 0;
+        RegCloseKey(handle);
+        return set;
+    }
+
+    std::string Read() const
+    {
+        std::ifstream file(recordPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+    std::string recordPath;
+};
+
+TEST(ResultsRows, EnterInTheListAndADoubleClickOpenTheRowsFileWhileEnterElsewhereSearches)
+{
+    TempFolder folder;
+    folder.Write("first.trovikopen", "needle");
+    folder.Write("second.trovikopen", "needle");
+    OpenRecorder recorder(folder.Path() + "\\opened.log");
+    ASSERT_TRUE(recorder.ok);
+    AppDriver driver;
+    ASSERT_EQ(driver.started, S_OK);
+    driver.Search(folder.Path(), "needle", "*.trovikopen");
+    driver.RunUntilWaiting();
+    ASSERT_EQ(driver.app->request.running, 0);
+    HWND list = driver.Control(IDC_RESULTS);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+    auto rowPath = [&](int row) {
+        char name[MAX_PATH] = {};
+        LVITEMA cell = {};
+        cell.pszText = name;
+        cell.cchTextMax = sizeof name;
+        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+        return folder.Path() + "\\" + name;
+    };
+
+    // Enter in the list opens the selected row, through the dialog manager.
+    SetFocus(list);
+    LVITEMA select = {};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
+    PostMessageA(list, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(recorder.Opened(driver), rowPath(1));
+    EXPECT_EQ(driver.app->request.running, 0) << "Enter in the list started a search";
+    EXPECT_EQ(AppDriver::RecordCount(), 2);
+
+    // A double-click opens the row under the pointer.
+    RECT rect = {};
+    rect.left = LVIR_LABEL;
+    SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rect));
+    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(rect.left + 5, (rect.top + rect.bottom) / 2));
+    SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(rect.left + 5, (rect.top + rect.bottom) / 2));
+    EXPECT_EQ(recorder.Opened(driver), rowPath(0));
+
+    // Enter in the text box still presses Search.
+    SetFocus(driver.Control(IDC_TEXT));
+    PostMessageA(driver.Control(IDC_TEXT), WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(driver.RunUntil([&] { return driver.app->request.running == 1 || AppDriver::RecordCount() == 0; }));
 }
 
 }  // namespace

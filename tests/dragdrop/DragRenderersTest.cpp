@@ -53,7 +53,8 @@ protected:
         data = CreateFileDragData(record);
         ASSERT_NE(data, nullptr);
         for (CLIPFORMAT format : {cfFileName, cfShellIdList, cfFileGroupDescriptor, cfFileContents}) {
-            FORMATETC description = {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+            const DWORD tymed = format == cfFileContents ? TYMED_HGLOBAL | TYMED_ISTREAM : TYMED_HGLOBAL;
+            FORMATETC description = {format, nullptr, DVASPECT_CONTENT, -1, tymed};
             STGMEDIUM medium = {TYMED_HGLOBAL, {nullptr}, nullptr};
             ASSERT_EQ(data->SetData(&description, &medium, TRUE), S_OK);
         }
@@ -185,6 +186,65 @@ TEST_F(DraggedFile, UnreadableFileGivesNoContent)
     Get(cfFileContents, 0, DV_E_FORMATETC);
     CloseHandle(held);
     EXPECT_EQ(Get(cfFileContents, 0).size(), content.size());
+}
+
+// Up to the limit the content goes as one memory block; above it as a stream
+// on the file, and not at all to a request that takes only blocks.
+TEST_F(DraggedFile, ContentsAboveTheBlockLimitGoAsAStreamOnTheFile)
+{
+    const unsigned long long limit = FileContentsBlockLimit;
+    struct Case {
+        const char* what;
+        unsigned long long size;
+        DWORD accepted;
+        HRESULT result;
+        DWORD given;
+    } const cases[] = {
+        {"small, either", 64, TYMED_HGLOBAL | TYMED_ISTREAM, S_OK, TYMED_HGLOBAL},
+        {"small, stream only", 64, TYMED_ISTREAM, S_OK, TYMED_ISTREAM},
+        {"at the limit, block only", limit, TYMED_HGLOBAL, S_OK, TYMED_HGLOBAL},
+        {"above the limit, either", limit + 1, TYMED_HGLOBAL | TYMED_ISTREAM, S_OK, TYMED_ISTREAM},
+        {"above the limit, block only", limit + 1, TYMED_HGLOBAL, DV_E_FORMATETC, TYMED_NULL},
+    };
+    for (const Case& item : cases) {
+        SCOPED_TRACE(item.what);
+        // Zeros (a sparse file, quick to make) ending in a mark.
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER markAt;
+        markAt.QuadPart = static_cast<LONGLONG>(item.size - 4);
+        DWORD written = 0;
+        const bool made =
+            SetFilePointerEx(file, markAt, nullptr, FILE_BEGIN) && WriteFile(file, "mark", 4, &written, nullptr);
+        CloseHandle(file);
+        ASSERT_TRUE(made && written == 4);
+
+        FORMATETC request = {cfFileContents, nullptr, DVASPECT_CONTENT, 0, item.accepted};
+        STGMEDIUM medium;
+        ASSERT_EQ(data->GetData(&request, &medium), item.result);
+        EXPECT_EQ(medium.tymed, item.given);
+        char tail[5] = {};
+        unsigned long long size = 0;
+        if (medium.tymed == TYMED_HGLOBAL) {
+            const char* bytes = static_cast<const char*>(GlobalLock(medium.hGlobal));
+            ASSERT_NE(bytes, nullptr);
+            size = GlobalSize(medium.hGlobal);
+            std::memcpy(tail, bytes + item.size - 4, 4);
+            GlobalUnlock(medium.hGlobal);
+        } else if (medium.tymed == TYMED_ISTREAM) {
+            STATSTG stat = {};
+            ASSERT_EQ(medium.pstm->Stat(&stat, STATFLAG_NONAME), S_OK);
+            size = stat.cbSize.QuadPart;
+            EXPECT_EQ(medium.pstm->Seek(markAt, STREAM_SEEK_SET, nullptr), S_OK);
+            ULONG got = 0;
+            EXPECT_EQ(medium.pstm->Read(tail, 4, &got), S_OK);
+        }
+        if (item.result == S_OK) {
+            EXPECT_EQ(size, item.size);
+            EXPECT_STREQ(tail, "mark");
+            ReleaseStgMedium(&medium);
+        }
+    }
 }
 
 TEST(OverlongPath, RendersNothingAtAll)

@@ -1,16 +1,18 @@
 // A whole drag from a real results row onto a drop target in another
-// process: the row's record is looked up, OLE's drag loop runs, and the
-// target receives the file list and may only copy or link.
+// process or in this one: the row's record is looked up, OLE's drag loop
+// runs, and the target receives the file list and may only copy or link.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <shellapi.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "app/AppDriver.h"
 #include "dragdrop/DragSource.h"
 #include "search/SearchRequest.h"
 #include "support/TempFolder.h"
@@ -92,6 +94,79 @@ public:
     PROCESS_INFORMATION process = {};
 };
 
+// A drop target in this process, topmost over a corner of the screen that
+// the other drag tests leave alone, with the pointer put over it: counts the
+// drags that reach it and keeps the first path of each drop's file list.
+class RecordingDropTarget final : public IDropTarget {
+public:
+    RecordingDropTarget()
+    {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TrovikTestDropTarget";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(WS_EX_TOPMOST, "TrovikTestDropTarget", "", WS_POPUP | WS_VISIBLE, 820, 20, 180,
+                                 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        registered = window != nullptr && SUCCEEDED(RegisterDragDrop(window, this)) && SetCursorPos(900, 80);
+    }
+    ~RecordingDropTarget()
+    {
+        if (registered)
+            RevokeDragDrop(window);
+        if (window != nullptr)
+            DestroyWindow(window);
+    }
+    RecordingDropTarget(const RecordingDropTarget&) = delete;
+    RecordingDropTarget& operator=(const RecordingDropTarget&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDropTarget))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IDropTarget*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override
+    {
+        ++entered;
+        *effect &= DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override
+    {
+        *effect &= DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    {
+        ++dropped;
+        *effect &= DROPEFFECT_COPY;
+        FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium = {};
+        if (data == nullptr || FAILED(data->GetData(&format, &medium)))
+            return S_OK;
+        char path[MAX_PATH] = "";
+        DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0, path, sizeof path);
+        droppedPath = path;
+        ReleaseStgMedium(&medium);
+        return S_OK;
+    }
+
+    HWND window = nullptr;
+    bool registered = false;
+    int entered = 0;
+    int dropped = 0;
+    std::string droppedPath;
+};
+
 }  // namespace
 
 TEST(DragStart, TargetInAnotherProcessReceivesTheRowsFile)
@@ -140,13 +215,59 @@ TEST(DragStart, TargetInAnotherProcessReceivesTheRowsFile)
 
 TEST(DragStart, RowWithoutRecordStartsNoDrag)
 {
+    RecordingDropTarget target;
+    ASSERT_TRUE(target.registered);
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 200, 100, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(list, nullptr);
+    LVCOLUMNA column = {};
+    ASSERT_EQ(SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), 0);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.pszText = const_cast<char*>("no record");
+    ASSERT_EQ(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), 0);
+
     NMLISTVIEW notification = {};
     notification.hdr.hwndFrom = list;
-    notification.iItem = 3;  // no such row
-    BeginFileDrag(&notification);
+    for (int row : {0, 3}) {  // a row without a record, and no such row
+        notification.iItem = row;
+        BeginFileDrag(&notification);
+    }
     BeginFileDrag(nullptr);
+    EXPECT_EQ(target.entered, 0);
+    EXPECT_EQ(target.dropped, 0);
     DestroyWindow(list);
+}
+
+// The list view's drag notification, as the search window receives it,
+// starts the drag of that row's file, whichever order the rows are in.
+TEST(DragStart, SearchWindowDragsTheNotifiedRowsFile)
+{
+    TempFolder folder;
+    folder.Write("a first.txt", "needle");
+    const std::string second = folder.Write("b second.txt", "needle");
+    AppDriver driver;
+    ASSERT_EQ(driver.started, S_OK);
+    driver.Search(folder.Path(), "needle", "*.*", false);
+    driver.RunUntilWaiting();
+    HWND list = driver.Control(IDC_RESULTS);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+    RecordingDropTarget target;
+    ASSERT_TRUE(target.registered);
+
+    // The row of the second file, wherever the walk put it.
+    NMLISTVIEW notification = {};
+    notification.hdr = {list, IDC_RESULTS, static_cast<UINT>(LVN_BEGINDRAG)};
+    for (int row = 0; row < 2; ++row) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (std::string(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "b second.txt")
+            notification.iItem = row;
+    }
+    SendMessageA(driver.app->window, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&notification));
+    EXPECT_EQ(target.entered, 1);
+    EXPECT_EQ(target.dropped, 1);
+    EXPECT_STRCASEEQ(target.droppedPath.c_str(), second.c_str());
 }

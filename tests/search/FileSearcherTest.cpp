@@ -170,8 +170,10 @@ TEST(FolderWalk, UnopenableFileIsReportedAsFailedAndCountedAsSearched)
     EXPECT_STREQ(found[0].name, "locked.txt");
     EXPECT_EQ(found[0].matchCount, 0);
     EXPECT_EQ(found[0].openStatus, -1);
+    EXPECT_EQ(found[0].openError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));  // why, for the list
     EXPECT_STREQ(found[1].name, "open.txt");
     EXPECT_EQ(found[1].openStatus, 0);
+    EXPECT_EQ(found[1].openError, 0u);
     EXPECT_EQ(engine.Request().filesSearched, 3);
     EXPECT_EQ(engine.Request().filesWithMatches, 1);
     EXPECT_EQ(engine.Request().totalMatches, 2);

@@ -6,11 +6,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/AppDriver.h"
+#include "support/LockedFile.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -315,7 +317,12 @@ TEST(Growth, FirstSearchGrowsTheWindowOnceByListAndStatusLine)
     EXPECT_EQ(after.left, before.left);
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right - after.left, before.right - before.left);
-    EXPECT_EQ((after.bottom - after.top) - (before.bottom - before.top), app->margin + app->statusHeight + 120);
+    // 120 pixels at 96 DPI, as many more at a higher resolution.
+    HDC screen = GetDC(nullptr);
+    const int listGrowth = MulDiv(120, GetDeviceCaps(screen, LOGPIXELSY), 96);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ((after.bottom - after.top) - (before.bottom - before.top),
+              app->margin + app->statusHeight + listGrowth);
 
     RECT client = {};
     GetClientRect(window, &client);
@@ -338,6 +345,118 @@ TEST(Growth, FirstSearchGrowsTheWindowOnceByListAndStatusLine)
     EXPECT_EQ(again.right - again.left, after.right - after.left);
 }
 
+namespace {
+
+// The size a control's own font gives its text ("&" marks no character).
+SIZE TextSize(HWND control, const char* text)
+{
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT rect = {0, 0, 0, 0};
+    DrawTextA(dc, text, -1, &rect, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+}  // namespace
+
+// Whatever the screen resolution (run again at 144 DPI): after a search no
+// shown control reaches outside the window or into another, every label,
+// button and check box shows its whole text, and each column is wide enough
+// for its header and for the cells of a known width (matches, size, type,
+// time).
+TEST(Growth, ControlsAndColumnsFitTheScreenResolution)
+{
+    TempFolder folder;
+    folder.Write("a.txt", "needle needle");
+    LockedFile locked(folder.Write("b.txt", "needle"));
+    ASSERT_TRUE(locked.Held());
+    AppDriver driver;
+    ASSERT_EQ(driver.started, S_OK);
+    driver.Search(folder.Path(), "needle");
+    driver.RunUntilWaiting();
+    ASSERT_EQ(AppDriver::RecordCount(), 2);
+    HWND window = driver.app->window;
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (std::getenv("TROVIK_EXPECT_DPI") != nullptr) {
+        ASSERT_EQ(dpi, std::atoi(std::getenv("TROVIK_EXPECT_DPI")));
+    }
+    SCOPED_TRACE(dpi);
+
+    for (int show : {SW_SHOWNORMAL, SW_MAXIMIZE}) {
+        ShowWindow(window, show);
+        SCOPED_TRACE(show == SW_MAXIMIZE ? "maximised" : "as it grew");
+        RECT client = {};
+        GetClientRect(window, &client);
+        std::vector<RECT> placed;
+        for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child))
+                continue;
+            char className[64] = {};
+            GetClassNameA(child, className, sizeof className);
+            char text[256] = {};
+            GetWindowTextA(child, text, sizeof text);
+            SCOPED_TRACE(std::string(className) + " " + text);
+            const RECT rect = ClientRectOf(window, child);
+            EXPECT_GE(rect.left, 0);
+            EXPECT_GE(rect.top, 0);
+            EXPECT_LE(rect.right, client.right);
+            EXPECT_LE(rect.bottom, client.bottom);
+            for (const RECT& other : placed) {
+                RECT overlap;
+                EXPECT_FALSE(IntersectRect(&overlap, &rect, &other));
+            }
+            placed.push_back(rect);
+
+            RECT inside = {};
+            GetClientRect(child, &inside);
+            const SIZE needed = TextSize(child, text[0] != 0 ? text : "Xg");
+            const LONG style = GetWindowLongA(child, GWL_STYLE);
+            LONG room = inside.right;
+            if (lstrcmpiA(className, "Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+                room -= GetSystemMetrics(SM_CXMENUCHECK) + GetSystemMetrics(SM_CXEDGE);
+            else if (lstrcmpiA(className, "Button") == 0)
+                room -= 2 * GetSystemMetrics(SM_CXEDGE);
+            if (lstrcmpiA(className, "Button") == 0 || lstrcmpiA(className, "Static") == 0) {
+                EXPECT_LE(needed.cx, room);
+            }
+            if (lstrcmpiA(className, "ComboBox") != 0 && lstrcmpiA(className, "SysListView32") != 0) {
+                EXPECT_LE(needed.cy, inside.bottom);
+            }
+        }
+    }
+
+    // A column shows a text whole when it is its width less the margins.
+    HWND list = driver.Control(IDC_RESULTS);
+    auto fits = [list](int column, const char* text) {
+        const LRESULT width = SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text));
+        return width + 12 <= SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    };
+    for (int column = 0; column < 6; ++column) {
+        char header[64] = {};
+        LVCOLUMNA description = {};
+        description.mask = LVCF_TEXT;
+        description.pszText = header;
+        description.cchTextMax = sizeof header;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&description)));
+        EXPECT_TRUE(fits(column, header)) << header;
+        for (int row = 0; row < 2; ++row) {
+            if (column == 0 || column == 2)
+                continue;  // names and folders are as long as they come
+            char cell[260] = {};
+            LVITEMA item = {};
+            item.iSubItem = column;
+            item.pszText = cell;
+            item.cchTextMax = sizeof cell;
+            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+            EXPECT_TRUE(fits(column, cell)) << header << ": " << cell;
+        }
+    }
+}
+
 TEST(ErrorBox, MissingFolderChangesNothingButShowsTheBox)
 {
     TempFolder folder;
@@ -354,6 +473,8 @@ TEST(ErrorBox, MissingFolderChangesNothingButShowsTheBox)
     const std::string heading = "Failed changing to directory.";
     EXPECT_EQ(watcher.text.compare(0, heading.size(), heading), 0) << watcher.text;
     EXPECT_GT(watcher.text.size(), heading.size() + 1) << "the system's text follows";
+    EXPECT_TRUE(watcher.errorIcon);
+    EXPECT_EQ(watcher.buttons, std::vector<int>{IDOK});
     EXPECT_EQ(driver.app->request.running, 0);
     EXPECT_EQ(driver.app->expanded, 0);
     EXPECT_FALSE(IsWindowVisible(driver.Control(IDC_RESULTS)));
@@ -388,20 +509,48 @@ TEST(ErrorBox, ShowsTheCodeWhenTheSystemHasNoText)
     EXPECT_NE(watcher.text.find(std::to_string(code)), std::string::npos) << watcher.text;
 }
 
-TEST(ErrorBox, AFolderTextLongerThanTheBufferIsRefusedNotCut)
+// Folder texts that fit the box but would lead to records with a cut or empty
+// folder: each is refused with the box, nothing is searched, and the current
+// directory stays where it was.
+TEST(ErrorBox, FolderTextsWhoseRecordsCouldNotNameTheirFolderAreRefused)
 {
     TempFolder folder;
     folder.Write("a.txt", "needle");
+    // A folder one level down whose full path is longer than a record holds,
+    // reached by a short relative text from the temporary folder.
+    const std::string deepName(280 - folder.Path().size(), 'd');
+    const std::wstring deepWide = L"\\\\?\\" + std::wstring(folder.Path().begin(), folder.Path().end()) + L"\\" +
+                                  std::wstring(deepName.begin(), deepName.end());
+    ASSERT_TRUE(CreateDirectoryW(deepWide.c_str(), nullptr));
+    ASSERT_LT(deepName.size(), 260u) << "the relative text must fit the box";
+    struct Case {
+        const char* what;
+        std::string text;
+    } const cases[] = {
+        // Set by a program, not typed: the folder's own path with a long tail
+        // that the buffer would cut away.
+        {"longer than the buffer", folder.Path() + "\\" + std::string(300 - folder.Path().size(), 'x')},
+        {"relative, too deep for a record", deepName},
+    };
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
     ErrorBoxWatcher watcher;
-    // Set by a program, not typed: the folder's own path with a long tail
-    // that the buffer would cut away.
-    const std::string tooLong = folder.Path() + "\\" + std::string(300 - folder.Path().size(), 'x');
-    driver.Search(tooLong, "needle");
-    EXPECT_EQ(watcher.boxesSeen, 1);
-    EXPECT_EQ(driver.app->request.running, 0);
-    EXPECT_EQ(driver.app->expanded, 0);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
+    int boxes = 0;
+    for (const Case& item : cases) {
+        SCOPED_TRACE(item.what);
+        driver.Search(item.text, "needle");
+        EXPECT_EQ(watcher.boxesSeen, ++boxes);
+        EXPECT_TRUE(watcher.errorIcon);
+        EXPECT_EQ(watcher.buttons, std::vector<int>{IDOK});
+        EXPECT_NE(watcher.text.find("Failed changing to directory."), std::string::npos) << watcher.text;
+        EXPECT_EQ(driver.app->request.running, 0);
+        EXPECT_EQ(driver.app->expanded, 0);
+        EXPECT_EQ(AppDriver::RecordCount(), 0);
+        char current[MAX_PATH] = {};
+        GetCurrentDirectoryA(sizeof current, current);
+        EXPECT_EQ(std::string(current), folder.Path());
+    }
 }
 
 // ---------------------------------------------------------------- the texts of a search
@@ -460,3 +609,63 @@ TEST(Texts, RelativeFolderFollowsTheCurrentDirectoryOfTheMoment)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- the results list in the window
+
+namespace {
+
+// The text of a file, or "<none>" while it does not exist.
+std::string FileText(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<none>";
+    char text[1024];
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text, &read, nullptr);
+    CloseHandle(file);
+    return std::string(text, read);
+}
+
+}  // namespace
+
+TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
+{
+    TempFolder folder;
+    const std::string marker = folder.Path() + "\\opened.txt";
+    // Opening a batch file runs it: it writes the full path it was started by.
+    const std::string script = "@rem needle\r\n@echo %~f0> \"" + marker + "\"\r\n";
+    folder.Write("first.bat", "@rem needle\r\n");
+    const std::string opened = folder.Write("sub folder\\open me.bat", script);
+    AppDriver driver;
+    ASSERT_EQ(driver.started, S_OK);
+    driver.Search(folder.Path(), "needle", "*.bat");
+    driver.RunUntilWaiting();
+    HWND list = driver.Control(IDC_RESULTS);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+
+    int row = -1;
+    for (int i = 0; i < 2; ++i) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (std::string(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "open me.bat")
+            row = i;
+    }
+    ASSERT_NE(row, -1);
+    RECT cell = {};
+    cell.left = LVIR_LABEL;
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell)));
+    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                 MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+
+    // The program runs on its own; a few seconds is plenty for it.
+    std::string text = FileText(marker);
+    for (int waited = 0; text == "<none>" && waited < 150; ++waited) {
+        Sleep(100);
+        text = FileText(marker);
+    }
+    EXPECT_EQ(text.substr(0, text.find_last_not_of(" \r\n") + 1), opened);
+}

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "support/PrivateUserRegistry.h"
 #include "ui/SettingsStore.h"
 
 namespace {
@@ -129,35 +130,6 @@ std::string StoredText(const char* name)
     EXPECT_EQ(value.bytes.back(), '\0') << name;
     return value.bytes.substr(0, value.bytes.size() - 1);
 }
-
-// The user's registry seen through a subtree of this process's own, so that
-// other test programs running at the same time (which start searches and so
-// save settings) neither disturb these cases nor are disturbed by them.
-class PrivateUserRegistry {
-public:
-    PrivateUserRegistry() : path("Software\\TrovikTests\\" + std::to_string(GetCurrentProcessId()))
-    {
-        RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
-                            nullptr) == ERROR_SUCCESS)
-            overridden = RegOverridePredefKey(HKEY_CURRENT_USER, root) == ERROR_SUCCESS;
-    }
-    ~PrivateUserRegistry()
-    {
-        if (overridden)
-            RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        if (root)
-            RegCloseKey(root);
-        RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
-    }
-    PrivateUserRegistry(const PrivateUserRegistry&) = delete;
-    PrivateUserRegistry& operator=(const PrivateUserRegistry&) = delete;
-
-    std::string path;
-    HKEY root = nullptr;
-    bool overridden = false;
-};
 
 class SettingsStoreTest : public ::testing::Test {
 protected:

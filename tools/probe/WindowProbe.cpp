@@ -231,6 +231,17 @@ public:
                ok && block.Read(0, rect, sizeof *rect);
     }
 
+    // A row's bounds in the list's client coordinates.
+    bool RowRect(int row, RECT* rect) const
+    {
+        RECT request = {};
+        request.left = LVIR_BOUNDS;
+        LRESULT ok = 0;
+        return block.Write(0, &request, sizeof request) &&
+               Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.Address()), &ok) &&
+               ok && block.Read(0, rect, sizeof *rect);
+    }
+
 private:
     bool ReadRemoteText(std::string* text) const
     {
@@ -380,6 +391,65 @@ int PrintColumnRect(HWND window, int index)
     return 0;
 }
 
+// A row of the results list on the screen, where a click selects it.
+int PrintRowRect(HWND window, int row)
+{
+    HWND list = GetDlgItem(window, ResultsListId);
+    if (list == nullptr)
+        return Fail("no results list");
+    ListReader reader(list);
+    if (const char* problem = reader.Problem())
+        return Fail("%s", problem);
+    RECT rect = {};
+    if (!reader.RowRect(row, &rect))
+        return Fail("no row %s", std::to_string(row).c_str());
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    PrintScreenRect(rect);
+    return 0;
+}
+
+// Waits for a shown popup menu of the window's process. Its items cannot be
+// read from here: Wine keeps a menu's items in the process that made it.
+int WaitForMenu(HWND window, DWORD timeoutMs)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        HWND popup = nullptr;
+        DWORD owner = 0;
+        do {
+            popup = FindWindowExA(nullptr, popup, "#32768", nullptr);
+            owner = 0;
+            if (popup != nullptr)
+                GetWindowThreadProcessId(popup, &owner);
+        } while (popup != nullptr && (owner != processId || !IsWindowVisible(popup)));
+        if (popup != nullptr) {
+            std::printf("shown\n");
+            return 0;
+        }
+        if (GetTickCount64() >= deadline)
+            return Fail("no menu appeared");
+        Sleep(PollIntervalMs);
+    }
+}
+
+// Waits for a shown dialog box with the caption (the save dialog, say).
+int WaitForDialog(const char* caption, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        HWND dialog = FindWindowA(WindowClass, caption);
+        if (dialog != nullptr && IsWindowVisible(dialog)) {
+            std::printf("%s\n", caption);
+            return 0;
+        }
+        if (GetTickCount64() >= deadline)
+            return Fail("no dialog \"%s\" appeared", caption);
+        Sleep(PollIntervalMs);
+    }
+}
+
 int PrintColumns(HWND window)
 {
     HWND list = GetDlgItem(window, ResultsListId);
@@ -493,6 +563,9 @@ int Usage()
                  "  state ID                   visible, enabled and checked\n"
                  "  rect ID                    screen rectangle and centre\n"
                  "  column-rect INDEX          the same for a column header of the results list\n"
+                 "  row-rect INDEX             the same for a row of the results list\n"
+                 "  menu TIMEOUT_MS            wait for the program's popup menu to be shown\n"
+                 "  dialog CAPTION TIMEOUT_MS  wait for a dialog box with that caption\n"
                  "  columns                    the results list's column headers\n"
                  "  rows                       the results list's rows, one per line\n"
                  "  count                      the results list's number of rows\n"
@@ -545,6 +618,16 @@ int main(int argc, char** argv)
     if (window == nullptr)
         return Fail("no search window");
 
+    if (command == "menu" && argc == 3) {
+        if (!ParseNumber(argv[2], &number) || number < 0)
+            return Usage();
+        return WaitForMenu(window, static_cast<DWORD>(number));
+    }
+    if (command == "dialog" && argc == 4) {
+        if (!ParseNumber(argv[3], &number) || number < 0)
+            return Usage();
+        return WaitForDialog(argv[2], static_cast<DWORD>(number));
+    }
     if (command == "columns" && argc == 2)
         return PrintColumns(window);
     if (command == "rows" && argc == 2)
@@ -568,6 +651,8 @@ int main(int argc, char** argv)
         return PrintRect(window, control);
     if (command == "column-rect" && argc == 3)
         return PrintColumnRect(window, control);
+    if (command == "row-rect" && argc == 3)
+        return PrintRowRect(window, control);
     if (command == "click" && argc == 3)
         return Click(window, control);
     if ((command == "wait-text" || command == "wait-prefix") && argc == 5) {
