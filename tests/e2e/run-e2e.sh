@@ -355,7 +355,7 @@ APP_PID=""
 stored=$(timeout 60 wine reg query 'HKCU\Software\Pelmora\Trovik' </dev/null 2>>"$LOG" | tr -d '\r' |
   awk '$2 ~ /^REG_/ { print $1 "=" $3 }' | sort)
 expect "stored settings" "$(printf '%s\n' 'Filespec0=*.txt' 'Filespec1=*.*' \
-  'Location0=T:\big' 'Location1=T:\docs' 'Recursion=0x0')" "$stored"
+  'Location0=T:\big' 'Location1=T:\docs' 'MatchCase=0x1' 'Recursion=0x0')" "$stored"
 
 # --- Restart: the recent lists come back ---------------------------------
 start_trovik

@@ -49,8 +49,9 @@ TEST(SearchText, EachReadingRunsOnlyWhereItCanFindSomethingNew)
                 runs += static_cast<char>('0' + reading);
         }
         EXPECT_EQ(runs, c.runs);
-        if (c.utf8 != nullptr)
+        if (c.utf8 != nullptr) {
             EXPECT_EQ(forms.utf8, c.utf8);
+        }
         if (c.ansi != nullptr) {
             ASSERT_EQ(forms.widenedAnsi.size(), std::string(c.ansi).size());
             for (size_t i = 0; i < forms.widenedAnsi.size(); ++i)
