@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             file.push_back(data[i]);
             file.push_back(0);
         }
-        if (capacitySelector & 1)
+        if ((capacitySelector & 1) != 0 && !file.empty())
             file.pop_back();  // an odd size
     }
     std::vector<unsigned char> whole(file);
