@@ -338,6 +338,67 @@ void SendControl(RtfReader* reader, int code)
     reader->current->controlHandler(code, reader->parameter, reader->current);
 }
 
+// Reads at once a control token that lies whole before end, with the byte
+// after it, and holds no line break: exactly as the states would read it
+// byte by byte. Returns where the token ends, or nullptr (nothing read) to
+// leave the token to the states. p is just past the backslash.
+const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, const unsigned char* end)
+{
+    if (p == end || IsLineBreak(*p))
+        return nullptr;
+    const unsigned char first = *p;
+    if (IsControlSymbol(first)) {
+        if (first != '\'') {
+            SendControl(reader, NameCode(AddToPackedName(0, first), 1));
+            return p + 1;
+        }
+        // The escape takes the next two bytes whatever they are, a zero too.
+        if (end - p < 3 || IsLineBreak(p[1]) || IsLineBreak(p[2]))
+            return nullptr;
+        const int high = HexValue(p[1]);
+        const int low = HexValue(p[2]);
+        if (high >= 0)
+            reader->parameter = low >= 0 ? high * 16 + low : high;
+        SendControl(reader, RtfHexEscape);
+        return p + 3;
+    }
+    const unsigned char* q = p;
+    PackedName name = 0;
+    for (; q < end && IsLetter(*q); ++q) {
+        if (static_cast<size_t>(q - p) < kLongestKeyword)
+            name = AddToPackedName(name, *q);
+    }
+    if (q == end || IsLineBreak(*q))
+        return nullptr;
+    const int code = NameCode(name, static_cast<size_t>(q - p));
+    std::int32_t parameter = code == RtfB || code == RtfI ? 1 : reader->parameter;
+    if (IsDigit(*q) || *q == '-') {
+        std::uint32_t value = 0;
+        bool negative = false;
+        bool valueEnded = false;
+        const unsigned char* r = q;
+        for (; r < end && (IsDigit(*r) || *r == '-'); ++r) {
+            if (valueEnded)
+                continue;
+            if (IsDigit(*r))
+                value = value * 10u + static_cast<std::uint32_t>(*r - '0');
+            else if (r == q)
+                negative = true;
+            else
+                valueEnded = true;
+        }
+        if (r == end || IsLineBreak(*r))
+            return nullptr;
+        parameter = WrapToInt32(negative ? 0u - value : value);
+        q = r;
+    }
+    if (IsWhiteSpace(*q))
+        ++q;
+    reader->parameter = parameter;
+    SendControl(reader, code);
+    return q;
+}
+
 // Hands the run of ordinary bytes at p to the current state's character
 // handler, whole where the handler takes runs; returns where the run ends.
 const unsigned char* SendRun(RtfReader* reader, const unsigned char* p, const unsigned char* end)
@@ -426,9 +487,13 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
                 FinishInput(reader);
                 return static_cast<size_t>(p - bytes);
             }
-            if (byte == '\\')
-                reader->readState = RtfReadTokenStart;
-            else if (byte == '{')
+            if (byte == '\\') {
+                const unsigned char* after = ReadWholeToken(reader, p, end);
+                if (after != nullptr)
+                    p = after;
+                else
+                    reader->readState = RtfReadTokenStart;
+            } else if (byte == '{')
                 PushGroup(reader);
             else if (byte == '}')
                 PopGroup(reader);
