@@ -152,7 +152,7 @@ if [ "${TROVIK_SLOW_TESTS:-0}" = 1 ]; then
     head -c 3221225472 /dev/zero | tr '\0' 'x' >"$T/x.txt"
     if scan billions --text x "$(winpath "$T")"; then
         expect billions "^found	3221225472	0	3221225472	" 1
-        expect billions "^status	Found 3221225472 matches$" 2
+        expect billions "^status	Found 3221225472 matches in 1 files$" 2
         expect billions "^summary	1	3221225472	1$" 1
     fi
     rm -rf "$T"
