@@ -49,8 +49,8 @@ void ExpectConsistentEnd(const EngineHarness& engine)
     ASSERT_FALSE(engine.Running());
     ASSERT_FALSE(engine.Events().empty());
     const SearchRequest& request = engine.Request();
-    int withMatches = 0;
-    int matches = 0;
+    long long withMatches = 0;
+    long long matches = 0;
     int reported = 0;
     bool ended = false;
     for (const EngineEvent& event : engine.Events()) {
@@ -409,7 +409,7 @@ struct ContentCase {
     int matches;  // 0: the file is not reported
 };
 
-int SearchOne(const std::string& content, const std::string& text)
+long long SearchOne(const std::string& content, const std::string& text)
 {
     TempFolder root;
     root.Write("f.bin", content);
