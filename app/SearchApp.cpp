@@ -1,5 +1,5 @@
 // Start-up and teardown of the application, and the message loop that
-// advances a search one step whenever the thread's queue is empty.
+// advances a search by slices of steps whenever the thread's queue is empty.
 #include "app/SearchApp.h"
 
 #include <commctrl.h>
@@ -80,6 +80,35 @@ INT_PTR CALLBACK SearchApp::StaticDialogProc(HWND dialog, UINT message, WPARAM w
     return result;
 }
 
+namespace {
+
+// Steps run back to back for about this long before the queue is looked at
+// again: under Wine each look is a round trip to the server, which would cost
+// more than a small step itself, while a message still waits at most a slice.
+const LONGLONG kSliceMicroseconds = 1000;
+
+LONGLONG Now()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+LONGLONG SliceTicks()
+{
+    static LONGLONG ticks = 0;
+    if (ticks == 0) {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        ticks = frequency.QuadPart * kSliceMicroseconds / 1000000;
+        if (ticks < 1)
+            ticks = 1;
+    }
+    return ticks;
+}
+
+}  // namespace
+
 int SearchApp::RunMessageLoop()
 {
     if (window == nullptr)
@@ -98,9 +127,18 @@ int SearchApp::RunMessageLoop()
                 continue;
             TranslateMessage(&message);
             DispatchMessageW(&message);
-        } else if (!OnIdle()) {
-            WaitMessage();
+            continue;
         }
+        // A slice: idle steps until one reports nothing to do or the slice is
+        // used up. Each idle step looks at the stop first, so a pending stop
+        // is carried out before any further step.
+        const LONGLONG sliceEnd = Now() + SliceTicks();
+        int more;
+        do
+            more = OnIdle();
+        while (more && Now() < sliceEnd);
+        if (!more)
+            WaitMessage();
     }
     return 0;
 }

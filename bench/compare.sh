@@ -3,6 +3,8 @@
 # corpus: runs them alternately, several times, and prints medians and ratios.
 #   bench/compare.sh CORPUS TEXT [REPETITIONS]
 # Needs the Windows build in build/ (trovik-scan.exe, trovik-floor.exe).
+# TROVIK_OLD_BUILD=FOLDER also runs an earlier trovik-scan.exe from FOLDER,
+# alternately with the others, and prints its figures beside them.
 set -eu
 corpus=$(cd "$1" && pwd)
 text=$2
@@ -28,6 +30,12 @@ while [ "$i" -lt "$repetitions" ]; do
   awk -F'\t' '$1 == "steps" { print $3 }' "$results/scan.out" >> "$results/longest"
   awk -F'\t' '$1 == "peak" { print $2 }' "$results/scan.out" >> "$results/peak"
   awk -F'\t' '$1 == "insteps" { print $2 }' "$results/scan.out" >> "$results/insteps"
+  if [ -n "${TROVIK_OLD_BUILD:-}" ]; then
+    "$run" "$TROVIK_OLD_BUILD/trovik-scan.exe" --quiet --memory --profile --subfolders --text "$text" "$windows_corpus" | tr -d '\r' > "$results/old.out"
+    awk -F'\t' '$1 == "elapsed" { print $2 }' "$results/old.out" >> "$results/old"
+    awk -F'\t' '$1 == "steps" { print $3 }' "$results/old.out" >> "$results/oldlongest"
+    awk -F'\t' '$1 == "peak" { print $2 }' "$results/old.out" >> "$results/oldpeak"
+  fi
   "$run" "$build/trovik-floor.exe" "$windows_corpus" | tr -d '\r' > "$results/floor.out"
   awk -F'\t' '$1 == "elapsed" { print $2 }' "$results/floor.out" >> "$results/floor"
   awk -F'\t' '$1 == "longest" { print $2 }' "$results/floor.out" >> "$results/floorlongest"
@@ -57,5 +65,11 @@ printf 'grep (native)       %8.3f s   scan/grep  %5.2f\n' "$grep_time" "$(echo "
 printf 'ripgrep -j1 (nat.)  %8.3f s   scan/rg    %5.2f\n' "$rg_time" "$(echo "$scan / $rg_time" | bc -l)"
 printf 'scan inside steps   %8.3f s   the loop around them %.3f s\n' "$insteps" "$(echo "$scan - $insteps" | bc -l)"
 printf 'longest step        %8.3f ms  (floor: longest single file %.3f ms)\n' "$longest" "$floor_longest"
-printf 'peak working set    %8.1f MB   (largest file %.1f MB; bound 2 x largest + 32 MB = %.1f MB)\n' \
-  "$(echo "$peak / 1048576" | bc -l)" "$(echo "$largest / 1048576" | bc -l)" "$(echo "($largest * 2) / 1048576 + 32" | bc -l)"
+printf 'peak working set    %8.1f MB   (largest file %.1f MB; bound 32 MB + the piece buffer)\n' \
+  "$(echo "$peak / 1048576" | bc -l)" "$(echo "$largest / 1048576" | bc -l)"
+if [ -n "${TROVIK_OLD_BUILD:-}" ]; then
+  old=$(median < "$results/old")
+  printf 'earlier trovik-scan %8.3f s   old/floor  %5.2f   longest step %.3f ms   peak %.1f MB\n' "$old" \
+    "$(echo "$old / $floor" | bc -l)" "$(median < "$results/oldlongest")" \
+    "$(sort -g "$results/oldpeak" | tail -n 1 | awk '{ print $1 / 1048576 }')"
+fi

@@ -1,10 +1,12 @@
 // libFuzzer target: arbitrary bytes through ExtractRtfText with an arbitrary
-// capacity (compared with the literal model of the rules) and through the
-// whole matcher table with a search text taken from the input.
+// capacity (compared with the literal model of the rules), and through the
+// view table in pieces of sizes chosen by the input, compared with the
+// whole-file matchers, with a search text taken from the input.
 //
-// Input layout: byte 0 and 1 choose the capacity, byte 2 the search text
-// (low 4 bits: length - 1; bit 7: cut from the plain text, else the bytes
-// after the header); the rest is the document.
+// Input layout: byte 0 and 1 choose the capacity and the pieces, byte 2 the
+// search text (low 4 bits: length - 1; bit 6: the document is widened to
+// UTF-16LE; bit 7: cut from the plain text, else the bytes after the
+// header); the rest is the document.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "fuzz/RtfReferenceExtractor.h"
+#include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 #include "search/RtfTextExtractor.h"
 
@@ -100,34 +103,57 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     for (unsigned char byte : text)
         units.push_back(byte);
 
-    // 4. The whole table, as the walk runs it.
-    SearchRequest request = {};
-    request.searchText = units.c_str();
-    FoundFile record = {};
-    int decidedBy = -1;
-    for (int i = 0; i < 3; ++i) {
-        if (ContentMatcherTable[i](document.data(), size, &request, &record) == 0) {
-            decidedBy = i;
-            break;
+    // 4. The view table in pieces, each in a block of exactly its size, as
+    // the walk feeds it, against the whole-file matchers. Piece sizes: one
+    // byte, two, three, or a repeating run of sizes up to 64 chosen by the
+    // header, or the whole file.
+    FileScan scan;
+    if (!scan.Prepare(units.c_str()))
+        Fail("no memory for the scan");
+    std::vector<unsigned char> file(document.begin(), document.begin() + static_cast<std::ptrdiff_t>(size));
+    if ((textChoice & 0x40) != 0) {
+        file.clear();
+        for (size_t i = 0; i < size; ++i) {
+            file.push_back(data[i]);
+            file.push_back(0);
         }
+        if ((capacitySelector & 1) != 0 && !file.empty())
+            file.pop_back();  // an odd size
     }
-    if (record.matchCount != request.totalMatches)
-        Fail("the two counters differ");
-    if (record.matchCount < 0)
-        Fail("negative count");
-    if (decidedBy == -1 && record.matchCount != 0)
-        Fail("counted without deciding");
-    if (size == 0 && (decidedBy != 1 || record.matchCount != 0))
-        Fail("empty file not ended by the RTF matcher");
-    if (decidedBy == 1 && size != 0) {
-        if (record.matchCount != CountOccurrences(reinterpret_cast<const char*>(plain.data()), text))
-            Fail("RTF matcher count differs from the plain text's");
+    std::vector<unsigned char> whole(file);
+    whole.insert(whole.end(), 3, 0);
+    const wholefile::Result expectedResult = wholefile::Run(whole.data(), file.size(), units.c_str());
+    const unsigned mode = capacitySelector >> 12;
+    unsigned seed = capacitySelector;
+    scan.BeginFile();
+    for (size_t at = 0; at < file.size() && !scan.Decided();) {
+        size_t pieceSize;
+        if (mode < 3) {
+            pieceSize = mode + 1;
+        } else if (mode == 15) {
+            pieceSize = file.size();
+        } else {
+            seed = seed * 1103515245u + 12345u;
+            pieceSize = 1 + (seed >> 16) % 64;
+        }
+        if (pieceSize > file.size() - at)
+            pieceSize = file.size() - at;
+        std::vector<unsigned char> piece(file.begin() + static_cast<std::ptrdiff_t>(at),
+                                         file.begin() + static_cast<std::ptrdiff_t>(at + pieceSize));
+        scan.Feed(piece.data(), piece.size());
+        at += pieceSize;
     }
-    if (decidedBy == 2) {
-        if (CountOccurrences(reinterpret_cast<const char*>(plain.data()), text) != 0)
-            Fail("ANSI matcher decided although the plain text holds the text");
-        if (record.matchCount != CountOccurrences(reinterpret_cast<const char*>(document.data()), text))
-            Fail("ANSI matcher count differs from the raw bytes'");
-    }
+    scan.EndFile();
+    int decidedBy = -1;
+    const unsigned long long matches = scan.Result(&decidedBy);
+    if (decidedBy != expectedResult.decidedBy)
+        Fail("a different view decided than in the whole file");
+    if (matches != expectedResult.matches)
+        Fail("the count differs from the whole file's");
+    if (size == 0 && matches != 0)
+        Fail("an empty file counted");
+    if (decidedBy == 1 && (textChoice & 0x40) == 0 &&
+        static_cast<long long>(matches) != CountOccurrences(reinterpret_cast<const char*>(plain.data()), text))
+        Fail("RTF count differs from the plain text's");
     return 0;
 }

@@ -1,5 +1,6 @@
-// Memory bound of the RTF matcher: reads a file whole as the walk does, runs
-// MatchRtfText and ExtractRtfText on it and reports the peak resident size.
+// Memory bound of the RTF reading: reads a file in pieces through the view
+// table as the walk does, then whole through ExtractRtfText, and reports the
+// peak resident size after each.
 //   rtf-memory-check --generate MEGABYTES FILE   writes MEGABYTES of '{'
 //   rtf-memory-check FILE [LIMIT_MB]             exit 1 if the peak passes
 //                                                twice the file plus LIMIT_MB
@@ -48,8 +49,22 @@ int main(int argc, char** argv)
     std::FILE* file = std::fopen(argv[1], "rb");
     if (file == nullptr)
         return 2;
+    std::basic_string<WCHAR> text;
+    text.push_back('x');
+    FileScan scan;
+    if (!scan.Prepare(text.c_str()))
+        return 2;
+    std::vector<unsigned char> piece(256 * 1024);
+    scan.BeginFile();
+    size_t size = 0;
+    for (size_t got; !scan.Decided() && (got = std::fread(piece.data(), 1, piece.size(), file)) > 0; size += got)
+        scan.Feed(piece.data(), got);
+    scan.EndFile();
+    const unsigned long long matches = scan.Result();
+    const long afterScan = PeakKilobytes();
+
     std::fseek(file, 0, SEEK_END);
-    const size_t size = static_cast<size_t>(std::ftell(file));
+    size = static_cast<size_t>(std::ftell(file));
     std::fseek(file, 0, SEEK_SET);
     unsigned char* buffer = static_cast<unsigned char*>(std::malloc(size + 3));
     if (buffer == nullptr || std::fread(buffer, 1, size, file) != size)
@@ -57,24 +72,19 @@ int main(int argc, char** argv)
     std::fclose(file);
     buffer[size] = buffer[size + 1] = buffer[size + 2] = 0;
     const long loaded = PeakKilobytes();
-
-    std::basic_string<WCHAR> text;
-    text.push_back('x');
-    SearchRequest request = {};
-    request.searchText = text.c_str();
-    FoundFile record = {};
-    const int result = MatchRtfText(buffer, size, &request, &record);
-    const long afterMatch = PeakKilobytes();
-
     unsigned char small[4096] = {};
     ExtractRtfText(buffer, small, sizeof small);
     const long afterExtract = PeakKilobytes();
     std::free(buffer);
 
     const long fileKilobytes = static_cast<long>(size / 1024);
-    std::printf("file %ld KiB, peak after loading %ld KiB, after MatchRtfText %ld KiB (result %d, %d matches), "
+    std::printf("file %ld KiB, peak after the view table in pieces %ld KiB (%llu matches), after loading %ld KiB, "
                 "after ExtractRtfText into 4 KiB %ld KiB\n",
-                fileKilobytes, loaded, afterMatch, result, record.matchCount, afterExtract);
+                fileKilobytes, afterScan, matches, loaded, afterExtract);
+    if (afterScan > limitMegabytes * 1024) {
+        std::printf("peak %ld KiB in pieces exceeds %ld KiB\n", afterScan, limitMegabytes * 1024);
+        return 1;
+    }
     const long bound = 2 * fileKilobytes + limitMegabytes * 1024;
     if (afterExtract > bound) {
         std::printf("peak %ld KiB exceeds the bound of %ld KiB\n", afterExtract, bound);

@@ -1,25 +1,101 @@
-// The content matchers: one file's bytes searched as UTF-16, as RTF plain
-// text and as 8-bit text, first finder decides. Pure functions over bytes.
+// The content views: one file's bytes read as UTF-16 text, as RTF plain text
+// and as 8-bit text, all in one pass over pieces of any size; the first view
+// in table order that counts the text decides. Pure: no window, no file, no
+// global state.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
+#include "search/RtfTextExtractor.h"
 #include "search/SearchRequest.h"
-
-// buffer: the file's bytes followed by at least three zero bytes (the 8-bit
-// matcher needs one: buffer[size] is read and must be zero or the end).
-// size: the number of file bytes (the full size, not only its low half).
-// Returns 0 when no further matcher is to be tried (the text was counted).
-typedef int (*ContentMatcher)(const unsigned char* buffer, size_t size,
-                              SearchRequest* request, FoundFile* record);
-
-extern const ContentMatcher ContentMatcherTable[3];
-
-int MatchUtf16Text(const unsigned char* buffer, size_t size, SearchRequest* request, FoundFile* record);
-int MatchRtfText(const unsigned char* buffer, size_t size, SearchRequest* request, FoundFile* record);
-int MatchAnsiText(const unsigned char* buffer, size_t size, SearchRequest* request, FoundFile* record);
 
 // Copies 16-bit units below 256 as bytes of the same value. Stops after the
 // terminator (returns the length before it), at a unit of 256 or more
 // (returns -1), or after room bytes (returns room, no terminator).
 int NarrowText(char* destination, const WCHAR* source, size_t room);
+
+// Counts the non-overlapping occurrences of a pattern of elements (bytes, or
+// little-endian 16-bit units) in a text that arrives in pieces, exactly as a
+// search of the whole text from its start would: an occurrence may straddle
+// any number of pieces.
+class PieceCounter {
+public:
+    // width: 1 or 2 bytes an element. The pattern (length elements) and the
+    // scratch (3 * (length - 1) * width bytes) must outlive the counting.
+    void Prepare(size_t width, const unsigned char* bytePattern, const std::uint16_t* unitPattern, size_t length,
+                 unsigned char* scratch);
+    void Begin();
+    // count elements at bytes (count * width bytes).
+    void Feed(const unsigned char* bytes, size_t count);
+    unsigned long long Count() const { return count; }
+
+private:
+    size_t Find(const unsigned char* text, size_t elements, size_t from) const;
+
+    size_t width = 1;
+    const unsigned char* bytePattern = nullptr;
+    const std::uint16_t* unitPattern = nullptr;
+    size_t length = 0;
+    unsigned char* carry = nullptr;  // the last elements seen that may begin an occurrence
+    unsigned char* joint = nullptr;  // the carry and the start of the next piece
+    size_t carried = 0;
+    unsigned long long count = 0;
+};
+
+// One way of reading a file's bytes: a row of the view table.
+class ContentView {
+public:
+    virtual ~ContentView() {}
+    // A new file.
+    virtual void BeginFile() = 0;
+    // The next piece of the file; called only while the view has not ended.
+    virtual void Feed(const unsigned char* bytes, size_t count) = 0;
+    // The file has no more bytes: the view ends.
+    virtual void EndFile() = 0;
+    // Whether the rest of the file can add nothing to the count.
+    virtual bool Ended() const = 0;
+    virtual unsigned long long Count() const = 0;
+};
+
+enum ContentViewIndex { Utf16View = 0, RtfView = 1, AnsiView = 2, ContentViewCount = 3 };
+extern const char* const ContentViewNames[ContentViewCount];
+const unsigned AllContentViews = (1u << ContentViewCount) - 1;
+
+class Utf16TextView;
+class RtfTextView;
+class AnsiTextView;
+
+// The view table over one file at a time: each piece goes through every view
+// that may still decide the file, in table order. One scan serves a whole
+// search; nothing is allocated per file.
+class FileScan {
+public:
+    FileScan();
+    ~FileScan();
+    FileScan(const FileScan&) = delete;
+    FileScan& operator=(const FileScan&) = delete;
+
+    // Once per search. searchText: not empty, zero-terminated. viewMask: the
+    // views that read (benchmarks time one alone). False when out of memory.
+    bool Prepare(const WCHAR* searchText, unsigned viewMask = AllContentViews);
+    void BeginFile();
+    void Feed(const unsigned char* piece, size_t size);
+    void EndFile();
+    // Whether the rest of the file can change the result: false while a view
+    // that may still decide the file has not ended.
+    bool Decided() const;
+    // Once decided or after EndFile: the count of the first view in table
+    // order whose count is not zero (0 when none), and that view (-1 when none).
+    unsigned long long Result(int* view = nullptr) const;
+
+private:
+    void Release();
+
+    unsigned char* block;  // the patterns and the counters' scratch
+    unsigned viewMask;
+    Utf16TextView* utf16;
+    RtfTextView* rtf;
+    AnsiTextView* ansi;
+    ContentView* views[ContentViewCount];
+};

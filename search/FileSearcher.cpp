@@ -129,23 +129,6 @@ bool FindNext(HANDLE handle, WIN32_FIND_DATAA* entry, bool* exact)
     return true;
 }
 
-// Reads the whole file into a buffer followed by three zero bytes. Bytes the
-// read did not reach (a file that shrank) are zero as well.
-bool ReadWholeFile(HANDLE file, unsigned char* buffer, unsigned long long size)
-{
-    unsigned long long done = 0;
-    while (done < size) {
-        unsigned long long left = size - done;
-        DWORD chunk = left > 0x40000000ull ? 0x40000000u : static_cast<DWORD>(left);
-        DWORD got = 0;
-        if (!ReadFile(file, buffer + done, chunk, &got, nullptr) || got == 0)
-            break;
-        done += got;
-    }
-    std::memset(buffer + done, 0, static_cast<size_t>(size - done) + 3);
-    return done == size;
-}
-
 // Whether the current folder's full path fits a record's folder field. A
 // deeper folder could only be reported with a cut path, which may name
 // another file, so the walk does not enter it.
@@ -211,12 +194,15 @@ HANDLE OpenEntry(const WIN32_FIND_DATAA& entry, bool exact)
 
 FileSearcher::FileSearcher()
     : findData(), nameExact(false), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr),
-      handles(nullptr), folder()
+      handles(nullptr), folder(), file(INVALID_HANDLE_VALUE), record(), fileSize(0), fileRead(0), pieces(nullptr),
+      piecesMissing(false), scan()
 {
 }
 
 FileSearcher::~FileSearcher()
 {
+    CloseFile();
+    std::free(pieces);
     if (findHandle != INVALID_HANDLE_VALUE)
         FindClose(findHandle);
     if (handles != nullptr) {
@@ -235,8 +221,18 @@ int FileSearcher::Start(SearchRequest* searchRequest)
     if (findHandle != INVALID_HANDLE_VALUE)
         FindClose(findHandle);
     findHandle = INVALID_HANDLE_VALUE;
+    CloseFile();
     request = searchRequest;
     handles = new (std::nothrow) HandleStack;
+
+    // The one buffer of the search, and the views' patterns: only these can
+    // fail for lack of memory, never a file, whatever its size.
+    piecesMissing = false;
+    if (request->searchText[0] != 0) {
+        if (pieces == nullptr)
+            pieces = static_cast<unsigned char*>(std::malloc(FilePieceSize));
+        piecesMissing = pieces == nullptr || !scan.Prepare(request->searchText);
+    }
 
     size_t length = 0;
     const WCHAR* source = request->filePattern;
@@ -249,8 +245,8 @@ int FileSearcher::Start(SearchRequest* searchRequest)
     request->filesSearched = 0;
     request->filesWithMatches = 0;
     request->totalMatches = 0;
-    // Without a stack there is no walk: it ends at once with an empty summary.
-    state = (handles != nullptr && handles->Reserve(16)) ? EnterFolder : Finishing;
+    // Without a stack or a buffer there is no walk: it ends at once.
+    state = (handles != nullptr && handles->Reserve(16) && !piecesMissing) ? EnterFolder : Finishing;
     return 1;
 }
 
@@ -267,6 +263,8 @@ int FileSearcher::Step()
         return StepNextSubfolder();
     case LeaveFolder:
         return StepLeaveFolder();
+    case ReadPiece:
+        return StepReadPiece();
     case Finishing:
         return EndWalk(1);
     case Idle:
@@ -282,6 +280,9 @@ int FileSearcher::Finish()
 
 int FileSearcher::EndWalk(int notify)
 {
+    CloseFile();  // a file left unfinished by a stop is not reported
+    std::free(pieces);
+    pieces = nullptr;
     if (findHandle != INVALID_HANDLE_VALUE)
         FindClose(findHandle);
     if (handles != nullptr) {
@@ -295,7 +296,11 @@ int FileSearcher::EndWalk(int notify)
         return 0;
     if (notify)
         PostSearchEnded(request->notifyWindow);
-    SendSummary(request);
+    // The status line keeps the reason the search could not run.
+    if (piecesMissing)
+        SendStatus(request->notifyWindow, "Failed to alloc memory (%lul).", static_cast<unsigned long>(FilePieceSize));
+    else
+        SendSummary(request);
     return 0;
 }
 
@@ -352,7 +357,6 @@ void FileSearcher::BuildRecord(FoundFile* record) const
 int FileSearcher::StepSearchFile()
 {
     state = NextFile;
-    FoundFile record;
     BuildRecord(&record);
     request->filesSearched += 1;
 
@@ -363,8 +367,8 @@ int FileSearcher::StepSearchFile()
         return SendFoundFile(request->notifyWindow, &record);
     }
 
-    HANDLE file = OpenEntry(findData, nameExact);
-    if (file == INVALID_HANDLE_VALUE) {
+    HANDLE opened = OpenEntry(findData, nameExact);
+    if (opened == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         record.matchCount = 0;
         record.openStatus = -1;
@@ -372,31 +376,57 @@ int FileSearcher::StepSearchFile()
         return SendFoundFile(request->notifyWindow, &record);
     }
 
-    const unsigned long long size = FoundFileSize(record);
-    unsigned char* buffer = nullptr;
-    if (size <= static_cast<unsigned long long>(SIZE_MAX) - 3)
-        buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(size) + 3));
-    if (buffer == nullptr) {
-        int result = SendStatus(request->notifyWindow, "Failed to alloc memory (%llul).", size);
-        CloseHandle(file);
-        return result;
-    }
-
+    // The file is now in progress: its first piece is read in this step, the
+    // others (if any) one per step.
+    file = opened;
+    fileSize = FoundFileSize(record);
+    fileRead = 0;
     record.matchCount = 0;
-    ReadWholeFile(file, buffer, size);
-    for (ContentMatcher matcher : ContentMatcherTable) {
-        if (matcher(buffer, static_cast<size_t>(size), request, &record) == 0)
-            break;
-    }
+    scan.BeginFile();
+    return StepReadPiece();
+}
 
+int FileSearcher::StepReadPiece()
+{
+    // Reading ends at the size the enumeration gave, at a read that brings
+    // nothing (a file that shrank), or once no view can change the result.
+    if (fileRead < fileSize && !scan.Decided()) {
+        const unsigned long long left = fileSize - fileRead;
+        const DWORD wanted = left < FilePieceSize ? static_cast<DWORD>(left) : FilePieceSize;
+        DWORD got = 0;
+        if (ReadFile(file, pieces, wanted, &got, nullptr) && got != 0) {
+            scan.Feed(pieces, got);
+            fileRead += got;
+            if (fileRead < fileSize && !scan.Decided()) {
+                state = ReadPiece;
+                return 1;
+            }
+        }
+    }
+    return FinishFile();
+}
+
+int FileSearcher::FinishFile()
+{
+    state = NextFile;
+    scan.EndFile();
+    const unsigned long long count = scan.Result();
+    record.matchCount = static_cast<long long>(count);
+    request->totalMatches += static_cast<long long>(count);
     int result = 1;
-    if (record.matchCount != 0) {
+    if (count != 0) {
         request->filesWithMatches += 1;
         result = SendFoundFile(request->notifyWindow, &record);
     }
-    CloseHandle(file);
-    std::free(buffer);
+    CloseFile();
     return result;
+}
+
+void FileSearcher::CloseFile()
+{
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
 }
 
 int FileSearcher::StepNextFile()

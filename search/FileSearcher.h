@@ -1,10 +1,15 @@
 // The folder walk: a state machine that the message loop steps one small
-// piece of work at a time (one entry, one file, one change of folder).
+// piece of work at a time (one entry, one piece of a file, one change of folder).
 #pragma once
 
 #include <windows.h>
 
+#include "search/ContentMatchers.h"
 #include "search/SearchRequest.h"
+
+// Files are read and searched this many bytes per step, into one buffer taken
+// once per search: a step stays short whatever a file's size.
+const DWORD FilePieceSize = 256 * 1024;
 
 class HandleStack;
 
@@ -16,6 +21,7 @@ enum SearchState {
     EnterFolder = 4,
     LeaveFolder = 5,
     Finishing = 6,
+    ReadPiece = 7,      // the next piece of the file in progress
 };
 
 class FileSearcher {
@@ -40,6 +46,11 @@ private:
     int StepNextFile();
     int StepNextSubfolder();
     int StepLeaveFolder();
+    // Reads and searches the next piece of the file in progress; reports the
+    // file when it is done.
+    int StepReadPiece();
+    int FinishFile();
+    void CloseFile();
     // Moves the pattern enumeration to its next file (or past its end).
     int SeekFile(bool haveFile);
     int EndWalk(int notify);
@@ -53,4 +64,13 @@ private:
     SearchRequest* request;
     HandleStack* handles;
     char folder[260];   // the current folder, as the records of its files name it
+
+    // The file in progress, between the steps that read its pieces.
+    HANDLE file;
+    FoundFile record;
+    unsigned long long fileSize;    // as the enumeration gave it: no more is read
+    unsigned long long fileRead;
+    unsigned char* pieces;          // FilePieceSize bytes, for the whole search
+    bool piecesMissing;             // the search could not have its buffer
+    FileScan scan;
 };

@@ -81,14 +81,14 @@ void FreeFoundFiles(FoundFile* head)
 
 int SendSummary(const SearchRequest* request)
 {
-    const int searched = request->filesSearched;
-    const int matches = request->totalMatches;
-    const int withMatches = request->filesWithMatches;
+    const long long searched = request->filesSearched;
+    const long long matches = request->totalMatches;
+    const long long withMatches = request->filesWithMatches;
     if (searched != withMatches && withMatches != matches)
         return SendStatus(request->notifyWindow,
-                          "Searched a total of %d files, found %d matches in %d files",
+                          "Searched a total of %lld files, found %lld matches in %lld files",
                           searched, matches, withMatches);
     if (matches != withMatches)
-        return SendStatus(request->notifyWindow, "Found %d matches in %d files", matches, withMatches);
-    return SendStatus(request->notifyWindow, "Found %d matches", matches);
+        return SendStatus(request->notifyWindow, "Found %lld matches in %lld files", matches, withMatches);
+    return SendStatus(request->notifyWindow, "Found %lld matches", matches);
 }

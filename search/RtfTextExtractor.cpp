@@ -1,4 +1,5 @@
-// The RTF reader core, its plain-text destination and the RTF matcher
+// The RTF reader core as a resumable state machine, its plain-text
+// destination, and the counting of the plain text while it is produced.
 // Runs of ordinary bytes are handled a block at a time; every other rule is
 // applied byte by byte.
 #include "search/RtfTextExtractor.h"
@@ -7,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "search/ContentMatchers.h"
 #include "search/TextScan.h"
 
 const RtfKeyword RtfKeywordTable[28] = {
@@ -74,17 +74,12 @@ inline bool EndsRun(unsigned char byte)
     return byte == 0 || byte == '\n' || byte == '\r' || byte == '\\' || byte == '{' || byte == '}';
 }
 
-// The advancing rule: past one byte, then past every CR and LF after it.
-inline const unsigned char* SkipLineBreaks(const unsigned char* cursor)
+// Past the line breaks at p, never at or past end.
+inline const unsigned char* SkipLineBreaks(const unsigned char* p, const unsigned char* end)
 {
-    while (IsLineBreak(*cursor))
-        ++cursor;
-    return cursor;
-}
-
-inline void Advance(RtfReader* reader)
-{
-    reader->cursor = SkipLineBreaks(reader->cursor + 1);
+    while (p < end && IsLineBreak(*p))
+        ++p;
+    return p;
 }
 
 // Reinterprets the 32 bits as a two's-complement value, without relying on
@@ -111,21 +106,19 @@ inline unsigned RunEndMask(const unsigned char* p)
 }
 #endif
 
-// The first byte at or after p that ends a run. A zero byte lies before
-// readEnd, and nothing at or past readEnd is read.
-const unsigned char* FindRunEnd(const unsigned char* p, const unsigned char* readEnd)
+// The first byte at or after p that ends a run, or end. Nothing at or past
+// end is read.
+const unsigned char* FindRunEnd(const unsigned char* p, const unsigned char* end)
 {
 #ifdef TROVIK_SSE2
-    while (readEnd - p >= 16) {
+    while (end - p >= 16) {
         const unsigned mask = RunEndMask(p);
         if (mask != 0)
             return p + LowestSetBit(mask);
         p += 16;
     }
-#else
-    (void)readEnd;
 #endif
-    while (!EndsRun(*p))
+    while (p < end && !EndsRun(*p))
         ++p;
     return p;
 }
@@ -149,15 +142,15 @@ void WriteSinkBytes(TextSink* sink, const unsigned char* bytes, size_t count)
     sink->slotsLeft = 0;
 }
 
-// Sends the run of ordinary bytes that starts at p to a sink and returns its
-// end. Copies 16 bytes at a time while the sink has room for them before its
-// last slot, and the rest through WriteSinkBytes.
-const unsigned char* WriteRunToSink(TextSink* sink, const unsigned char* p, const unsigned char* readEnd)
+// The plain-text sink's run handler. Copies 16 bytes at a time while the sink
+// has room for them before its last slot, and the rest through WriteSinkBytes.
+const unsigned char* WriteRunToSink(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
 {
+    TextSink* sink = static_cast<TextSink*>(state->charContext);
 #ifdef TROVIK_SSE2
     unsigned char* out = sink->writePosition;
     size_t slots = sink->slotsLeft;
-    while (slots > 16 && readEnd - p >= 16) {
+    while (slots > 16 && end - p >= 16) {
         const unsigned mask = RunEndMask(p);
         if (mask != 0) {
             const unsigned count = LowestSetBit(mask);
@@ -174,95 +167,87 @@ const unsigned char* WriteRunToSink(TextSink* sink, const unsigned char* p, cons
     sink->writePosition = out;
     sink->slotsLeft = slots;
 #endif
-    const unsigned char* end = FindRunEnd(p, readEnd);
-    WriteSinkBytes(sink, p, static_cast<size_t>(end - p));
-    return end;
+    const unsigned char* runEnd = FindRunEnd(p, end);
+    WriteSinkBytes(sink, p, static_cast<size_t>(runEnd - p));
+    return runEnd;
 }
 
-// The plain text of a file as the RTF matcher counts it: kept only in a
-// small window that slides along, never as a block as large as the file.
-struct CountingSink {
-    const unsigned char* pattern;
-    size_t patternLength;
-    size_t length;      // bytes of text in window
-    size_t from;        // where the next occurrence may start (no overlap)
-    size_t count;
-    bool ended;         // a zero byte ended the text: nothing after it counts
-    unsigned char window[64 * 1024];
-};
+typedef RtfTextCounter::Window CountingWindow;
 
-void CountInWindow(CountingSink* sink, bool final);
+// Counts the occurrences that lie wholly in the window. Unless final, keeps
+// the tail that may still begin one, and where the next may start.
+void CountInWindow(CountingWindow* window, bool final)
+{
+    const size_t m = window->patternLength;
+    for (size_t at = FindBytes(window->bytes, window->length, window->from, window->pattern, m); at != kNotFound;
+         at = FindBytes(window->bytes, window->length, window->from, window->pattern, m)) {
+        window->count += 1;
+        window->from = at + m;
+    }
+    if (final)
+        return;
+    size_t keep = window->length >= m - 1 ? window->length - (m - 1) : 0;
+    if (keep < window->from)
+        keep = window->from < window->length ? window->from : window->length;
+    std::memmove(window->bytes, window->bytes + keep, window->length - keep);
+    window->length -= keep;
+    window->from = window->from > keep ? window->from - keep : 0;
+}
 
 // Appends text that holds no zero byte.
-void AppendText(CountingSink* sink, const unsigned char* bytes, size_t count)
+void AppendText(CountingWindow* window, const unsigned char* bytes, size_t count)
 {
-    while (count != 0 && !sink->ended) {
-        size_t take = sizeof sink->window - sink->length;
+    while (count != 0 && !window->ended) {
+        size_t take = sizeof window->bytes - window->length;
         if (take > count)
             take = count;
-        std::memcpy(sink->window + sink->length, bytes, take);
-        sink->length += take;
+        std::memcpy(window->bytes + window->length, bytes, take);
+        window->length += take;
         bytes += take;
         count -= take;
-        if (sink->length == sizeof sink->window)
-            CountInWindow(sink, false);
+        if (window->length == sizeof window->bytes)
+            CountInWindow(window, false);
     }
 }
 
-void WriteCountingChar(int byte, RtfGroupState* state);
-
-// Appends the run of ordinary bytes at p to the counting window, and the runs
-// after it that only line breaks separate (they add no text); returns where
-// the last of them ends. Copies 16 bytes at a time while the window has room.
-const unsigned char* AppendRuns(CountingSink* sink, const unsigned char* p, const unsigned char* readEnd)
+void WriteCountingChar(int byte, RtfGroupState* state)
 {
+    CountingWindow* window = static_cast<CountingWindow*>(state->charContext);
+    if (byte == 0) {
+        window->ended = true;  // the terminator, or a zero from an escape
+        return;
+    }
+    const unsigned char text = static_cast<unsigned char>(byte);
+    AppendText(window, &text, 1);
+}
+
+// The counting window's run handler: appends the run of ordinary bytes at p,
+// and the runs after it that only line breaks separate (they add no text).
+// Copies 16 bytes at a time while the window has room.
+const unsigned char* AppendRuns(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
+{
+    CountingWindow* window = static_cast<CountingWindow*>(state->charContext);
 #ifdef TROVIK_SSE2
-    while (!sink->ended && sizeof sink->window - sink->length >= 16 && readEnd - p >= 16) {
+    while (!window->ended && sizeof window->bytes - window->length >= 16 && end - p >= 16) {
         const unsigned mask = RunEndMask(p);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sink->window + sink->length),
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(window->bytes + window->length),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
         if (mask == 0) {
-            sink->length += 16;
+            window->length += 16;
             p += 16;
             continue;
         }
         const unsigned count = LowestSetBit(mask);
-        sink->length += count;
+        window->length += count;
         p += count;
         if (!IsLineBreak(*p))
             return p;
-        p = SkipLineBreaks(p);
+        p = SkipLineBreaks(p, end);
     }
 #endif
-    const unsigned char* end = FindRunEnd(p, readEnd);
-    AppendText(sink, p, static_cast<size_t>(end - p));
-    return end;
-}
-
-// Handles the run of ordinary bytes at the cursor as one character event per
-// byte, then advances past it (and past the line breaks after it).
-void ReadTextRun(RtfReader* reader)
-{
-    const unsigned char* p = reader->cursor;
-    if (reader->readEnd == nullptr || p >= reader->readEnd) {
-        // Only the public entry leaves the end unknown, and only a hex escape
-        // that swallowed a zero byte moves past it: find the next zero.
-        reader->readEnd = p + std::strlen(reinterpret_cast<const char*>(p)) + 1;
-    }
-    RtfGroupState* state = reader->current;
-    const unsigned char* end;
-    if (state->charHandler == static_cast<CharHandler>(WriteSinkChar)) {
-        end = WriteRunToSink(static_cast<TextSink*>(state->charContext), p, reader->readEnd);
-    } else if (state->charHandler == static_cast<CharHandler>(IgnoreEvent)) {
-        end = FindRunEnd(p, reader->readEnd);
-    } else if (state->charHandler == static_cast<CharHandler>(WriteCountingChar)) {
-        end = AppendRuns(static_cast<CountingSink*>(state->charContext), p, reader->readEnd);
-    } else {
-        end = FindRunEnd(p, reader->readEnd);
-        for (; p < end; ++p)
-            state->charHandler(*p, state);
-    }
-    reader->cursor = SkipLineBreaks(end);
+    const unsigned char* runEnd = FindRunEnd(p, end);
+    AppendText(window, p, static_cast<size_t>(runEnd - p));
+    return runEnd;
 }
 
 // The state for inner depth (1-based) depth + 1, or nullptr when none can be had.
@@ -283,37 +268,6 @@ RtfGroupState* StateSlot(RtfReader* reader, size_t depth)
         }
     }
     return &reader->deepStates[depth - RtfInlineGroups];
-}
-
-// Counts the occurrences that lie wholly in the window. Unless final, keeps
-// the tail that may still begin one, and where the next may start.
-void CountInWindow(CountingSink* sink, bool final)
-{
-    const size_t m = sink->patternLength;
-    for (size_t at = FindBytes(sink->window, sink->length, sink->from, sink->pattern, m); at != kNotFound;
-         at = FindBytes(sink->window, sink->length, sink->from, sink->pattern, m)) {
-        sink->count += 1;
-        sink->from = at + m;
-    }
-    if (final)
-        return;
-    size_t keep = sink->length >= m - 1 ? sink->length - (m - 1) : 0;
-    if (keep < sink->from)
-        keep = sink->from < sink->length ? sink->from : sink->length;
-    std::memmove(sink->window, sink->window + keep, sink->length - keep);
-    sink->length -= keep;
-    sink->from = sink->from > keep ? sink->from - keep : 0;
-}
-
-void WriteCountingChar(int byte, RtfGroupState* state)
-{
-    CountingSink* sink = static_cast<CountingSink*>(state->charContext);
-    if (byte == 0) {
-        sink->ended = true;  // the terminator, or a zero from an escape
-        return;
-    }
-    const unsigned char text = static_cast<unsigned char>(byte);
-    AppendText(sink, &text, 1);
 }
 
 // A name of at most kLongestKeyword (nine) 7-bit bytes as one number that
@@ -370,6 +324,126 @@ bool LookupPackedName(PackedName name, int* code)
     return true;
 }
 
+// The code of a complete name of length letters (packed while they fitted).
+int NameCode(PackedName name, size_t length)
+{
+    int code = 0;
+    if (length == 0 || length > kLongestKeyword || !LookupPackedName(FinishPackedName(name, length), &code))
+        return 0;
+    return code;
+}
+
+void SendControl(RtfReader* reader, int code)
+{
+    reader->current->controlHandler(code, reader->parameter, reader->current);
+}
+
+// Reads at once a control token that lies whole before end, with the byte
+// after it, and holds no line break: exactly as the states would read it
+// byte by byte. Returns where the token ends, or nullptr (nothing read) to
+// leave the token to the states. p is just past the backslash.
+const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, const unsigned char* end)
+{
+    if (p == end || IsLineBreak(*p))
+        return nullptr;
+    const unsigned char first = *p;
+    if (IsControlSymbol(first)) {
+        if (first != '\'') {
+            SendControl(reader, NameCode(AddToPackedName(0, first), 1));
+            return p + 1;
+        }
+        // The escape takes the next two bytes whatever they are, a zero too.
+        if (end - p < 3 || IsLineBreak(p[1]) || IsLineBreak(p[2]))
+            return nullptr;
+        const int high = HexValue(p[1]);
+        const int low = HexValue(p[2]);
+        if (high >= 0)
+            reader->parameter = low >= 0 ? high * 16 + low : high;
+        SendControl(reader, RtfHexEscape);
+        return p + 3;
+    }
+    const unsigned char* q = p;
+    PackedName name = 0;
+    for (; q < end && IsLetter(*q); ++q) {
+        if (static_cast<size_t>(q - p) < kLongestKeyword)
+            name = AddToPackedName(name, *q);
+    }
+    if (q == end || IsLineBreak(*q))
+        return nullptr;
+    const int code = NameCode(name, static_cast<size_t>(q - p));
+    std::int32_t parameter = code == RtfB || code == RtfI ? 1 : reader->parameter;
+    if (IsDigit(*q) || *q == '-') {
+        std::uint32_t value = 0;
+        bool negative = false;
+        bool valueEnded = false;
+        const unsigned char* r = q;
+        for (; r < end && (IsDigit(*r) || *r == '-'); ++r) {
+            if (valueEnded)
+                continue;
+            if (IsDigit(*r))
+                value = value * 10u + static_cast<std::uint32_t>(*r - '0');
+            else if (r == q)
+                negative = true;
+            else
+                valueEnded = true;
+        }
+        if (r == end || IsLineBreak(*r))
+            return nullptr;
+        parameter = WrapToInt32(negative ? 0u - value : value);
+        q = r;
+    }
+    if (IsWhiteSpace(*q))
+        ++q;
+    reader->parameter = parameter;
+    SendControl(reader, code);
+    return q;
+}
+
+// Hands the run of ordinary bytes at p to the current state's character
+// handler, whole where the handler takes runs; returns where the run ends.
+const unsigned char* SendRun(RtfReader* reader, const unsigned char* p, const unsigned char* end)
+{
+    RtfGroupState* state = reader->current;
+    if (state->charHandler == static_cast<CharHandler>(IgnoreEvent))
+        return FindRunEnd(p, end);
+    if (reader->runHandler != nullptr && state->charHandler == reader->runCharHandler)
+        return reader->runHandler(p, end, state);
+    const unsigned char* runEnd = FindRunEnd(p, end);
+    for (; p < runEnd; ++p)
+        state->charHandler(*p, state);
+    return runEnd;
+}
+
+// The end of the input: every open group is closed, innermost first, and
+// the terminator is sent.
+void FinishInput(RtfReader* reader)
+{
+    while (reader->excessDepth != 0 || reader->depth != 0)
+        PopGroup(reader);
+    reader->current->charHandler(0, reader->current);
+    ReleaseRtfReader(reader);
+    reader->readState = RtfReadEnded;
+}
+
+// The first byte: the outermost state's missing handlers ignore their events,
+// and a line break there is the only one that reaches the character handler.
+const unsigned char* Start(RtfReader* reader, const unsigned char* p, const unsigned char* end)
+{
+    reader->started = true;
+    RtfGroupState* outermost = reader->current;
+    if (outermost->charHandler == nullptr)
+        outermost->charHandler = IgnoreEvent;
+    if (outermost->controlHandler == nullptr)
+        outermost->controlHandler = IgnoreEvent;
+    if (outermost->groupHandler == nullptr)
+        outermost->groupHandler = IgnoreEvent;
+    if (p < end && IsLineBreak(*p)) {
+        const unsigned char byte = *p++;
+        outermost->charHandler(byte, outermost);
+    }
+    return p;
+}
+
 }  // namespace
 
 void IgnoreEvent(int, RtfGroupState*) {}
@@ -389,85 +463,188 @@ bool LookupRtfKeyword(const char* name, int* code)
     return length != 0 && LookupPackedName(FinishPackedName(packed, length), code);
 }
 
-RtfKeywordCode ScanControlToken(RtfReader* reader)
+// Line breaks are no part of the text: everywhere but at the very first byte
+// they are skipped, and only inside a numeric parameter do they matter (they
+// end its value).
+size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count)
 {
-    // 1. The name: one control-symbol character, or a run of letters.
-    PackedName token = 0;
-    size_t length = 0;
-    bool symbol = false;
-    if (IsControlSymbol(*reader->cursor)) {
-        // A symbol of 128 or more is in no row: length 0 leaves it unknown.
-        if (*reader->cursor < 0x80) {
-            token = AddToPackedName(token, *reader->cursor);
-            length = 1;
-        }
-        symbol = true;
-        Advance(reader);
-    } else {
-        while (IsLetter(*reader->cursor)) {
-            if (length < kLongestKeyword)
-                token = AddToPackedName(token, *reader->cursor);
-            ++length;
-            Advance(reader);
-        }
-    }
-
-    // 2. The code; an empty name or one longer than any row is never found.
-    int code = 0;
-    if (length != 0 && length <= kLongestKeyword) {
-        if (!LookupPackedName(FinishPackedName(token, length), &code))
-            code = 0;
-    }
-
-    // 3. b and i default their parameter to 1.
-    if (code == RtfB || code == RtfI)
-        reader->parameter = 1;
-
-    // 4. The hex escape takes the next two bytes whatever they are.
-    if (code == RtfHexEscape) {
-        const int high = HexValue(*reader->cursor);
-        Advance(reader);
-        const int low = HexValue(*reader->cursor);
-        Advance(reader);
-        if (high >= 0)
-            reader->parameter = low >= 0 ? high * 16 + low : high;
-    }
-
-    if (!symbol) {
-        // 5. A numeric parameter: the whole run of digits and '-' is consumed;
-        // its value is an optional sign and the digits up to the first other
-        // byte or skipped line break, accumulated modulo 2^32.
-        if (IsDigit(*reader->cursor) || *reader->cursor == '-') {
-            std::uint32_t value = 0;
-            bool negative = false;
-            bool valueEnded = false;
-            bool first = true;
-            while (IsDigit(*reader->cursor) || *reader->cursor == '-') {
-                const unsigned char byte = *reader->cursor;
-                if (!valueEnded) {
-                    if (IsDigit(byte))
-                        value = value * 10u + static_cast<std::uint32_t>(byte - '0');
-                    else if (first)
-                        negative = true;
-                    else
-                        valueEnded = true;
-                }
-                first = false;
-                const unsigned char* next = reader->cursor + 1;
-                reader->cursor = SkipLineBreaks(next);
-                if (reader->cursor != next)
-                    valueEnded = true;
+    const unsigned char* p = bytes;
+    const unsigned char* const end = bytes + count;
+    if (reader->readState == RtfReadEnded)
+        return 0;
+    if (!reader->started && p < end)
+        p = Start(reader, p, end);
+    while (p < end) {
+        const unsigned char byte = *p;
+        switch (reader->readState) {
+        case RtfReadText:
+            if (!EndsRun(byte)) {
+                p = SendRun(reader, p, end);
+                continue;
             }
-            reader->parameter = WrapToInt32(negative ? 0u - value : value);
-        }
-        // One white-space byte after a control word is its delimiter.
-        if (IsWhiteSpace(*reader->cursor))
-            Advance(reader);
-    }
+            ++p;
+            if (byte == 0) {
+                FinishInput(reader);
+                return static_cast<size_t>(p - bytes);
+            }
+            if (byte == '\\') {
+                const unsigned char* after = ReadWholeToken(reader, p, end);
+                if (after != nullptr)
+                    p = after;
+                else
+                    reader->readState = RtfReadTokenStart;
+            } else if (byte == '{')
+                PushGroup(reader);
+            else if (byte == '}')
+                PopGroup(reader);
+            continue;
 
-    // 6. (Every advance above already skipped the line breaks after it.)
-    reader->cursor = SkipLineBreaks(reader->cursor);
-    return static_cast<RtfKeywordCode>(code);
+        case RtfReadTokenStart:
+            if (IsLineBreak(byte)) {
+                ++p;
+                continue;
+            }
+            reader->name = 0;
+            reader->nameLength = 0;
+            if (IsControlSymbol(byte)) {
+                // A symbol takes neither a parameter nor a delimiter.
+                ++p;
+                const int code = NameCode(AddToPackedName(0, byte), 1);
+                if (code == RtfHexEscape) {
+                    reader->readState = RtfReadHexHigh;
+                    continue;
+                }
+                SendControl(reader, code);
+                reader->readState = RtfReadText;
+                continue;
+            }
+            if (IsLetter(byte)) {
+                reader->readState = RtfReadName;
+                continue;
+            }
+            reader->code = 0;  // an empty name
+            reader->readState = RtfReadAfterName;
+            continue;
+
+        case RtfReadName:
+            if (IsLetter(byte)) {
+                if (reader->nameLength < kLongestKeyword)
+                    reader->name = AddToPackedName(reader->name, byte);
+                reader->nameLength += 1;
+                ++p;
+                continue;
+            }
+            if (IsLineBreak(byte)) {
+                ++p;
+                continue;
+            }
+            reader->code = NameCode(reader->name, reader->nameLength);
+            if (reader->code == RtfB || reader->code == RtfI)
+                reader->parameter = 1;
+            reader->readState = RtfReadAfterName;
+            continue;
+
+        case RtfReadAfterName:
+            if (IsDigit(byte) || byte == '-') {
+                reader->number = 0;
+                reader->negative = false;
+                reader->numberEnded = false;
+                reader->numberStarted = false;
+                reader->readState = RtfReadNumber;
+                continue;
+            }
+            // One white-space byte after a control word is its delimiter.
+            if (IsWhiteSpace(byte))
+                ++p;
+            SendControl(reader, reader->code);
+            reader->readState = RtfReadText;
+            continue;
+
+        case RtfReadNumber:
+            // The whole run of digits and '-' is consumed; its value is an
+            // optional sign and the digits up to the first other byte or
+            // line break, accumulated modulo 2^32.
+            if (IsDigit(byte) || byte == '-') {
+                if (!reader->numberEnded) {
+                    if (IsDigit(byte))
+                        reader->number = reader->number * 10u + static_cast<std::uint32_t>(byte - '0');
+                    else if (!reader->numberStarted)
+                        reader->negative = true;
+                    else
+                        reader->numberEnded = true;
+                }
+                reader->numberStarted = true;
+                ++p;
+                continue;
+            }
+            if (IsLineBreak(byte)) {
+                reader->numberEnded = true;
+                ++p;
+                continue;
+            }
+            reader->parameter = WrapToInt32(reader->negative ? 0u - reader->number : reader->number);
+            if (IsWhiteSpace(byte))
+                ++p;
+            SendControl(reader, reader->code);
+            reader->readState = RtfReadText;
+            continue;
+
+        case RtfReadHexHigh:
+            // The escape takes the next two bytes whatever they are, a zero too.
+            ++p;
+            if (IsLineBreak(byte))
+                continue;
+            reader->hexHigh = HexValue(byte);
+            reader->readState = RtfReadHexLow;
+            continue;
+
+        case RtfReadHexLow: {
+            ++p;
+            if (IsLineBreak(byte))
+                continue;
+            const int low = HexValue(byte);
+            if (reader->hexHigh >= 0)
+                reader->parameter = low >= 0 ? reader->hexHigh * 16 + low : reader->hexHigh;
+            SendControl(reader, RtfHexEscape);
+            reader->readState = RtfReadText;
+            continue;
+        }
+
+        case RtfReadEnded:
+        default:
+            return static_cast<size_t>(p - bytes);
+        }
+    }
+    return count;
+}
+
+void EndRtfInput(RtfReader* reader)
+{
+    static const unsigned char zero = 0;
+    // A token or an escape in progress takes at most two of the zeros; the
+    // next one ends the input.
+    for (int i = 0; i < 3 && reader->readState != RtfReadEnded; ++i)
+        FeedRtfReader(reader, &zero, 1);
+    if (reader->readState != RtfReadEnded)
+        FinishInput(reader);
+}
+
+void ReleaseRtfReader(RtfReader* reader)
+{
+    std::free(reader->deepStates);
+    reader->deepStates = nullptr;
+}
+
+void RunRtfReader(RtfReader* reader)
+{
+    // Up to and including each zero byte: the reader stops at the one that
+    // ends the input, and reads on past one that an escape swallows.
+    const unsigned char* p = reader->cursor;
+    while (reader->readState != RtfReadEnded) {
+        const size_t chunk = std::strlen(reinterpret_cast<const char*>(p)) + 1;
+        p += FeedRtfReader(reader, p, chunk);
+    }
+    reader->cursor = p;
 }
 
 void PushGroup(RtfReader* reader)
@@ -504,56 +681,6 @@ void PopGroup(RtfReader* reader)
     closing->groupHandler(0, enclosing, closing);
     reader->current = enclosing;
     reader->depth -= 1;
-}
-
-void RunRtfReader(RtfReader* reader)
-{
-    RtfGroupState* outermost = reader->current;
-    if (outermost->charHandler == nullptr)
-        outermost->charHandler = IgnoreEvent;
-    if (outermost->controlHandler == nullptr)
-        outermost->controlHandler = IgnoreEvent;
-    if (outermost->groupHandler == nullptr)
-        outermost->groupHandler = IgnoreEvent;
-
-    for (;;) {
-        const unsigned char byte = *reader->cursor;
-        switch (byte) {
-        case 0:
-            break;
-        case '\\': {
-            Advance(reader);
-            const RtfKeywordCode code = ScanControlToken(reader);
-            reader->current->controlHandler(code, reader->parameter, reader->current);
-            continue;
-        }
-        case '{':
-            Advance(reader);
-            PushGroup(reader);
-            continue;
-        case '}':
-            Advance(reader);
-            PopGroup(reader);
-            continue;
-        case '\r':
-        case '\n':
-            // Only the very first byte of the input can be a line break here.
-            Advance(reader);
-            reader->current->charHandler(byte, reader->current);
-            continue;
-        default:
-            ReadTextRun(reader);
-            continue;
-        }
-        break;
-    }
-
-    while (reader->excessDepth != 0 || reader->depth != 0)
-        PopGroup(reader);
-    reader->current->charHandler(0, reader->current);
-
-    std::free(reader->deepStates);
-    reader->deepStates = nullptr;
 }
 
 void WriteSinkChar(int byte, RtfGroupState* state)
@@ -594,10 +721,7 @@ void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
     }
 }
 
-namespace {
-
-// readEnd: one past the last readable input byte, or nullptr when unknown.
-void Extract(const unsigned char* input, const unsigned char* readEnd, unsigned char* output, size_t capacity)
+void ExtractRtfText(const unsigned char* input, unsigned char* output, size_t capacity)
 {
     TextSink sink = {output, capacity};
     RtfGroupState outermost = {};
@@ -608,60 +732,90 @@ void Extract(const unsigned char* input, const unsigned char* readEnd, unsigned 
     RtfReader reader = {};
     reader.cursor = input;
     reader.current = &outermost;
-    reader.readEnd = readEnd;
+    reader.runCharHandler = WriteSinkChar;
+    reader.runHandler = WriteRunToSink;
     RunRtfReader(&reader);
 }
 
-}  // namespace
-
-void ExtractRtfText(const unsigned char* input, unsigned char* output, size_t capacity)
+RtfTextCounter::RtfTextCounter() : reader(), outermost(), count(0), ended(true)
 {
-    Extract(input, nullptr, output, capacity);
+    window.pattern = nullptr;
+    window.patternLength = 0;
+    window.length = 0;
+    window.from = 0;
+    window.count = 0;
+    window.ended = true;
 }
 
-int MatchRtfText(const unsigned char* buffer, size_t size, SearchRequest* request, FoundFile* record)
+RtfTextCounter::~RtfTextCounter()
 {
-    if (size == 0)
-        return 0;
-    // The plain text is counted as the 8-bit matcher counts it, whole (a file's
-    // plain text is never longer than the file, so nothing is cut), while it
-    // is produced: no block as large as the file is needed.
-    size_t units = 0;
-    while (request->searchText[units] != 0)
-        ++units;
-    unsigned char* pattern = static_cast<unsigned char*>(std::calloc(units + 2, 1));
-    if (pattern == nullptr)
-        return 1;
-    // The window lives on the stack: a block taken from the heap for every
-    // file may land on decommitted pages and fault them in again each time.
-    CountingSink window;
-    CountingSink* sink = &window;
-    NarrowText(reinterpret_cast<char*>(pattern), request->searchText, units + 2);
-    sink->pattern = pattern;
-    sink->patternLength = std::strlen(reinterpret_cast<const char*>(pattern));
-    sink->length = 0;
-    sink->from = 0;
-    sink->count = 0;
-    sink->ended = false;
-    // An empty pattern (a text whose first unit is 256 or more) counts nothing.
-    if (sink->patternLength != 0) {
-        RtfGroupState outermost = {};
-        outermost.charHandler = WriteCountingChar;
-        outermost.charContext = sink;
-        outermost.controlHandler = PlainTextControl;
-        outermost.controlContext = sink;
-        RtfReader reader = {};
-        reader.cursor = buffer;
-        reader.current = &outermost;
-        // The walk's buffer holds the file and three zero bytes: all readable.
-        reader.readEnd = buffer + size + 3;
-        RunRtfReader(&reader);
-        CountInWindow(sink, true);
-    }
-    std::free(pattern);
-    if (sink->count == 0)
-        return 1;
-    request->totalMatches += static_cast<int>(sink->count);
-    record->matchCount += static_cast<int>(sink->count);
-    return 0;
+    ReleaseRtfReader(&reader);
+}
+
+void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength)
+{
+    // Every field but the inline group states, which each group sets when it
+    // opens: a fresh reader for every file without clearing 4 KiB each time.
+    ReleaseRtfReader(&reader);
+    reader.cursor = nullptr;
+    reader.parameter = 0;
+    reader.current = &outermost;
+    reader.runCharHandler = WriteCountingChar;
+    reader.runHandler = AppendRuns;
+    reader.readState = RtfReadText;
+    reader.started = false;
+    reader.name = 0;
+    reader.nameLength = 0;
+    reader.code = 0;
+    reader.number = 0;
+    reader.negative = false;
+    reader.numberEnded = false;
+    reader.numberStarted = false;
+    reader.hexHigh = 0;
+    reader.depth = 0;
+    reader.deepStatesUnavailable = false;
+    reader.excessDepth = 0;
+    reader.excessSnapshot = RtfGroupState();
+
+    outermost.charHandler = WriteCountingChar;
+    outermost.charContext = &window;
+    outermost.controlHandler = PlainTextControl;
+    outermost.controlContext = &window;
+    outermost.groupHandler = IgnoreEvent;
+    outermost.groupContext = nullptr;
+    outermost.enclosing = nullptr;
+
+    window.pattern = pattern;
+    window.patternLength = patternLength;
+    window.length = 0;
+    window.from = 0;
+    window.count = 0;
+    window.ended = patternLength == 0;
+    count = 0;
+    ended = window.ended;
+}
+
+void RtfTextCounter::Feed(const unsigned char* bytes, size_t byteCount)
+{
+    if (ended)
+        return;
+    FeedRtfReader(&reader, bytes, byteCount);
+    if (reader.readState == RtfReadEnded || window.ended)
+        Close();
+}
+
+void RtfTextCounter::End()
+{
+    if (ended)
+        return;
+    EndRtfInput(&reader);
+    Close();
+}
+
+void RtfTextCounter::Close()
+{
+    CountInWindow(&window, true);
+    count = window.count;
+    ended = true;
+    ReleaseRtfReader(&reader);
 }

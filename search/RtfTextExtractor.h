@@ -1,6 +1,8 @@
 // The RTF text extractor: an event-driven RTF reader whose plain-text
-// destination turns any 8-bit bytes into the text a reader would see
-// Pure: no window, no file, no global state.
+// destination turns any 8-bit bytes into the text a reader would see.
+// The reader is a resumable state machine: its input may arrive in pieces of
+// any size, and it stops between any two bytes. Pure: no window, no file, no
+// global state.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +26,11 @@ typedef void (*ControlHandler)(int code, std::int32_t parameter, RtfGroupState* 
 // direction -1: a group opens inside state's group, other is the new state.
 // direction 0: state's group closes, other is the enclosing state.
 typedef void (*GroupHandler)(int direction, RtfGroupState* other, RtfGroupState* state);
+// Takes the run of ordinary bytes that starts at p with the effect of one
+// character event per byte, and returns where the run ends: at the first
+// byte before end that is a zero, a backslash or a brace. Line breaks inside
+// the run are skipped (they add no text); it may also stop at one.
+typedef const unsigned char* (*RunHandler)(const unsigned char* p, const unsigned char* end, RtfGroupState* state);
 
 // Accepts any of the three events and does nothing.
 void IgnoreEvent(int byte, RtfGroupState* state);
@@ -68,17 +75,44 @@ bool LookupRtfKeyword(const char* name, int* code);
 const std::size_t RtfMaxGroupDepth = 4096;
 const std::size_t RtfInlineGroups = 64;
 
-// The state of one extraction. Set cursor and current (the outermost state)
-// and leave the rest as value-initialised (RtfReader reader = {}).
+// Where the reader stands between two input bytes.
+enum RtfReadState {
+    RtfReadText,        // ordinary bytes, braces, or a backslash starting a token
+    RtfReadTokenStart,  // after a backslash: a control symbol, a name or neither
+    RtfReadName,        // inside the letters of a control word's name
+    RtfReadAfterName,   // the name is complete: a numeric parameter or a delimiter may follow
+    RtfReadNumber,      // inside a control word's run of digits and '-'
+    RtfReadHexHigh,     // after \' : the first of the escape's two bytes
+    RtfReadHexLow,      // the second of them
+    RtfReadEnded,       // the input has ended: groups closed, terminator sent
+};
+
+// The state of one extraction. Set current (the outermost state) and leave
+// the rest value-initialised (RtfReader reader = {}); set cursor only for
+// RunRtfReader. The reader holds pointers into itself: do not copy or move
+// it while it reads.
 struct RtfReader {
-    const unsigned char* cursor;
-    std::int32_t parameter;     // starts at 0; not reset between keywords
+    const unsigned char* cursor;  // RunRtfReader: where the zero-terminated input starts
+    std::int32_t parameter;       // starts at 0; not reset between keywords
     RtfGroupState* current;
-    // One past the last byte known readable, nullptr when not yet known; lets
-    // runs of text be scanned in blocks without reading past the buffer.
-    const unsigned char* readEnd;
+    // A character handler that can take whole runs of text, and its run handler.
+    CharHandler runCharHandler;
+    RunHandler runHandler;
+
+    RtfReadState readState;
+    bool started;               // a byte has been read (only the first may be a line break)
+    // The control token being read.
+    std::uint64_t name;         // its letters packed, while they fit a table row
+    std::size_t nameLength;
+    int code;
+    std::uint32_t number;       // the numeric parameter, modulo 2^32
+    bool negative;
+    bool numberEnded;           // a byte after the sign that is not a digit, or a line break, was seen
+    bool numberStarted;         // the run's first byte has been read
+    int hexHigh;
+
     // Inner states by depth: the first RtfInlineGroups here, the rest in one
-    // block allocated on first need and released by RunRtfReader.
+    // block allocated on first need and released when the input ends.
     std::size_t depth;
     RtfGroupState* deepStates;
     bool deepStatesUnavailable;
@@ -89,12 +123,20 @@ struct RtfReader {
     RtfGroupState inlineStates[RtfInlineGroups];
 };
 
-// Reads the whole input, sending its events to the current state's handlers;
-// closes the groups left open and sends the terminator.
+// Reads the next count input bytes, sending their events to the current
+// state's handlers. The first zero byte that no escape swallows ends the
+// input: the groups left open are closed, the terminator is sent, and the
+// bytes after it are not read. Returns the number of bytes read.
+size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count);
+// The input has no more bytes: reads the zero bytes that follow it (at most
+// three), which ends it. Does nothing once it has ended.
+void EndRtfInput(RtfReader* reader);
+// Releases what the reader holds without reading on (a file left unfinished).
+void ReleaseRtfReader(RtfReader* reader);
+
+// Reads the whole zero-terminated input at cursor (which ends in at least
+// three zero bytes): closes the groups left open and sends the terminator.
 void RunRtfReader(RtfReader* reader);
-// Called with the cursor just past a backslash; consumes one control word or
-// control symbol, may set the parameter, and returns its code (0 if unknown).
-RtfKeywordCode ScanControlToken(RtfReader* reader);
 void PushGroup(RtfReader* reader);
 void PopGroup(RtfReader* reader);
 
@@ -111,3 +153,45 @@ void WriteSinkChar(int byte, RtfGroupState* state);
 // Control handler: \par, \tab, \rdblquote and \' emit their byte; \fonttbl
 // and \colortbl silence the current group and the groups inside it.
 void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state);
+
+// --- Counting the plain text while it is produced ---
+
+// Counts the non-overlapping occurrences of a byte pattern in a file's plain
+// text, fed piece by piece: only a small window of the text is ever held.
+// The text ends at its first zero byte (the input's end, or a zero escape).
+class RtfTextCounter {
+public:
+    RtfTextCounter();
+    ~RtfTextCounter();
+    RtfTextCounter(const RtfTextCounter&) = delete;
+    RtfTextCounter& operator=(const RtfTextCounter&) = delete;
+
+    // pattern: patternLength bytes, at least 1, no zero; it must outlive the count.
+    void Begin(const unsigned char* pattern, size_t patternLength);
+    // Reads a piece of the file; does nothing once ended.
+    void Feed(const unsigned char* bytes, size_t count);
+    // The file has no more bytes.
+    void End();
+    // Whether nothing more can be counted: the input or the plain text has ended.
+    bool Ended() const { return ended; }
+    unsigned long long Count() const { return count; }
+
+    struct Window {
+        const unsigned char* pattern;
+        size_t patternLength;
+        size_t length;      // bytes of text in bytes
+        size_t from;        // where the next occurrence may start (no overlap)
+        unsigned long long count;
+        bool ended;         // a zero byte ended the text: nothing after it counts
+        unsigned char bytes[64 * 1024];
+    };
+
+private:
+    void Close();
+
+    RtfReader reader;
+    RtfGroupState outermost;
+    Window window;
+    unsigned long long count;
+    bool ended;
+};

@@ -7,9 +7,9 @@
 struct SearchRequest {
     const WCHAR* filePattern;   // never empty; at most 259 units
     const WCHAR* searchText;    // may be empty; at most 259 units, as typed
-    int totalMatches;
-    int filesWithMatches;
-    int filesSearched;
+    long long totalMatches;     // counters are 64-bit: one large file may hold billions
+    long long filesWithMatches;
+    long long filesSearched;
     HWND notifyWindow;
     int includeSubfolders;
     int running;
@@ -20,7 +20,7 @@ struct SearchRequest {
 struct FoundFile {
     char name[260];
     char folder[260];
-    int matchCount;
+    long long matchCount;
     FILETIME lastWriteTime;
     DWORD sizeLow;
     DWORD sizeHigh;

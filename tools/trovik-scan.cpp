@@ -1,6 +1,7 @@
 // Headless harness: runs the real engine over a folder, with a real window
-// receiving its messages and a loop that steps it by the program's own rule,
-// and prints what the window sees, one line per event.
+// receiving its messages and a loop that steps it by the program's own rule
+// (slices of steps between looks at the queue), and prints what the window
+// sees, one line per event.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -23,6 +24,25 @@ bool g_quiet = false;
 bool g_memory = false;
 bool g_profile = false;
 
+// The Stop button, pressed from outside the loop as a user would: a message
+// that sets the stop flag when the loop takes it.
+const UINT kStopClick = WM_APP + 1;
+HWND g_window = nullptr;
+DWORD g_stopAfter = 0;
+HANDLE g_walkEnded = nullptr;
+LONGLONG g_stopRequestedAt = 0;  // when the click was posted; 0 when it never was
+
+DWORD WINAPI PressStop(void*)
+{
+    if (WaitForSingleObject(g_walkEnded, g_stopAfter) != WAIT_TIMEOUT)
+        return 0;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    g_stopRequestedAt = now.QuadPart;
+    PostMessageA(g_window, kStopClick, 0, 0);
+    return 0;
+}
+
 LRESULT CALLBACK ScanWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -33,11 +53,14 @@ LRESULT CALLBACK ScanWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case UM_FOUNDFILE: {
         const FoundFile* record = reinterpret_cast<const FoundFile*>(lParam);
         if (!g_quiet)
-            std::printf("found\t%d\t%d\t%llu\t%s\t%s\t%s\n", record->matchCount, static_cast<int>(record->openStatus),
+            std::printf("found\t%lld\t%d\t%llu\t%s\t%s\t%s\n", record->matchCount, static_cast<int>(record->openStatus),
                         FoundFileSize(*record), record->folder, record->name,
                         *ReadingName(record->reading) != 0 ? ReadingName(record->reading) : "-");
         return 1;
     }
+    case kStopClick:
+        g_app.request.stopRequested = 1;  // as the Stop button does; carried out by the next idle pass
+        return 0;
     case UM_RUNNING:
         // As the window does: the walk's end clears the flags and finishes it.
         g_app.request.running = static_cast<int>(wParam);
@@ -55,7 +78,7 @@ int Usage(const char* problem)
     std::fprintf(stderr,
                  "trovik-scan: %s\nusage: trovik-scan [--subfolders] [--pattern PATTERN] "
                  "(--text TEXT | --text-hex HEX | --text-utf16 HEX) [--ignore-case] [--quiet] [--memory] [--profile] "
-                 "FOLDER\n",
+                 "[--stop-after MS] FOLDER\n",
                  problem);
     return 2;
 }
@@ -133,6 +156,7 @@ int main(int argc, char** argv)
     bool haveWideText = false;
     bool ignoreCase = false;
     bool subfolders = false;
+    bool stopAfter = false;
     const char* folder = nullptr;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -144,6 +168,13 @@ int main(int argc, char** argv)
             g_memory = true;
         } else if (argument == "--profile") {
             g_profile = true;
+        } else if (argument == "--stop-after" && i + 1 < argc) {
+            char* end = nullptr;
+            const unsigned long milliseconds = std::strtoul(argv[++i], &end, 10);
+            if (end == argv[i] || *end != 0 || milliseconds > 0x7FFFFFFFul)
+                return Usage("--stop-after takes milliseconds");
+            g_stopAfter = static_cast<DWORD>(milliseconds);
+            stopAfter = true;
         } else if (argument == "--pattern" && i + 1 < argc) {
             pattern = argv[++i];
         } else if (argument == "--text" && i + 1 < argc) {
@@ -212,13 +243,23 @@ int main(int argc, char** argv)
 
     LARGE_INTEGER frequency, begin, end;
     QueryPerformanceFrequency(&frequency);
+    const LONGLONG sliceTicks = frequency.QuadPart / 1000;  // about 1 ms, as the program's loop
     QueryPerformanceCounter(&begin);
     searcher.Start(&request);
+    HANDLE stopper = nullptr;
+    if (stopAfter) {
+        g_window = window;
+        g_walkEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        stopper = CreateThread(nullptr, 0, PressStop, nullptr, 0, nullptr);
+    }
     long long steps = 0;
     LONGLONG longestStep = 0;
     LONGLONG inSteps = 0;
-    // The program's loop: messages first, one step per empty queue, wait only
-    // when a step reports nothing to do.
+    LONGLONG stopDone = 0;
+    // The program's loop: messages first; when none waits, a slice of steps
+    // until one reports nothing to do or about 1 ms has passed; wait only
+    // when a step reports nothing to do. A pending stop is carried out before
+    // any further step, as the idle step does.
     while (request.running) {
         MSG message;
         if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
@@ -228,20 +269,45 @@ int main(int argc, char** argv)
             DispatchMessageA(&message);
             continue;
         }
-        LARGE_INTEGER stepBegin, stepEnd;
-        QueryPerformanceCounter(&stepBegin);
-        int more = searcher.Step();
-        QueryPerformanceCounter(&stepEnd);
-        ++steps;
-        inSteps += stepEnd.QuadPart - stepBegin.QuadPart;
-        if (stepEnd.QuadPart - stepBegin.QuadPart > longestStep)
-            longestStep = stepEnd.QuadPart - stepBegin.QuadPart;
-        if (!more)
+        LARGE_INTEGER sliceBegin, now;
+        QueryPerformanceCounter(&sliceBegin);
+        now = sliceBegin;
+        int more = 0;
+        do {
+            if (request.stopRequested) {
+                request.running = 0;
+                request.stopRequested = 0;
+                searcher.Finish();
+                QueryPerformanceCounter(&now);
+                stopDone = now.QuadPart;
+                more = 0;
+                break;
+            }
+            LARGE_INTEGER stepBegin;
+            stepBegin = now;
+            more = searcher.Step();
+            QueryPerformanceCounter(&now);
+            ++steps;
+            inSteps += now.QuadPart - stepBegin.QuadPart;
+            if (now.QuadPart - stepBegin.QuadPart > longestStep)
+                longestStep = now.QuadPart - stepBegin.QuadPart;
+        } while (more && now.QuadPart - sliceBegin.QuadPart < sliceTicks);
+        if (!more && request.running)
             WaitMessage();
     }
     QueryPerformanceCounter(&end);
+    if (stopper != nullptr) {
+        SetEvent(g_walkEnded);
+        WaitForSingleObject(stopper, INFINITE);
+        CloseHandle(stopper);
+        CloseHandle(g_walkEnded);
+    }
 
-    std::printf("summary\t%d\t%d\t%d\n", request.filesSearched, request.totalMatches, request.filesWithMatches);
+    std::printf("summary\t%lld\t%lld\t%lld\n", request.filesSearched, request.totalMatches, request.filesWithMatches);
+    // From the press of Stop to the summary: waiting in the queue for the
+    // current step and slice, then the stop itself.
+    if (stopAfter && g_stopRequestedAt != 0 && stopDone != 0)
+        std::printf("stop\t%.3f\n", Milliseconds(stopDone - g_stopRequestedAt, frequency.QuadPart));
     if (g_quiet) {
         std::printf("elapsed\t%.6f\n", Milliseconds(end.QuadPart - begin.QuadPart, frequency.QuadPart) / 1000.0);
         std::printf("steps\t%lld\t%.3f\n", steps, Milliseconds(longestStep, frequency.QuadPart));

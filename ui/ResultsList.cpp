@@ -181,7 +181,7 @@ void GetDisplayText(NMLVDISPINFOA* info)
         CopyText(text, room, record->name, FieldLength(record->name, sizeof record->name));
         break;
     case MatchesColumn:
-        std::snprintf(text, room, "%d", record->matchCount);
+        std::snprintf(text, room, "%lld", record->matchCount);
         break;
     case LocationColumn:
         CopyText(text, room, record->folder, FieldLength(record->folder, sizeof record->folder));

@@ -182,7 +182,7 @@ TEST(MessageLoop, StopIsNoticedBeforeAnyFurtherStep)
     driver.Click(IDOK);  // the button reads "Stop" now
     EXPECT_EQ(request.stopRequested, 1);
     EXPECT_EQ(driver.Text(IDOK), "Stop");  // the look changes at the next idle pass
-    const int searched = request.filesSearched;
+    const long long searched = request.filesSearched;
     const SearchState state = driver.app->searcher->CurrentState();
 
     // One idle pass carries out the stop; no step runs, then or later.

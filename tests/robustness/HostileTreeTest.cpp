@@ -14,6 +14,7 @@
 #include "EngineHarness.h"
 #include "LockedFile.h"
 #include "TempFolder.h"
+#include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 
 namespace {
@@ -49,8 +50,8 @@ void ExpectConsistentEnd(const EngineHarness& engine)
     ASSERT_FALSE(engine.Running());
     ASSERT_FALSE(engine.Events().empty());
     const SearchRequest& request = engine.Request();
-    int withMatches = 0;
-    int matches = 0;
+    long long withMatches = 0;
+    long long matches = 0;
     int reported = 0;
     bool ended = false;
     for (const EngineEvent& event : engine.Events()) {
@@ -409,7 +410,7 @@ struct ContentCase {
     int matches;  // 0: the file is not reported
 };
 
-int SearchOne(const std::string& content, const std::string& text)
+long long SearchOne(const std::string& content, const std::string& text)
 {
     TempFolder root;
     root.Write("f.bin", content);
@@ -427,22 +428,16 @@ int SearchOne(const std::string& content, const std::string& text)
     return found[0].matchCount;
 }
 
-// What the matcher table counts over the whole file, each matcher in table
-// order until one decides: the count the walk must report for it.
-int TableCount(const std::string& content, const std::string& text)
+// What the whole-file reference counts, each view in table order until one
+// counts: the count the walk must report for the file.
+long long TableCount(const std::string& content, const std::string& text)
 {
     std::basic_string<WCHAR> units;
     for (unsigned char byte : text)
         units.push_back(byte);
     const std::string buffer = content + std::string(3, '\0');
-    SearchRequest request = {};
-    request.searchText = units.c_str();
-    FoundFile record = {};
-    for (ContentMatcher matcher : ContentMatcherTable) {
-        if (matcher(reinterpret_cast<const unsigned char*>(buffer.data()), content.size(), &request, &record) == 0)
-            break;
-    }
-    return record.matchCount;
+    return static_cast<long long>(
+        wholefile::Run(reinterpret_cast<const unsigned char*>(buffer.data()), content.size(), units.c_str()).matches);
 }
 
 // High bytes only (no zero, no markup, no line break) with the text planted.
@@ -485,9 +480,9 @@ TEST(HostileContent, CountsHoldForOddContents)
     for (char& byte : noise)
         byte = static_cast<char>(generator());
     // An RTF group and escape, a lone backslash, and the file's first bytes.
-    int counted = 0;
+    long long counted = 0;
     for (const std::string& text : {std::string("\x7B\x5C"), std::string("\x5C"), noise.substr(0, 3)}) {
-        const int expected = TableCount(noise, text);
+        const long long expected = TableCount(noise, text);
         counted += expected;
         EXPECT_EQ(SearchOne(noise, text), expected) << text;
     }

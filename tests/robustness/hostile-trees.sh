@@ -162,6 +162,18 @@ else
         expect deep "^summary	10000	100	100$" 1
         sed -n 's/^\(elapsed\|steps\)/deep: &/p' "$WORK/deep.out"
     fi
+    rm -rf "$T"
+    # One file of 3 x 2^30 one-byte hits: no count or total wraps, in the
+    # record, the counters and the summary text.
+    T="$WORK/billions"
+    mkdir -p "$T"
+    head -c 3221225472 /dev/zero | tr '\0' 'x' >"$T/x.txt"
+    if scan billions --text x "$(winpath "$T")"; then
+        expect billions "^found	3221225472	0	3221225472	" 1
+        expect billions "^status	Found 3221225472 matches in 1 files$" 2
+        expect billions "^summary	1	3221225472	1$" 1
+    fi
+    rm -rf "$T"
 fi
 
 if [ "$failures" -ne 0 ]; then

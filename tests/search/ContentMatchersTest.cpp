@@ -1,52 +1,53 @@
 // The matcher table on one file's bytes: which matcher counts a text, and how often.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
+#include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 #include "tests/support/MatcherRun.h"
 
 namespace {
 
-int RunOne(ContentMatcher matcher, const std::string& content, const std::string& text)
+// One view alone on the whole file, checked against the same view fed in
+// pieces of one, two and three bytes.
+long long RunOne(ContentViewIndex view, const std::string& content, const std::string& text)
 {
-    std::string buffer = content + std::string(3, '\0');
-    std::basic_string<WCHAR> units = Widen(text);
-    SearchRequest request = {};
-    request.searchText = units.c_str();
-    FoundFile record = {};
-    matcher(reinterpret_cast<const unsigned char*>(buffer.data()), content.size(), &request, &record);
-    EXPECT_EQ(record.matchCount, request.totalMatches);
-    return record.matchCount;
+    const long long whole = RunViews(content, text, 1u << view).matches;
+    for (size_t piece = 1; piece <= 3; ++piece)
+        EXPECT_EQ(RunViews(content, text, 1u << view, piece).matches, whole) << "pieces of " << piece;
+    return whole;
 }
 
 }  // namespace
 
 TEST(AnsiMatcher, CountsWithoutOverlap)
 {
-    EXPECT_EQ(RunOne(MatchAnsiText, "aaaa", "aa"), 2);
-    EXPECT_EQ(RunOne(MatchAnsiText, "aaaaa", "aa"), 2);
-    EXPECT_EQ(RunOne(MatchAnsiText, "abcabcab", "abc"), 2);
-    EXPECT_EQ(RunOne(MatchAnsiText, "xabcx", "abc"), 1);
-    EXPECT_EQ(RunOne(MatchAnsiText, "ab", "abc"), 0);
+    EXPECT_EQ(RunOne(AnsiView, "aaaa", "aa"), 2);
+    EXPECT_EQ(RunOne(AnsiView, "aaaaa", "aa"), 2);
+    EXPECT_EQ(RunOne(AnsiView, "abcabcab", "abc"), 2);
+    EXPECT_EQ(RunOne(AnsiView, "xabcx", "abc"), 1);
+    EXPECT_EQ(RunOne(AnsiView, "ab", "abc"), 0);
 }
 
 TEST(AnsiMatcher, IsCaseSensitive)
 {
-    EXPECT_EQ(RunOne(MatchAnsiText, "ABC", "abc"), 0);
-    EXPECT_EQ(RunOne(MatchAnsiText, "aBc abc", "abc"), 1);
+    EXPECT_EQ(RunOne(AnsiView, "ABC", "abc"), 0);
+    EXPECT_EQ(RunOne(AnsiView, "aBc abc", "abc"), 1);
 }
 
 TEST(AnsiMatcher, StopsAtTheFirstZeroByte)
 {
-    EXPECT_EQ(RunOne(MatchAnsiText, std::string("xy\0abc", 6), "abc"), 0);
-    EXPECT_EQ(RunOne(MatchAnsiText, std::string("abc\0abc", 7), "abc"), 1);
+    EXPECT_EQ(RunOne(AnsiView, std::string("xy\0abc", 6), "abc"), 0);
+    EXPECT_EQ(RunOne(AnsiView, std::string("abc\0abc", 7), "abc"), 1);
 }
 
 TEST(AnsiMatcher, MatchesHighBytesAsTheirOwnValues)
 {
-    EXPECT_EQ(RunOne(MatchAnsiText, "caf\xE9 caf\xE9", "caf\xE9"), 2);
-    EXPECT_EQ(RunOne(MatchAnsiText, "\x80\x9F\xFF", "\x9F\xFF"), 1);
+    EXPECT_EQ(RunOne(AnsiView, "caf\xE9 caf\xE9", "caf\xE9"), 2);
+    EXPECT_EQ(RunOne(AnsiView, "\x80\x9F\xFF", "\x9F\xFF"), 1);
 }
 
 TEST(AnsiMatcher, TextStartingWithAWideUnitCountsNothing)
@@ -54,42 +55,44 @@ TEST(AnsiMatcher, TextStartingWithAWideUnitCountsNothing)
     std::basic_string<WCHAR> units;
     units.push_back(0x263A);
     units.push_back('a');
-    SearchRequest request = {};
-    request.searchText = units.c_str();
-    FoundFile record = {};
-    const unsigned char buffer[] = "aaaa\0\0\0";
-    EXPECT_EQ(MatchAnsiText(buffer, 4, &request, &record), 1);
-    EXPECT_EQ(record.matchCount, 0);
+    FileScan scan;
+    ASSERT_TRUE(scan.Prepare(units.c_str(), 1u << AnsiView));
+    scan.BeginFile();
+    EXPECT_TRUE(scan.Decided());
+    const unsigned char bytes[] = {'a', 'a', 'a', 'a'};
+    scan.Feed(bytes, sizeof bytes);
+    scan.EndFile();
+    EXPECT_EQ(scan.Result(), 0u);
 }
 
 TEST(Utf16Matcher, FindsLittleEndianTextWithAndWithoutMark)
 {
-    EXPECT_EQ(RunOne(MatchUtf16Text, Utf16le("hi"), "hi"), 1);
-    EXPECT_EQ(RunOne(MatchUtf16Text, Utf16le("hi", true), "hi"), 1);
-    EXPECT_EQ(RunOne(MatchUtf16Text, Utf16le("aaaa"), "aa"), 2);
-    EXPECT_EQ(RunOne(MatchUtf16Text, Utf16le("hello hello"), "hello"), 2);
+    EXPECT_EQ(RunOne(Utf16View, Utf16le("hi"), "hi"), 1);
+    EXPECT_EQ(RunOne(Utf16View, Utf16le("hi", true), "hi"), 1);
+    EXPECT_EQ(RunOne(Utf16View, Utf16le("aaaa"), "aa"), 2);
+    EXPECT_EQ(RunOne(Utf16View, Utf16le("hello hello"), "hello"), 2);
 }
 
 TEST(Utf16Matcher, IgnoresBigEndianAndOddOffsets)
 {
-    EXPECT_EQ(RunOne(MatchUtf16Text, std::string("\0h\0i", 4), "hi"), 0);
-    EXPECT_EQ(RunOne(MatchUtf16Text, "x" + Utf16le("hi"), "hi"), 0);
-    EXPECT_EQ(RunOne(MatchUtf16Text, "hi hi", "hi"), 0);
+    EXPECT_EQ(RunOne(Utf16View, std::string("\0h\0i", 4), "hi"), 0);
+    EXPECT_EQ(RunOne(Utf16View, "x" + Utf16le("hi"), "hi"), 0);
+    EXPECT_EQ(RunOne(Utf16View, "hi hi", "hi"), 0);
 }
 
 TEST(Utf16Matcher, StopsAtTheFirstZeroUnit)
 {
     std::string content = Utf16le("ab") + std::string(2, '\0') + Utf16le("hi");
-    EXPECT_EQ(RunOne(MatchUtf16Text, content, "hi"), 0);
+    EXPECT_EQ(RunOne(Utf16View, content, "hi"), 0);
     // An odd-sized file still ends in a zero unit among the trailing zeros.
-    EXPECT_EQ(RunOne(MatchUtf16Text, Utf16le("hi") + "h", "hi"), 1);
+    EXPECT_EQ(RunOne(Utf16View, Utf16le("hi") + "h", "hi"), 1);
 }
 
 TEST(Utf16Matcher, WidensHighBytesOneToOne)
 {
     // The typed byte 0xE9 is the unit 0x00E9; 0x80 stays 0x0080.
-    EXPECT_EQ(RunOne(MatchUtf16Text, std::string("\xE9\0\x80\0", 4), "\xE9\x80"), 1);
-    EXPECT_EQ(RunOne(MatchUtf16Text, std::string("\xAC\x20", 2), "\x80"), 0);
+    EXPECT_EQ(RunOne(Utf16View, std::string("\xE9\0\x80\0", 4), "\xE9\x80"), 1);
+    EXPECT_EQ(RunOne(Utf16View, std::string("\xAC\x20", 2), "\x80"), 0);
 }
 
 TEST(MatcherTable, FirstMatcherThatFindsTheTextDecides)
@@ -97,7 +100,6 @@ TEST(MatcherTable, FirstMatcherThatFindsTheTextDecides)
     TableRun utf16 = RunTable(Utf16le("hi there hi", true), "hi");
     EXPECT_EQ(utf16.decidedBy, 0);
     EXPECT_EQ(utf16.matches, 2);
-    EXPECT_EQ(utf16.total, 2);
 
     TableRun bigEndian = RunTable(std::string("\0h\0i", 4), "hi");
     EXPECT_EQ(bigEndian.matches, 0);
@@ -105,7 +107,6 @@ TEST(MatcherTable, FirstMatcherThatFindsTheTextDecides)
     TableRun nowhere = RunTable("nothing here", "absent");
     EXPECT_EQ(nowhere.decidedBy, -1);
     EXPECT_EQ(nowhere.matches, 0);
-    EXPECT_EQ(nowhere.total, 0);
 }
 
 TEST(NarrowText, CopiesUnitsBelow256AndReportsWhereItStopped)
@@ -127,4 +128,154 @@ TEST(NarrowText, CopiesUnitsBelow256AndReportsWhereItStopped)
     EXPECT_EQ(stopped[0], 'a');
 
     EXPECT_EQ(NarrowText(stopped, text.c_str(), 0), 0);
+}
+
+// --- Pieces give exactly the whole file's counts ---
+
+namespace {
+
+// The whole-file reference: the file's bytes and three zero bytes.
+wholefile::Result WholeFile(const std::string& content, const std::string& text)
+{
+    const std::string buffer = content + std::string(3, '\0');
+    const std::basic_string<WCHAR> units = Widen(text);
+    return wholefile::Run(reinterpret_cast<const unsigned char*>(buffer.data()), content.size(), units.c_str());
+}
+
+// The file in two pieces split at offset, each in a block of its exact size.
+TableRun RunSplit(const std::string& content, const std::string& text, size_t offset)
+{
+    std::basic_string<WCHAR> units = Widen(text);
+    FileScan scan;
+    TableRun run;
+    if (!scan.Prepare(units.c_str())) {
+        ADD_FAILURE() << "no memory for the scan";
+        return run;
+    }
+    scan.BeginFile();
+    std::vector<unsigned char> first(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(offset));
+    std::vector<unsigned char> second(content.begin() + static_cast<std::ptrdiff_t>(offset), content.end());
+    scan.Feed(first.data(), first.size());
+    if (!scan.Decided())
+        scan.Feed(second.data(), second.size());
+    scan.EndFile();
+    run.matches = static_cast<long long>(scan.Result(&run.decidedBy));
+    return run;
+}
+
+}  // namespace
+
+// Every row is searched in pieces of every size from one byte to the whole
+// file, and split in two at every offset: the counts and the deciding view
+// are those of the whole file.
+TEST(FilePieces, EverySplitGivesTheWholeFileCounts)
+{
+    const std::string nul(1, '\0');
+    struct Row {
+        const char* name;
+        std::string content;
+        std::string text;
+        int decidedBy;
+        long long matches;
+    } rows[] = {
+        {"8-bit, overlapping candidates", "aaaaaaaaaaaaaaaaaaaaaaaaab", "aaab", 1, 1},
+        {"8-bit, a run of one letter", "aaaaaaaaaaa", "aaaa", 1, 2},
+        {"UTF-16, a run of one letter", Utf16le("aaaaaaaaaaa"), "aaaa", 0, 2},
+        {"8-bit, many short hits", "abababababababababababab", "aba", 1, 6},
+        {"8-bit, zero byte ends the text", "abcabc" + nul + "abcabc", "abc", 1, 2},
+        {"8-bit, raw path after a backslash", "x\\abc y\\abc \\abc", "\\abc", 2, 3},
+        {"UTF-16 even size", Utf16le("hello hello hello", true), "hello", 0, 3},
+        {"UTF-16 odd size, last unit from the odd byte", Utf16le("xyxy") + "y", "xyy", 0, 1},
+        {"UTF-16 odd size, hit ends on the odd byte", Utf16le("ab ab a") + "b", "ab", 0, 3},
+        {"UTF-16 odd size, zero unit at an odd place", "a" + Utf16le("bcbc"), "bc", -1, 0},
+        {"UTF-16 zero unit ends it", Utf16le("hi") + nul + nul + Utf16le("hi hi"), "hi", 0, 1},
+        {"RTF escapes", "{\\rtf1 caf\\'e9 caf\\'e9 c\\'61f\\'e9}", "caf\xE9", 1, 3},
+        {"RTF escape swallowing a zero", "\\b ab\\'" + nul + "1ab", "ab", 1, 2},
+        {"RTF escape at the end", "abab\\'4", "ab\x04", 1, 1},
+        {"RTF zero escape ends the text", "ab\\'00ab", "ab", 1, 1},
+        {"RTF control word at the end", "ab ab\\par", "ab\n", 1, 1},
+        {"RTF names and numbers split", "x\\pa\r\nr y\\li-72\r\n0 z\\tab w", "x\ny", 1, 1},
+        {"RTF silenced groups", "{\\fonttbl{\\f0 ab;}}ab{ab}{\\colortbl ab}", "ab", 1, 2},
+        {"RTF leading line break", "\r\nab", "\rab", 1, 1},
+        {"lines joined", "foo\r\nbar foo\nbar", "foobar", 1, 2},
+        {"nothing anywhere", "some text, no hit", "zq", -1, 0},
+    };
+    for (const Row& row : rows) {
+        const wholefile::Result whole = WholeFile(row.content, row.text);
+        EXPECT_EQ(whole.decidedBy, row.decidedBy) << row.name;
+        EXPECT_EQ(static_cast<long long>(whole.matches), row.matches) << row.name;
+        for (size_t piece = 1; piece <= row.content.size(); ++piece) {
+            const TableRun run = RunTable(row.content, row.text, piece);
+            EXPECT_EQ(run.decidedBy, whole.decidedBy) << row.name << ", pieces of " << piece;
+            EXPECT_EQ(run.matches, static_cast<long long>(whole.matches)) << row.name << ", pieces of " << piece;
+        }
+        for (size_t offset = 0; offset <= row.content.size(); ++offset) {
+            const TableRun run = RunSplit(row.content, row.text, offset);
+            EXPECT_EQ(run.decidedBy, whole.decidedBy) << row.name << ", split at " << offset;
+            EXPECT_EQ(run.matches, static_cast<long long>(whole.matches)) << row.name << ", split at " << offset;
+        }
+    }
+}
+
+// Generated files of RTF markup, UTF-16 fragments, zero bytes and plain
+// runs, in pieces of random sizes, against the whole-file reference, view by
+// view and as a table.
+TEST(FilePieces, GeneratedFilesCountAsWholeFiles)
+{
+    static const char* const parts[] = {
+        "ab", "ba", "a", "aaaa", "\\", "{", "}", "\r\n", "\n", "\\par ", "\\'61", "\\'6", "\\'", "\\tab", "\\b0 ",
+        "{\\fonttbl ab}", "\\li-12", "\\rdblquote ", " ", "a\0b\0", "\0", "\xE9", "\\'e9",
+    };
+    static const size_t partLengths[] = {2, 2, 1, 4, 1, 1, 1, 2, 1, 5, 4, 3, 2, 4, 4, 13, 6, 11, 1, 4, 1, 1, 4};
+    std::mt19937 random(15);
+    const char* texts[] = {"ab", "a", "aba", "aaa", "b\na", "a\tb", "\xE9", "ab\\"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string content;
+        const int count = static_cast<int>(random() % 60);
+        for (int i = 0; i < count; ++i) {
+            const size_t pick = random() % (sizeof parts / sizeof parts[0]);
+            content.append(parts[pick], partLengths[pick]);
+        }
+        if (round % 4 == 0)
+            content = Utf16le(content);
+        const std::string text = texts[random() % (sizeof texts / sizeof texts[0])];
+        const wholefile::Result whole = WholeFile(content, text);
+        const size_t piece = 1 + random() % (content.size() + 1);
+        for (int view = 0; view < ContentViewCount; ++view) {
+            ASSERT_EQ(RunViews(content, text, 1u << view, piece).matches, static_cast<long long>(whole.counts[view]))
+                << "round " << round << ", view " << ContentViewNames[view] << ", pieces of " << piece;
+        }
+        const TableRun run = RunTable(content, text, piece);
+        ASSERT_EQ(run.decidedBy, whole.decidedBy) << "round " << round;
+        ASSERT_EQ(run.matches, static_cast<long long>(whole.matches)) << "round " << round;
+    }
+}
+
+// Once every view that could decide has ended, the rest of the file is not
+// needed: a zero byte and a zero unit near the start end a binary file.
+TEST(FilePieces, BinaryFilesAreDecidedEarly)
+{
+    const std::basic_string<WCHAR> text = Widen("needle");
+    FileScan scan;
+    ASSERT_TRUE(scan.Prepare(text.c_str()));
+    struct Case {
+        const char* name;
+        std::string head;
+        bool decided;
+        long long matches;
+    } cases[] = {
+        {"zero unit and zero byte", std::string("MZ\x90\0\0\0needle", 12), true, 0},
+        {"hit before the zero byte", std::string("needle\0\0", 8), true, 1},
+        {"zero byte only at an odd offset", std::string("a\0needle", 8), false, 0},
+        {"escape swallows the zero", std::string("\\b\\'\0\0", 6), false, 0},
+        {"plain text", "needle and more", false, 1},
+    };
+    for (const Case& c : cases) {
+        scan.BeginFile();
+        scan.Feed(reinterpret_cast<const unsigned char*>(c.head.data()), c.head.size());
+        EXPECT_EQ(scan.Decided(), c.decided) << c.name;
+        scan.EndFile();
+        EXPECT_TRUE(scan.Decided()) << c.name;
+        EXPECT_EQ(static_cast<long long>(scan.Result()), c.matches) << c.name;
+    }
 }

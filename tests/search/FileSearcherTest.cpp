@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "EngineHarness.h"
+#include "fuzz/WholeFileMatchers.h"
 #include "LockedFile.h"
 #include "TempFolder.h"
 
@@ -18,6 +19,26 @@ std::vector<std::string> Names(const std::vector<FoundFile>& found)
     for (const FoundFile& record : found)
         names.push_back(record.name);
     return names;
+}
+
+// The count the whole-file matchers give for a file's content.
+long long WholeFileCount(const std::string& content, const std::string& text)
+{
+    const std::string buffer = content + std::string(3, '\0');
+    const std::basic_string<WCHAR> units(text.begin(), text.end());
+    return static_cast<long long>(
+        wholefile::Run(reinterpret_cast<const unsigned char*>(buffer.data()), content.size(), units.c_str()).matches);
+}
+
+// content repeated to size bytes, with insert placed so that it begins at
+// offset (across a piece boundary when offset is just before one).
+std::string Filled(const std::string& content, size_t size, size_t offset, const std::string& insert)
+{
+    std::string text;
+    while (text.size() < size)
+        text += content;
+    text.resize(size);
+    return text.replace(offset, insert.size(), insert);
 }
 
 // The events as compact lines: "found NAME COUNT" and "status TEXT".
@@ -194,7 +215,7 @@ TEST(FolderWalk, NothingMatchingGivesAnEmptySummaryAndNoStatus)
 TEST(Summary, PicksTheTextByTheCounters)
 {
     struct Case {
-        int searched, matches, withMatches;
+        long long searched, matches, withMatches;
         const char* text;
     } cases[] = {
         {0, 0, 0, "Found 0 matches"},
@@ -203,6 +224,10 @@ TEST(Summary, PicksTheTextByTheCounters)
         {12, 7, 3, "Searched a total of 12 files, found 7 matches in 3 files"},
         {3, 7, 3, "Found 7 matches in 3 files"},
         {5, 5, 5, "Found 5 matches"},
+        // Counters past 31 and 32 bits show whole.
+        {1, 3221225472ll, 1, "Found 3221225472 matches in 1 files"},
+        {3000000000ll, 5000000000ll, 2, "Searched a total of 3000000000 files, found 5000000000 matches in 2 files"},
+        {4294967297ll, 4294967297ll, 4294967297ll, "Found 4294967297 matches"},
     };
     EngineHarness engine;
     for (const Case& c : cases) {
@@ -265,4 +290,100 @@ TEST(StopAndRestart, StopAfterAnyStepEndsCleanlyAndAFreshStartGivesTheFullResult
         EXPECT_EQ(engine.RunToEnd(), totalSteps) << "after a stop at step " << stopAfter;
         EXPECT_EQ(Names(engine.Found()), full);
     }
+}
+
+// Files larger than a piece are read one piece per step; what they report is
+// exactly what the whole file gives, with occurrences, escapes and line breaks
+// split across the pieces.
+TEST(FilePieces, LargeFilesReportWhatTheWholeFileGives)
+{
+    const size_t piece = FilePieceSize;
+    const size_t size = piece * 5 / 2;
+    struct Row {
+        const char* name;
+        std::string content;
+        long long matches;
+    } rows[] = {
+        {"8bit.txt", Filled("needle in a haystack ", size, piece - 3, "needle"), 0},
+        {"joined.txt", Filled("need\r\nle and hay; ", size, 2 * piece - 4, "need\r\nle"), 0},
+        {"escape.rtf", Filled("{\\b n}\\'65edle\\par ", size, piece - 2, "\\'6eeedle"), 0},
+        {"wide.txt", Filled(std::string("n\0e\0e\0d\0l\0e\0 \0", 14), size - 1, piece - 4,
+                            std::string("n\0e\0e\0d", 7)), 0},
+    };
+    TempFolder root;
+    long long total = 0;
+    for (Row& row : rows) {
+        row.matches = WholeFileCount(row.content, "needle");
+        ASSERT_GT(row.matches, 2) << row.name;
+        root.Write(row.name, row.content);
+        total += row.matches;
+    }
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle"));
+    const int steps = engine.RunToEnd();
+    std::vector<FoundFile> found = engine.Found();
+    ASSERT_EQ(found.size(), 4u);
+    for (const FoundFile& record : found) {
+        const Row* row = nullptr;
+        for (const Row& candidate : rows)
+            row = candidate.name == std::string(record.name) ? &candidate : row;
+        ASSERT_NE(row, nullptr) << record.name;
+        EXPECT_EQ(record.matchCount, row->matches) << record.name;
+        EXPECT_EQ(FoundFileSize(record), row->content.size()) << record.name;
+    }
+    EXPECT_EQ(engine.Request().totalMatches, total);
+    // Each file takes three pieces: two steps more than a file read in one.
+    EngineHarness small;
+    TempFolder smallRoot;
+    for (const Row& row : rows)
+        smallRoot.Write(row.name, "needle");
+    ASSERT_TRUE(small.Start(smallRoot.Path(), "needle"));
+    EXPECT_EQ(steps, small.RunToEnd() + 4 * 2);
+}
+
+// A binary file is read only until every view has ended: one step, whatever
+// its size.
+TEST(FilePieces, BinaryFilesEndAfterTheirFirstPiece)
+{
+    TempFolder root;
+    std::string binary(FilePieceSize * 3, 'x');
+    binary.replace(40, 4, std::string(4, '\0'));
+    binary.replace(FilePieceSize * 2, 6, "needle");
+    root.Write("large.bin", binary);
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle"));
+    const int steps = engine.RunToEnd();
+    EXPECT_TRUE(engine.Found().empty());
+    TempFolder smallRoot;
+    smallRoot.Write("small.bin", std::string("xx\0\0", 4));
+    EngineHarness small;
+    ASSERT_TRUE(small.Start(smallRoot.Path(), "needle"));
+    EXPECT_EQ(steps, small.RunToEnd());
+}
+
+// Stop between two pieces: the file in progress is not reported, no step
+// runs after the stop, the file is released, and the summary has what was
+// counted before it.
+TEST(FilePieces, StopBetweenPiecesReleasesTheFileAndReportsItNot)
+{
+    TempFolder root;
+    root.Write("a.txt", "needle");
+    const std::string large = root.Write("sub\\b.txt", Filled("needle ", FilePieceSize * 3, 0, "needle"));
+    EngineHarness engine;
+    ASSERT_TRUE(engine.Start(root.Path(), "needle"));
+    int steps = 0;
+    while (engine.Request().filesSearched < 2) {
+        ASSERT_TRUE(engine.StepOnce());
+        ASSERT_LT(++steps, 100);
+    }
+    ASSERT_TRUE(engine.StepOnce());  // the second of b.txt's three pieces
+    engine.Stop();
+    EXPECT_FALSE(engine.StepOnce());
+    EXPECT_EQ(Names(engine.Found()), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(engine.Request().totalMatches, 1);
+    EXPECT_EQ(engine.Statuses().back(), "Found 1 matches");
+    HANDLE exclusive = CreateFileA(large.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(exclusive, INVALID_HANDLE_VALUE) << "the stopped file is still open";
+    if (exclusive != INVALID_HANDLE_VALUE)
+        CloseHandle(exclusive);
 }

@@ -1,17 +1,17 @@
-// Runs one file's bytes through the whole matcher table as the walk does, for
+// Runs one file's bytes through the whole view table as the walk does, for
 // the engine's tests (portable: they also run natively under sanitizers).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "search/ContentMatchers.h"
 
 struct TableRun {
-    int matches = 0;
-    int total = 0;
-    int decidedBy = -1;  // index of the matcher that returned 0, or -1
+    long long matches = 0;
+    int decidedBy = -1;  // the view whose count decided, or -1
 };
 
 // Each typed byte becomes the code unit of the same value, as the window does.
@@ -23,26 +23,35 @@ inline std::basic_string<WCHAR> Widen(const std::string& bytes)
     return units;
 }
 
-// The file's bytes plus three zero bytes, through the table in order.
-inline TableRun RunTable(const std::string& content, const std::string& text)
+// The file's bytes through the views selected by viewMask, in pieces of
+// pieceSize bytes (0: the whole file in one piece), each piece in a block of
+// exactly its size so that a read past it is caught by AddressSanitizer.
+inline TableRun RunViews(const std::string& content, const std::string& text, unsigned viewMask,
+                         size_t pieceSize = 0)
 {
-    std::string buffer = content + std::string(3, '\0');
     std::basic_string<WCHAR> units = Widen(text);
-    SearchRequest request = {};
-    request.searchText = units.c_str();
-    FoundFile record = {};
+    FileScan scan;
     TableRun run;
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-    for (int i = 0; i < 3; ++i) {
-        if (ContentMatcherTable[i](bytes, content.size(), &request, &record) == 0) {
-            run.decidedBy = i;
-            break;
-        }
+    if (!scan.Prepare(units.c_str(), viewMask)) {
+        ADD_FAILURE() << "no memory for the scan";
+        return run;
     }
-    run.matches = record.matchCount;
-    run.total = request.totalMatches;
-    EXPECT_EQ(run.matches, run.total);
+    scan.BeginFile();
+    const size_t step = pieceSize == 0 ? (content.empty() ? 1 : content.size()) : pieceSize;
+    for (size_t at = 0; at < content.size() && !scan.Decided(); at += step) {
+        const size_t size = content.size() - at < step ? content.size() - at : step;
+        std::vector<unsigned char> piece(content.begin() + static_cast<std::ptrdiff_t>(at),
+                                         content.begin() + static_cast<std::ptrdiff_t>(at + size));
+        scan.Feed(piece.data(), piece.size());
+    }
+    scan.EndFile();
+    run.matches = static_cast<long long>(scan.Result(&run.decidedBy));
     return run;
+}
+
+inline TableRun RunTable(const std::string& content, const std::string& text, size_t pieceSize = 0)
+{
+    return RunViews(content, text, AllContentViews, pieceSize);
 }
 
 inline std::string Utf16le(const std::string& text, bool bom = false)

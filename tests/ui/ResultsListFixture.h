@@ -66,7 +66,7 @@ protected:
         g_searchApp = nullptr;
     }
 
-    FoundFile* Add(const char* name, int matches = 1, unsigned long long size = 0,
+    FoundFile* Add(const char* name, long long matches = 1, unsigned long long size = 0,
                    FILETIME time = {}, bool failed = false, const char* folder = "C:\\data",
                    DWORD openError = 0)
     {

@@ -44,11 +44,14 @@ TEST_F(ResultsListTest, CellsShowTheRecordForNormalAndFailedFiles)
 {
     Add("report.txt", 7, 1234567, Utc(2005, 3, 1, 9, 5));
     Add("locked.doc", 0, 1023, Utc(1999, 12, 31, 23, 59), true);
+    Add("huge.log", 3221225472ll, 3221225472ull, Utc(2005, 3, 1, 9, 5));
     const char* normal[] = { "report.txt", "7", "C:\\data", "1.17 MB", "", "2005-03-01 09:05" };
     const char* failed[] = { "locked.doc", "0", "C:\\data", "1023 bytes", "Failed", "1999-12-31 23:59" };
+    const char* huge[] = { "huge.log", "3221225472", "C:\\data", "3.00 GB", "", "2005-03-01 09:05" };
     for (int column = 0; column < 6; ++column) {
         EXPECT_EQ(Cell(0, column), normal[column]) << column;
         EXPECT_EQ(Cell(1, column), failed[column]) << column;
+        EXPECT_EQ(Cell(2, column), huge[column]) << column;
     }
 }
 
@@ -124,12 +127,13 @@ TEST_F(ResultsListTest, NameSortsAToZFirstThenFlipsCaseInsensitively)
 TEST_F(ResultsListTest, OtherColumnsStartDescendingAndADifferentColumnRestartsDescending)
 {
     Add("a", 3, 0, Utc(2001, 1, 1, 0, 0)); Add("c", 9, 0, Utc(2003, 1, 1, 0, 0)); Add("b", 1, 0, Utc(2002, 1, 1, 0, 0));
-    EXPECT_EQ(Click(1), "c a b");
-    EXPECT_EQ(Click(1), "b a c");
-    EXPECT_EQ(Click(1), "c a b");
-    EXPECT_EQ(Click(0), "c b a");  // Name after Matches: Z to A
-    EXPECT_EQ(Click(5), "c b a");  // newest first
-    EXPECT_EQ(Click(5), "a b c");
+    Add("d", 3221225472ll, 0, Utc(2000, 1, 1, 0, 0));  // more matches than 31 bits hold
+    EXPECT_EQ(Click(1), "d c a b");
+    EXPECT_EQ(Click(1), "b a c d");
+    EXPECT_EQ(Click(1), "d c a b");
+    EXPECT_EQ(Click(0), "d c b a");  // Name after Matches: Z to A
+    EXPECT_EQ(Click(5), "c b a d");  // newest first
+    EXPECT_EQ(Click(5), "d a b c");
 }
 
 TEST_F(ResultsListTest, SizeSortsByTheWholeSizeAndTypeGroupsFailedRows)

@@ -661,9 +661,10 @@ TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
     SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
                  MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
 
-    // The program runs on its own; a few seconds is plenty for it.
+    // The program runs on its own; a few seconds is plenty for it. The file
+    // exists a moment before its line is in it.
     std::string text = FileText(marker);
-    for (int waited = 0; text == "<none>" && waited < 150; ++waited) {
+    for (int waited = 0; text.find('\n') == std::string::npos && waited < 150; ++waited) {
         Sleep(100);
         text = FileText(marker);
     }
