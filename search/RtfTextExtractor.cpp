@@ -178,6 +178,11 @@ typedef RtfTextCounter::Window CountingWindow;
 // the tail that may still begin one, and where the next may start.
 void CountInWindow(CountingWindow* window, bool final)
 {
+    if (window->fold != nullptr) {
+        for (size_t i = window->folded; i < window->length; ++i)
+            window->bytes[i] = window->fold[window->bytes[i]];
+    }
+    window->folded = window->length;
     const size_t m = window->patternLength;
     for (size_t at = FindBytes(window->bytes, window->length, window->from, window->pattern, m); at != kNotFound;
          at = FindBytes(window->bytes, window->length, window->from, window->pattern, m)) {
@@ -191,6 +196,7 @@ void CountInWindow(CountingWindow* window, bool final)
         keep = window->from < window->length ? window->from : window->length;
     std::memmove(window->bytes, window->bytes + keep, window->length - keep);
     window->length -= keep;
+    window->folded = window->length;
     window->from = window->from > keep ? window->from - keep : 0;
 }
 
@@ -745,6 +751,8 @@ RtfTextCounter::RtfTextCounter() : reader(), outermost(), count(0), ended(true)
     window.from = 0;
     window.count = 0;
     window.ended = true;
+    window.fold = nullptr;
+    window.folded = 0;
 }
 
 RtfTextCounter::~RtfTextCounter()
@@ -752,7 +760,7 @@ RtfTextCounter::~RtfTextCounter()
     ReleaseRtfReader(&reader);
 }
 
-void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength)
+void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength, const unsigned char* fold)
 {
     // Every field but the inline group states, which each group sets when it
     // opens: a fresh reader for every file without clearing 4 KiB each time.
@@ -791,6 +799,8 @@ void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength)
     window.from = 0;
     window.count = 0;
     window.ended = patternLength == 0;
+    window.fold = fold;
+    window.folded = 0;
     count = 0;
     ended = window.ended;
 }

@@ -166,8 +166,10 @@ public:
     RtfTextCounter(const RtfTextCounter&) = delete;
     RtfTextCounter& operator=(const RtfTextCounter&) = delete;
 
-    // pattern: patternLength bytes, at least 1, no zero; it must outlive the count.
-    void Begin(const unsigned char* pattern, size_t patternLength);
+    // pattern: patternLength bytes, no zero; it must outlive the count (an
+    // empty one counts nothing). fold: 256 bytes that each byte of the text
+    // is mapped through before it is compared, nullptr to compare exactly.
+    void Begin(const unsigned char* pattern, size_t patternLength, const unsigned char* fold = nullptr);
     // Reads a piece of the file; does nothing once ended.
     void Feed(const unsigned char* bytes, size_t count);
     // The file has no more bytes.
@@ -183,6 +185,8 @@ public:
         size_t from;        // where the next occurrence may start (no overlap)
         unsigned long long count;
         bool ended;         // a zero byte ended the text: nothing after it counts
+        const unsigned char* fold;  // nullptr, or the mapping of every byte before it is compared
+        size_t folded;      // bytes at the start already mapped
         unsigned char bytes[64 * 1024];
     };
 

@@ -75,6 +75,7 @@ bool SearchTextForms::Runs(int reading) const
         return false;
     switch (reading) {
     case ReadingUtf16:
+        return hasAnsi && !widenedAnsi.empty();
     case ReadingRtf:
     case ReadingAnsi:
         return hasAnsi && !ansi.empty();
