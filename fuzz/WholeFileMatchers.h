@@ -227,15 +227,8 @@ inline Readings RunReadings(const unsigned char* buffer, size_t size, const Sear
             std::fill(plain.begin(), plain.end(), 0);
             ExtractRtfText(buffer, plain.data(), plain.size());
         }
-        std::string text(reinterpret_cast<const char*>(plain.data()));
-        std::string pattern = forms.ansi;
-        if (folding != nullptr) {
-            // The plain text compares byte by byte through the byte table.
-            for (char& byte : text)
-                byte = static_cast<char>(folding->byte[static_cast<unsigned char>(byte)]);
-            for (char& byte : pattern)
-                byte = static_cast<char>(folding->byte[static_cast<unsigned char>(byte)]);
-        }
+        const std::string text = FoldCodePage(reinterpret_cast<const char*>(plain.data()), folding);
+        const std::string pattern = FoldCodePage(forms.ansi, folding);
         result.counts[ReadingRtf - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
     }
     if (forms.Runs(ReadingUtf8)) {

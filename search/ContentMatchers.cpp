@@ -190,9 +190,9 @@ public:
     bool enabled = false;
     const unsigned char* pattern = nullptr;
     size_t patternLength = 0;
-    const unsigned char* fold = nullptr;  // the code page's byte folding, nullptr: exact
+    const CaseFolding* folding = nullptr;  // nullptr: exact
 
-    void BeginFile() override { counter.Begin(pattern, enabled ? patternLength : 0, fold); }
+    void BeginFile() override { counter.Begin(pattern, enabled ? patternLength : 0, folding); }
     void Feed(const unsigned char* bytes, size_t count) override { counter.Feed(bytes, count); }
     void EndFile() override { counter.End(); }
     bool Ended() const override { return counter.Ended(); }
@@ -346,7 +346,7 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
     size_t size = FoldScratchSize;
     for (const std::u16string* text : unitTexts)
         size += Rounded(2 * text->size()) + CounterScratch(text->size(), 2);
-    size += Rounded(2 * forms.ansi.size() + 8) + CounterScratch(forms.ansi.size() + 1, 1) + Rounded(forms.ansi.size() + 1);
+    size += Rounded(2 * forms.ansi.size() + 8) + CounterScratch(forms.ansi.size() + 1, 1);
     size += Rounded(2 * forms.utf8.size() + 8) + CounterScratch(2 * forms.utf8.size() + 4, 1);
     block = static_cast<unsigned char*>(std::calloc(size, 1));
     if (block == nullptr)
@@ -405,15 +405,9 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
         view->enabled = (viewMask & (1u << byteViews[i])) != 0 && forms.Runs(byteViews[i] + 1) && lengths[i] != 0;
     }
 
-    // The RTF view folds its plain text byte by byte: so is its pattern.
-    unsigned char* rtfPattern = carver.Take(forms.ansi.size() + 1);
-    for (size_t k = 0; k < forms.ansi.size(); ++k) {
-        const unsigned char byte = static_cast<unsigned char>(forms.ansi[k]);
-        rtfPattern[k] = folding != nullptr ? folding->byte[byte] : byte;
-    }
-    rtf->pattern = rtfPattern;
-    rtf->patternLength = forms.ansi.size();
-    rtf->fold = folding != nullptr ? folding->byte : nullptr;
+    rtf->pattern = patterns[0];
+    rtf->patternLength = lengths[0];
+    rtf->folding = folding;
     rtf->enabled = (viewMask & (1u << RtfView)) != 0 && forms.Runs(RtfView + 1);
     return true;
 }

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+struct CaseFolding;
+
 // input: bytes ending in at least three zero bytes (the first zero ends the
 // text; the reader may look up to two bytes past it). output: zero-filled,
 // capacity bytes (at least 1); receives at most capacity - 1 bytes of text
@@ -167,9 +169,9 @@ public:
     RtfTextCounter& operator=(const RtfTextCounter&) = delete;
 
     // pattern: patternLength bytes, no zero; it must outlive the count (an
-    // empty one counts nothing). fold: 256 bytes that each byte of the text
-    // is mapped through before it is compared, nullptr to compare exactly.
-    void Begin(const unsigned char* pattern, size_t patternLength, const unsigned char* fold = nullptr);
+    // empty one counts nothing). folding: the code page's case folding that
+    // the text goes through before it is compared, nullptr to compare exactly.
+    void Begin(const unsigned char* pattern, size_t patternLength, const CaseFolding* folding = nullptr);
     // Reads a piece of the file; does nothing once ended.
     void Feed(const unsigned char* bytes, size_t count);
     // The file has no more bytes.
@@ -185,8 +187,8 @@ public:
         size_t from;        // where the next occurrence may start (no overlap)
         unsigned long long count;
         bool ended;         // a zero byte ended the text: nothing after it counts
-        const unsigned char* fold;  // nullptr, or the mapping of every byte before it is compared
-        size_t folded;      // bytes at the start already mapped
+        const CaseFolding* folding;  // nullptr, or the folding the text goes through before it is compared
+        size_t folded;      // bytes at the start already folded
         unsigned char bytes[64 * 1024];
     };
 
