@@ -34,6 +34,9 @@ private:
 // piece waits for the rest.
 class Utf8Folder {
 public:
+    // Once per folding: whether its ASCII part is the plain a-z to A-Z, which
+    // runs of ASCII then fold sixteen bytes at a time.
+    void Prepare(const CaseFolding& folding);
     void Begin() { pending = 0; }
     // Writes at most 2 * count + 4 bytes to out; returns how many.
     std::size_t Fold(const CaseFolding& folding, const unsigned char* bytes, std::size_t count, unsigned char* out);
@@ -43,6 +46,7 @@ public:
 private:
     unsigned char held[4] = {};
     std::size_t pending = 0;
+    bool plainAscii = false;
 };
 
 // The folded forms of search texts, with the same rules.

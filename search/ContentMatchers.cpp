@@ -45,10 +45,29 @@ void PieceCounter::Begin()
     count = 0;
 }
 
+void PieceCounter::Fold(const unsigned char* bytes, const std::uint16_t* units)
+{
+    byteFold = bytes;
+    unitFold = units;
+    if (length == 0)
+        return;
+    if (byteFold != nullptr) {
+        first = BytesFoldingLike(byteFold, bytePattern[0]);
+        last = BytesFoldingLike(byteFold, bytePattern[length - 1]);
+    } else if (unitFold != nullptr) {
+        first = UnitsFoldingLike(unitFold, unitPattern[0]);
+        last = UnitsFoldingLike(unitFold, unitPattern[length - 1]);
+    }
+}
+
 size_t PieceCounter::Find(const unsigned char* text, size_t elements, size_t from) const
 {
-    return width == 1 ? FindBytes(text, elements, from, bytePattern, length)
-                      : FindUnits(text, elements, from, unitPattern, length);
+    if (width == 1)
+        return byteFold != nullptr
+                   ? FindBytesFolded(text, elements, from, bytePattern, length, byteFold, first, last)
+                   : FindBytes(text, elements, from, bytePattern, length);
+    return unitFold != nullptr ? FindUnitsFolded(text, elements, from, unitPattern, length, unitFold, first, last)
+                               : FindUnits(text, elements, from, unitPattern, length);
 }
 
 // The carry holds the last elements seen at or after the point where the
@@ -212,6 +231,7 @@ public:
     const CaseFolding* folding = nullptr;  // nullptr: bytes compare exactly
     unsigned char* scratch = nullptr;
 
+    void PrepareFolding(const CaseFolding& table) { utf8Folder.Prepare(table); }
     void BeginFile() override
     {
         counter.Begin();
@@ -348,11 +368,23 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
         size += Rounded(2 * text->size()) + CounterScratch(text->size(), 2);
     size += Rounded(2 * forms.ansi.size() + 8) + CounterScratch(forms.ansi.size() + 1, 1);
     size += Rounded(2 * forms.utf8.size() + 8) + CounterScratch(2 * forms.utf8.size() + 4, 1);
+    // Big-endian units compare through the folding of their swapped bytes.
+    if (folding != nullptr)
+        size += 65536 * sizeof(std::uint16_t);
     block = static_cast<unsigned char*>(std::calloc(size, 1));
     if (block == nullptr)
         return false;
     Carver carver(block);
     unsigned char* foldScratch = carver.Take(FoldScratchSize);
+    std::uint16_t* swappedFold = nullptr;
+    bool doubleByte = false;
+    if (folding != nullptr) {
+        swappedFold = reinterpret_cast<std::uint16_t*>(carver.Take(65536 * sizeof(std::uint16_t)));
+        for (std::uint32_t unit = 0; unit < 65536; ++unit)
+            swappedFold[unit] = SwapBytes(folding->unit[SwapBytes(static_cast<std::uint16_t>(unit))]);
+        for (bool lead : folding->lead)
+            doubleByte = doubleByte || lead;
+    }
 
     static const int unitViews[3] = {Utf16View, TypedUtf16View, Utf16BeView};
     for (int i = 0; i < 3; ++i) {
@@ -368,7 +400,10 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
             pattern[k] = view->bigEndian ? SwapBytes(unit) : unit;
         }
         view->counter.Prepare(2, nullptr, pattern, text.size(), carver.Take(CounterScratch(text.size(), 2)));
-        view->folding = folding;
+        // Units fold one to one: the counter compares them through the table.
+        if (folding != nullptr)
+            view->counter.Fold(nullptr, view->bigEndian ? swappedFold : folding->unit);
+        view->folding = nullptr;
         view->scratch = foldScratch;
         view->enabled = (viewMask & (1u << unitViews[i])) != 0 && forms.Runs(unitViews[i] + 1) && !text.empty();
     }
@@ -400,7 +435,14 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
         ByteTextView* view = bytes[i];
         view->utf8 = byteViews[i] == Utf8View;
         view->counter.Prepare(1, patterns[i], nullptr, lengths[i], carver.Take(CounterScratch(lengths[i], 1)));
-        view->folding = folding;
+        // A single-byte code page folds byte for byte: the counter compares
+        // through the table. Double-byte characters and UTF-8 are folded first.
+        const bool byteForByte = folding != nullptr && !view->utf8 && !doubleByte;
+        if (byteForByte)
+            view->counter.Fold(folding->byte, nullptr);
+        if (folding != nullptr)
+            view->PrepareFolding(*folding);
+        view->folding = byteForByte ? nullptr : folding;
         view->scratch = foldScratch;
         view->enabled = (viewMask & (1u << byteViews[i])) != 0 && forms.Runs(byteViews[i] + 1) && lengths[i] != 0;
     }

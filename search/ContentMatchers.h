@@ -11,6 +11,7 @@
 #include "search/RtfTextExtractor.h"
 #include "search/SearchRequest.h"
 #include "search/SearchText.h"
+#include "search/TextScan.h"
 
 // Copies 16-bit units below 256 as bytes of the same value. Stops after the
 // terminator (returns the length before it), at a unit of 256 or more
@@ -27,6 +28,9 @@ public:
     // scratch (3 * (length - 1) * width bytes) must outlive the counting.
     void Prepare(size_t width, const unsigned char* bytePattern, const std::uint16_t* unitPattern, size_t length,
                  unsigned char* scratch);
+    // After Prepare, for a count that ignores case: each element of the text
+    // is compared through the table of its width (the pattern is folded already).
+    void Fold(const unsigned char* byteFold, const std::uint16_t* unitFold);
     void Begin();
     // count elements at bytes (count * width bytes).
     void Feed(const unsigned char* bytes, size_t count);
@@ -43,6 +47,9 @@ private:
     unsigned char* joint = nullptr;  // the carry and the start of the next piece
     size_t carried = 0;
     unsigned long long count = 0;
+    const unsigned char* byteFold = nullptr;
+    const std::uint16_t* unitFold = nullptr;
+    FoldVariants first = {}, last = {};
 };
 
 // One way of reading a file's bytes: a row of the view table.
