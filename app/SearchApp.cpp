@@ -115,16 +115,18 @@ int SearchApp::RunMessageLoop()
         return 0;
     for (;;) {
         MSG message;
-        if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        // The wide calls: a character typed into the Unicode text box reaches
+        // it whole, where the ANSI ones would turn it into the code page's "?".
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            const BOOL got = GetMessageW(&message, nullptr, 0, 0);
             if (got == 0)
                 break;
             if (got == -1)  // nothing was taken; there is nothing to dispatch
                 continue;
-            if (IsDialogMessageA(window, &message))
+            if (IsDialogMessageW(window, &message))
                 continue;
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
             continue;
         }
         // A slice: idle steps until one reports nothing to do or the slice is

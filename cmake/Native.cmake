@@ -9,7 +9,9 @@ endif()
 
 set(TROVIK_ENGINE_SOURCES
   ${CMAKE_SOURCE_DIR}/search/ContentMatchers.cpp
+  ${CMAKE_SOURCE_DIR}/search/CaseFold.cpp
   ${CMAKE_SOURCE_DIR}/search/RtfTextExtractor.cpp
+  ${CMAKE_SOURCE_DIR}/search/SearchText.cpp
   ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
 
 if(TROVIK_TESTS)
@@ -20,6 +22,7 @@ if(TROVIK_TESTS)
   set(TROVIK_NATIVE_TESTS
     ${CMAKE_SOURCE_DIR}/tests/search/ContentMatchersTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/search/RtfTextExtractorTest.cpp
+    ${CMAKE_SOURCE_DIR}/tests/search/SearchTextTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/search/TextScanTest.cpp)
   foreach(src ${TROVIK_NATIVE_TESTS})
     if(EXISTS ${src})

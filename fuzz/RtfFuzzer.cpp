@@ -6,7 +6,11 @@
 // Input layout: byte 0 and 1 choose the capacity and the pieces, byte 2 the
 // search text (low 4 bits: length - 1; bit 6: the document is widened to
 // UTF-16LE; bit 7: cut from the plain text, else the bytes after the
-// header); the rest is the document.
+// header); the rest is the document. The same document and text then go
+// through the six readings of a typed text, in the same pieces, exactly or
+// through a case folding (bit 5 of byte 2), against the whole-file readings;
+// the typed text is the search text's bytes read as Latin-1, with a Greek
+// letter added when bit 4 is set, and the code page spells it only without one.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +22,7 @@
 #include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 #include "search/RtfTextExtractor.h"
+#include "search/SearchText.h"
 
 namespace {
 
@@ -42,6 +47,34 @@ int CountOccurrences(const char* text, const std::string& pattern)
         }
     }
     return count;
+}
+
+// A stand-in for a platform's case folding: ASCII and Latin-1 letters, ÿ to a
+// capital beyond Latin-1, Greek, ɐ (whose capital takes more UTF-8 bytes),
+// and double-byte pairs behind lead byte 0x82.
+const CaseFolding& FuzzFolding()
+{
+    static CaseFolding* folding = nullptr;
+    if (folding == nullptr) {
+        folding = new CaseFolding;
+        ResetCaseFolding(folding);
+        for (unsigned c = 0; c < 256; ++c) {
+            const bool lower = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
+            if (lower) {
+                folding->unit[c] = static_cast<std::uint16_t>(c - 32);
+                folding->byte[c] = static_cast<unsigned char>(c - 32);
+            }
+        }
+        folding->unit[0xFF] = 0x178;
+        folding->byte[0xFF] = 0x9F;
+        for (unsigned c = 0x3B1; c <= 0x3C9; ++c)
+            folding->unit[c] = static_cast<std::uint16_t>(c - 32);
+        folding->unit[0x250] = 0x2C6F;
+        folding->lead[0x82] = true;
+        for (unsigned trail = 0x81; trail <= 0x9A; ++trail)
+            folding->pair[0x8200 | trail] = static_cast<std::uint16_t>(0x8200 | (trail - 0x21));
+    }
+    return *folding;
 }
 
 }  // namespace
@@ -146,6 +179,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     scan.EndFile();
     int decidedBy = -1;
     const unsigned long long matches = scan.Result(&decidedBy);
+
+    // 5. The six readings of a typed text over the same pieces.
+    SearchTextForms forms;
+    std::basic_string<WCHAR> typed = units;
+    if ((textChoice & 0x10) != 0)
+        typed.push_back(static_cast<WCHAR>(0x3B1 + capacitySelector % 25));
+    SetTypedText(&forms, typed.c_str());
+    if ((textChoice & 0x10) == 0)
+        SetAnsiText(&forms, text.data(), text.size());
+    const CaseFolding* folding = (textChoice & 0x20) != 0 ? &FuzzFolding() : nullptr;
+    FileScan readings;
+    if (!readings.Prepare(forms, folding))
+        Fail("no memory for the readings");
+    const wholefile::Readings expectedReadings = wholefile::RunReadings(whole.data(), file.size(), forms, folding);
+    seed = capacitySelector;
+    readings.BeginFile();
+    for (size_t at = 0; at < file.size() && !readings.Decided();) {
+        size_t pieceSize;
+        if (mode < 3) {
+            pieceSize = mode + 1;
+        } else if (mode == 15) {
+            pieceSize = file.size();
+        } else {
+            seed = seed * 1103515245u + 12345u;
+            pieceSize = 1 + (seed >> 16) % 64;
+        }
+        if (pieceSize > file.size() - at)
+            pieceSize = file.size() - at;
+        std::vector<unsigned char> piece(file.begin() + static_cast<std::ptrdiff_t>(at),
+                                         file.begin() + static_cast<std::ptrdiff_t>(at + pieceSize));
+        readings.Feed(piece.data(), piece.size());
+        at += pieceSize;
+    }
+    readings.EndFile();
+    int readingDecided = -1;
+    const unsigned long long readingMatches = readings.Result(&readingDecided);
+    if (readingDecided != expectedReadings.decidedBy)
+        Fail("a different reading decided than in the whole file");
+    if (readingMatches != expectedReadings.matches)
+        Fail("a reading's count differs from the whole file's");
     if (decidedBy != expectedResult.decidedBy)
         Fail("a different view decided than in the whole file");
     if (matches != expectedResult.matches)

@@ -13,6 +13,7 @@
 #include "fuzz/RtfReferenceExtractor.h"
 #include "search/RtfTextExtractor.h"
 #include "search/SearchRequest.h"
+#include "search/SearchText.h"
 
 namespace wholefile {
 
@@ -103,6 +104,139 @@ inline Result Run(const unsigned char* buffer, size_t size, const WCHAR* text)
     Result result = {{CountUtf16(buffer, size, text), CountRtf(buffer, size, text), CountAnsi(buffer, size, text)},
                      0, -1};
     for (int i = 0; i < 3; ++i) {
+        if (result.counts[i] != 0) {
+            result.matches = result.counts[i];
+            result.decidedBy = i;
+            break;
+        }
+    }
+    return result;
+}
+
+// --- The six readings of a typed text, exact or through case folding ---
+
+// Units up to the first zero unit at an even offset, big- or little-endian,
+// each folded when folding is given.
+inline std::vector<std::uint16_t> UnitText(const unsigned char* buffer, bool bigEndian, const CaseFolding* folding)
+{
+    std::vector<std::uint16_t> units;
+    for (size_t i = 0;; i += 2) {
+        std::uint16_t unit = bigEndian ? static_cast<std::uint16_t>((buffer[i] << 8) | buffer[i + 1])
+                                       : static_cast<std::uint16_t>(buffer[i] | (buffer[i + 1] << 8));
+        if (unit == 0)
+            break;
+        units.push_back(folding != nullptr ? folding->unit[unit] : unit);
+    }
+    return units;
+}
+
+// A code page's text, character by character: a lead byte and the byte
+// after it are one character (a lead byte last stays as it is).
+inline std::string FoldCodePage(const std::string& text, const CaseFolding* folding)
+{
+    if (folding == nullptr)
+        return text;
+    std::string folded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (folding->lead[byte] && i + 1 < text.size()) {
+            const unsigned pair = folding->pair[(byte << 8) | static_cast<unsigned char>(text[i + 1])];
+            folded.push_back(static_cast<char>(pair >> 8));
+            folded.push_back(static_cast<char>(pair & 0xFF));
+            ++i;
+        } else {
+            folded.push_back(static_cast<char>(folding->lead[byte] ? byte : folding->byte[byte]));
+        }
+    }
+    return folded;
+}
+
+// UTF-8 text: each well-formed character folded, every other byte kept.
+inline std::string FoldUtf8(const std::string& text, const CaseFolding* folding)
+{
+    if (folding == nullptr)
+        return text;
+    std::string folded;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        size_t length = byte < 0x80 ? 1 : byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
+                                                            : byte >= 0xF0 && byte <= 0xF4 ? 4 : 0;
+        std::uint32_t code = length == 1 ? byte : length == 2 ? byte & 0x1F : length == 3 ? byte & 0x0F : byte & 0x07;
+        bool wellFormed = length != 0 && i + length <= text.size();
+        for (size_t k = 1; wellFormed && k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            wellFormed = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        static const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!wellFormed || code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            folded.push_back(static_cast<char>(byte));
+            ++i;
+            continue;
+        }
+        if (code < 0x10000 && (folding->unit[code] < 0xD800 || folding->unit[code] > 0xDFFF))
+            code = folding->unit[code];
+        std::u16string units;
+        if (code >= 0x10000) {
+            units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(code));
+        }
+        std::string encoded;
+        EncodeUtf8(units, &encoded);
+        folded += encoded;
+        i += length;
+    }
+    return folded;
+}
+
+struct Readings {
+    unsigned long long counts[6];
+    unsigned long long matches;  // the first count that is not zero
+    int decidedBy;               // its reading's view, -1 when none
+};
+
+// buffer: size bytes and three zero bytes.
+inline Readings RunReadings(const unsigned char* buffer, size_t size, const SearchTextForms& forms,
+                            const CaseFolding* folding)
+{
+    Readings result = {};
+    result.decidedBy = -1;
+    const std::string bytes(reinterpret_cast<const char*>(buffer));
+    const std::u16string* unitTexts[3] = {&forms.widenedAnsi, &forms.typed, &forms.typed};
+    const int unitReadings[3] = {ReadingUtf16, ReadingUtf16Text, ReadingUtf16Be};
+    for (int i = 0; i < 3; ++i) {
+        if (!forms.Runs(unitReadings[i]))
+            continue;
+        const std::vector<std::uint16_t> text = UnitText(buffer, unitReadings[i] == ReadingUtf16Be, folding);
+        std::vector<std::uint16_t> pattern;
+        for (char16_t unit : *unitTexts[i])
+            pattern.push_back(folding != nullptr ? folding->unit[unit] : static_cast<std::uint16_t>(unit));
+        result.counts[unitReadings[i] - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
+    }
+    if (forms.Runs(ReadingAnsi)) {
+        const std::string text = FoldCodePage(bytes, folding);
+        const std::string pattern = FoldCodePage(forms.ansi, folding);
+        result.counts[ReadingAnsi - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
+    }
+    if (forms.Runs(ReadingRtf) && size != 0) {
+        std::vector<unsigned char> plain(size + 1, 0);
+        size_t maxDepth = 0;
+        if (!rtfref::Extract(buffer, plain.data(), plain.size(), &maxDepth) || maxDepth > RtfMaxGroupDepth) {
+            std::fill(plain.begin(), plain.end(), 0);
+            ExtractRtfText(buffer, plain.data(), plain.size());
+        }
+        const std::string text = FoldCodePage(reinterpret_cast<const char*>(plain.data()), folding);
+        const std::string pattern = FoldCodePage(forms.ansi, folding);
+        result.counts[ReadingRtf - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
+    }
+    if (forms.Runs(ReadingUtf8)) {
+        const std::string text = FoldUtf8(bytes, folding);
+        const std::string pattern = FoldUtf8(forms.utf8, folding);
+        result.counts[ReadingUtf8 - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
+    }
+    for (int i = 0; i < 6; ++i) {
         if (result.counts[i] != 0) {
             result.matches = result.counts[i];
             result.decidedBy = i;

@@ -21,6 +21,7 @@
 #define IDC_STATUS                  1010
 #define IDC_ANIMATION               1011
 #define IDC_REGEXP                  1012
+#define IDC_MATCHCASE               1013
 
 // Strings
 #define IDS_COLUMN_NAME             1000

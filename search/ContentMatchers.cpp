@@ -8,9 +8,10 @@
 #include <cstring>
 #include <new>
 
+#include "search/CaseFold.h"
 #include "search/TextScan.h"
 
-const char* const ContentViewNames[ContentViewCount] = {"UTF-16", "RTF", "8-bit"};
+const char* const ContentViewNames[ContentViewCount] = {"UTF-16", "RTF", "ANSI", "UTF-16 text", "UTF-8", "UTF-16 BE"};
 
 int NarrowText(char* destination, const WCHAR* source, size_t room)
 {
@@ -44,10 +45,29 @@ void PieceCounter::Begin()
     count = 0;
 }
 
+void PieceCounter::Fold(const unsigned char* bytes, const std::uint16_t* units)
+{
+    byteFold = bytes;
+    unitFold = units;
+    if (length == 0)
+        return;
+    if (byteFold != nullptr) {
+        first = BytesFoldingLike(byteFold, bytePattern[0]);
+        last = BytesFoldingLike(byteFold, bytePattern[length - 1]);
+    } else if (unitFold != nullptr) {
+        first = UnitsFoldingLike(unitFold, unitPattern[0]);
+        last = UnitsFoldingLike(unitFold, unitPattern[length - 1]);
+    }
+}
+
 size_t PieceCounter::Find(const unsigned char* text, size_t elements, size_t from) const
 {
-    return width == 1 ? FindBytes(text, elements, from, bytePattern, length)
-                      : FindUnits(text, elements, from, unitPattern, length);
+    if (width == 1)
+        return byteFold != nullptr
+                   ? FindBytesFolded(text, elements, from, bytePattern, length, byteFold, first, last)
+                   : FindBytes(text, elements, from, bytePattern, length);
+    return unitFold != nullptr ? FindUnitsFolded(text, elements, from, unitPattern, length, unitFold, first, last)
+                               : FindUnits(text, elements, from, unitPattern, length);
 }
 
 // The carry holds the last elements seen at or after the point where the
@@ -93,17 +113,36 @@ void PieceCounter::Feed(const unsigned char* bytes, size_t elements)
     std::memcpy(carry, bytes + keep * width, carried * width);
 }
 
-// UTF-16LE from the first byte up to the first zero unit at an even offset.
-// A last odd byte is the low half of a unit whose high half is zero.
+namespace {
+
+// Pieces are folded through a scratch block this many bytes at a time; the
+// scratch holds twice as much and a little more (UTF-8 may grow when folded).
+const size_t FoldChunk = 8 * 1024;
+const size_t FoldScratchSize = 2 * FoldChunk + 8;
+
+std::uint16_t SwapBytes(std::uint16_t unit)
+{
+    return static_cast<std::uint16_t>((unit >> 8) | (unit << 8));
+}
+
+}  // namespace
+
+// UTF-16 from the first byte up to the first zero unit at an even offset,
+// little- or big-endian. A last odd byte is the first byte of a unit whose
+// second byte is zero.
 class Utf16TextView : public ContentView {
 public:
     PieceCounter counter;
+    bool enabled = false;
+    bool bigEndian = false;
+    const CaseFolding* folding = nullptr;  // nullptr: units compare exactly
+    unsigned char* scratch = nullptr;
 
     void BeginFile() override
     {
         counter.Begin();
         hasOdd = false;
-        ended = false;
+        ended = !enabled;
     }
     void Feed(const unsigned char* bytes, size_t count) override
     {
@@ -118,11 +157,11 @@ public:
                 ended = true;
                 return;
             }
-            counter.Feed(unit, 1);
+            FeedUnits(unit, 1);
         }
         const size_t units = count / 2;
         const size_t zero = FindZeroUnit(bytes, units);
-        counter.Feed(bytes, zero);
+        FeedUnits(bytes, zero);
         if (zero < units) {
             ended = true;
             return;
@@ -136,7 +175,7 @@ public:
     {
         if (!ended && hasOdd && odd != 0) {
             const unsigned char unit[2] = {odd, 0};
-            counter.Feed(unit, 1);
+            FeedUnits(unit, 1);
         }
         ended = true;
     }
@@ -144,6 +183,21 @@ public:
     unsigned long long Count() const override { return counter.Count(); }
 
 private:
+    void FeedUnits(const unsigned char* bytes, size_t units)
+    {
+        if (folding == nullptr) {
+            counter.Feed(bytes, units);
+            return;
+        }
+        while (units != 0) {
+            const size_t take = units < FoldChunk / 2 ? units : FoldChunk / 2;
+            FoldUnits(*folding, bigEndian, bytes, take, scratch);
+            counter.Feed(scratch, take);
+            bytes += 2 * take;
+            units -= take;
+        }
+    }
+
     bool hasOdd = false;
     unsigned char odd = 0;
     bool ended = true;
@@ -152,10 +206,12 @@ private:
 // The plain text of the RTF reader, which every file goes through, RTF or not.
 class RtfTextView : public ContentView {
 public:
+    bool enabled = false;
     const unsigned char* pattern = nullptr;
     size_t patternLength = 0;
+    const CaseFolding* folding = nullptr;  // nullptr: exact
 
-    void BeginFile() override { counter.Begin(pattern, patternLength); }
+    void BeginFile() override { counter.Begin(pattern, enabled ? patternLength : 0, folding); }
     void Feed(const unsigned char* bytes, size_t count) override { counter.Feed(bytes, count); }
     void EndFile() override { counter.End(); }
     bool Ended() const override { return counter.Ended(); }
@@ -165,43 +221,80 @@ private:
     RtfTextCounter counter;
 };
 
-// Bytes up to the first zero byte. A text that starts with a unit of 256 or
-// more narrows to nothing and counts nothing.
-class AnsiTextView : public ContentView {
+// Bytes up to the first zero byte: the code page's text, or UTF-8. Folded
+// by the code page's characters or by UTF-8 characters.
+class ByteTextView : public ContentView {
 public:
     PieceCounter counter;
-    bool emptyPattern = true;
+    bool enabled = false;
+    bool utf8 = false;
+    const CaseFolding* folding = nullptr;  // nullptr: bytes compare exactly
+    unsigned char* scratch = nullptr;
 
+    void PrepareFolding(const CaseFolding& table) { utf8Folder.Prepare(table); }
     void BeginFile() override
     {
         counter.Begin();
-        ended = emptyPattern;
+        codePageFolder.Begin();
+        utf8Folder.Begin();
+        ended = !enabled;
     }
     void Feed(const unsigned char* bytes, size_t count) override
     {
         const size_t zero = FindZeroByte(bytes, count);
-        counter.Feed(bytes, zero);
+        FeedText(bytes, zero);
         if (zero < count)
-            ended = true;
+            Finish();
     }
-    void EndFile() override { ended = true; }
+    void EndFile() override
+    {
+        if (!ended)
+            Finish();
+    }
     bool Ended() const override { return ended; }
     unsigned long long Count() const override { return counter.Count(); }
 
 private:
+    void FeedText(const unsigned char* bytes, size_t count)
+    {
+        if (folding == nullptr) {
+            counter.Feed(bytes, count);
+            return;
+        }
+        while (count != 0) {
+            const size_t take = count < FoldChunk ? count : FoldChunk;
+            const size_t folded = utf8 ? utf8Folder.Fold(*folding, bytes, take, scratch)
+                                       : codePageFolder.Fold(*folding, bytes, take, scratch);
+            counter.Feed(scratch, folded);
+            bytes += take;
+            count -= take;
+        }
+    }
+    // The text has ended: a character still waiting for its last bytes counts as it is.
+    void Finish()
+    {
+        if (folding != nullptr)
+            counter.Feed(scratch, utf8 ? utf8Folder.Finish(scratch) : codePageFolder.Finish(scratch));
+        ended = true;
+    }
+
+    CodePageFolder codePageFolder;
+    Utf8Folder utf8Folder;
     bool ended = true;
 };
 
-FileScan::FileScan() : block(nullptr), viewMask(0), utf16(nullptr), rtf(nullptr), ansi(nullptr), views()
+FileScan::FileScan() : block(nullptr), viewMask(0), utf16(), rtf(nullptr), bytes(), views()
 {
 }
 
 FileScan::~FileScan()
 {
     Release();
-    delete utf16;
+    for (Utf16TextView* view : utf16)
+        delete view;
     delete rtf;
-    delete ansi;
+    for (ByteTextView* view : bytes)
+        delete view;
 }
 
 void FileScan::Release()
@@ -210,63 +303,183 @@ void FileScan::Release()
     block = nullptr;
 }
 
-bool FileScan::Prepare(const WCHAR* searchText, unsigned mask)
+namespace {
+
+// Carves the blocks of one search out of one allocation, 8-byte aligned.
+class Carver {
+public:
+    explicit Carver(unsigned char* base) : next(base) {}
+    unsigned char* Take(size_t size)
+    {
+        unsigned char* taken = next;
+        next += (size + 7) & ~static_cast<size_t>(7);
+        return taken;
+    }
+
+private:
+    unsigned char* next;
+};
+
+size_t Rounded(size_t size)
+{
+    return (size + 7) & ~static_cast<size_t>(7);
+}
+
+// The scratch a piece counter needs for a pattern of length elements.
+size_t CounterScratch(size_t length, size_t width)
+{
+    return Rounded(3 * (length == 0 ? 0 : length - 1) * width);
+}
+
+}  // namespace
+
+bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding, unsigned mask)
 {
     Release();
     viewMask = mask & AllContentViews;
-    if (utf16 == nullptr)
-        utf16 = new (std::nothrow) Utf16TextView;
+    for (Utf16TextView*& view : utf16) {
+        if (view == nullptr)
+            view = new (std::nothrow) Utf16TextView;
+        if (view == nullptr)
+            return false;
+    }
+    for (ByteTextView*& view : bytes) {
+        if (view == nullptr)
+            view = new (std::nothrow) ByteTextView;
+        if (view == nullptr)
+            return false;
+    }
     if (rtf == nullptr)
         rtf = new (std::nothrow) RtfTextView;
-    if (ansi == nullptr)
-        ansi = new (std::nothrow) AnsiTextView;
-    if (utf16 == nullptr || rtf == nullptr || ansi == nullptr)
+    if (rtf == nullptr)
         return false;
-    views[Utf16View] = utf16;
+    views[Utf16View] = utf16[0];
     views[RtfView] = rtf;
-    views[AnsiView] = ansi;
+    views[AnsiView] = bytes[0];
+    views[TypedUtf16View] = utf16[1];
+    views[Utf8View] = bytes[1];
+    views[Utf16BeView] = utf16[2];
 
-    size_t units = 0;
-    while (searchText[units] != 0)
-        ++units;
-    const size_t tail = units == 0 ? 0 : units - 1;
-    // The unit pattern, the narrow pattern and its terminator, and the scratch
-    // of the two counters, in one block.
-    const size_t unitBytes = units * sizeof(std::uint16_t);
-    const size_t narrowBytes = units + 2;
-    const size_t size = unitBytes + narrowBytes + 3 * tail * 2 + 3 * tail;
+    const std::u16string* unitTexts[3] = {&forms.widenedAnsi, &forms.typed, &forms.typed};
+    const std::string* byteTexts[2] = {&forms.ansi, &forms.utf8};
+    // Folded, a code page's text keeps its length and UTF-8 at most doubles it.
+    size_t size = FoldScratchSize;
+    for (const std::u16string* text : unitTexts)
+        size += Rounded(2 * text->size()) + CounterScratch(text->size(), 2);
+    size += Rounded(2 * forms.ansi.size() + 8) + CounterScratch(forms.ansi.size() + 1, 1);
+    size += Rounded(2 * forms.utf8.size() + 8) + CounterScratch(2 * forms.utf8.size() + 4, 1);
+    // Big-endian units compare through the folding of their swapped bytes.
+    if (folding != nullptr)
+        size += 65536 * sizeof(std::uint16_t);
     block = static_cast<unsigned char*>(std::calloc(size, 1));
     if (block == nullptr)
         return false;
-    std::uint16_t* unitPattern = reinterpret_cast<std::uint16_t*>(block);
-    for (size_t i = 0; i < units; ++i)
-        unitPattern[i] = static_cast<std::uint16_t>(searchText[i]);
-    unsigned char* narrow = block + unitBytes;
-    NarrowText(reinterpret_cast<char*>(narrow), searchText, narrowBytes);
-    const size_t narrowLength = std::strlen(reinterpret_cast<const char*>(narrow));
-    unsigned char* scratch = narrow + narrowBytes;
+    Carver carver(block);
+    unsigned char* foldScratch = carver.Take(FoldScratchSize);
+    std::uint16_t* swappedFold = nullptr;
+    bool doubleByte = false;
+    if (folding != nullptr) {
+        swappedFold = reinterpret_cast<std::uint16_t*>(carver.Take(65536 * sizeof(std::uint16_t)));
+        for (std::uint32_t unit = 0; unit < 65536; ++unit)
+            swappedFold[unit] = SwapBytes(folding->unit[SwapBytes(static_cast<std::uint16_t>(unit))]);
+        for (bool lead : folding->lead)
+            doubleByte = doubleByte || lead;
+    }
 
-    utf16->counter.Prepare(2, nullptr, unitPattern, units, scratch);
-    ansi->counter.Prepare(1, narrow, nullptr, narrowLength, scratch + 3 * tail * 2);
-    ansi->emptyPattern = narrowLength == 0;
-    rtf->pattern = narrow;
-    rtf->patternLength = narrowLength;
+    static const int unitViews[3] = {Utf16View, TypedUtf16View, Utf16BeView};
+    for (int i = 0; i < 3; ++i) {
+        Utf16TextView* view = utf16[i];
+        const std::u16string& text = *unitTexts[i];
+        std::uint16_t* pattern = reinterpret_cast<std::uint16_t*>(carver.Take(2 * text.size()));
+        view->bigEndian = unitViews[i] == Utf16BeView;
+        for (size_t k = 0; k < text.size(); ++k) {
+            std::uint16_t unit = static_cast<std::uint16_t>(text[k]);
+            if (folding != nullptr)
+                unit = folding->unit[unit];
+            // The counter reads the file's units as little-endian numbers.
+            pattern[k] = view->bigEndian ? SwapBytes(unit) : unit;
+        }
+        view->counter.Prepare(2, nullptr, pattern, text.size(), carver.Take(CounterScratch(text.size(), 2)));
+        // Units fold one to one: the counter compares them through the table.
+        if (folding != nullptr)
+            view->counter.Fold(nullptr, view->bigEndian ? swappedFold : folding->unit);
+        view->folding = nullptr;
+        view->scratch = foldScratch;
+        view->enabled = (viewMask & (1u << unitViews[i])) != 0 && forms.Runs(unitViews[i] + 1) && !text.empty();
+    }
+
+    // The code page's text and UTF-8, folded as the file's text will be.
+    unsigned char* patterns[2];
+    size_t lengths[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string& text = *byteTexts[i];
+        const unsigned char* raw = reinterpret_cast<const unsigned char*>(text.data());
+        patterns[i] = carver.Take(2 * text.size() + 8);
+        if (folding == nullptr) {
+            std::memcpy(patterns[i], raw, text.size());
+            lengths[i] = text.size();
+        } else if (i == 0) {
+            CodePageFolder folder;
+            folder.Begin();
+            lengths[i] = folder.Fold(*folding, raw, text.size(), patterns[i]);
+            lengths[i] += folder.Finish(patterns[i] + lengths[i]);
+        } else {
+            Utf8Folder folder;
+            folder.Begin();
+            lengths[i] = folder.Fold(*folding, raw, text.size(), patterns[i]);
+            lengths[i] += folder.Finish(patterns[i] + lengths[i]);
+        }
+    }
+    static const int byteViews[2] = {AnsiView, Utf8View};
+    for (int i = 0; i < 2; ++i) {
+        ByteTextView* view = bytes[i];
+        view->utf8 = byteViews[i] == Utf8View;
+        view->counter.Prepare(1, patterns[i], nullptr, lengths[i], carver.Take(CounterScratch(lengths[i], 1)));
+        // A single-byte code page folds byte for byte: the counter compares
+        // through the table. Double-byte characters and UTF-8 are folded first.
+        const bool byteForByte = folding != nullptr && !view->utf8 && !doubleByte;
+        if (byteForByte)
+            view->counter.Fold(folding->byte, nullptr);
+        if (folding != nullptr)
+            view->PrepareFolding(*folding);
+        view->folding = byteForByte ? nullptr : folding;
+        view->scratch = foldScratch;
+        view->enabled = (viewMask & (1u << byteViews[i])) != 0 && forms.Runs(byteViews[i] + 1) && lengths[i] != 0;
+    }
+
+    rtf->pattern = patterns[0];
+    rtf->patternLength = lengths[0];
+    rtf->folding = folding;
+    rtf->enabled = (viewMask & (1u << RtfView)) != 0 && forms.Runs(RtfView + 1);
     return true;
+}
+
+bool FileScan::Prepare(const WCHAR* searchText, unsigned mask)
+{
+    SearchTextForms forms;
+    SetTypedText(&forms, searchText);
+    // Units below 256 are the code page's bytes; a unit of 256 or more ends
+    // what the byte views look for, as narrowing always has.
+    std::string ansi;
+    for (char16_t unit : forms.typed) {
+        if (unit >= 256)
+            break;
+        ansi.push_back(static_cast<char>(unit));
+    }
+    SetAnsiText(&forms, ansi.data(), ansi.size());
+    forms.widenedAnsi = forms.typed;
+    return Prepare(forms, nullptr, mask & ((1u << Utf16View) | (1u << RtfView) | (1u << AnsiView)));
 }
 
 void FileScan::BeginFile()
 {
-    for (int i = 0; i < ContentViewCount; ++i) {
-        if ((viewMask & (1u << i)) != 0)
-            views[i]->BeginFile();
-    }
+    for (int i = 0; i < ContentViewCount; ++i)
+        views[i]->BeginFile();
 }
 
 void FileScan::Feed(const unsigned char* piece, size_t size)
 {
     for (int i = 0; i < ContentViewCount; ++i) {
-        if ((viewMask & (1u << i)) == 0)
-            continue;
         ContentView* view = views[i];
         if (!view->Ended())
             view->Feed(piece, size);
@@ -279,7 +492,7 @@ void FileScan::Feed(const unsigned char* piece, size_t size)
 void FileScan::EndFile()
 {
     for (int i = 0; i < ContentViewCount; ++i) {
-        if ((viewMask & (1u << i)) != 0 && !views[i]->Ended())
+        if (!views[i]->Ended())
             views[i]->EndFile();
     }
 }
@@ -287,8 +500,6 @@ void FileScan::EndFile()
 bool FileScan::Decided() const
 {
     for (int i = 0; i < ContentViewCount; ++i) {
-        if ((viewMask & (1u << i)) == 0)
-            continue;
         if (!views[i]->Ended())
             return false;
         if (views[i]->Count() != 0)
@@ -300,7 +511,7 @@ bool FileScan::Decided() const
 unsigned long long FileScan::Result(int* view) const
 {
     for (int i = 0; i < ContentViewCount; ++i) {
-        if ((viewMask & (1u << i)) != 0 && views[i]->Count() != 0) {
+        if (views[i]->Count() != 0) {
             if (view != nullptr)
                 *view = i;
             return views[i]->Count();

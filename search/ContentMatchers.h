@@ -1,6 +1,7 @@
-// The content views: one file's bytes read as UTF-16 text, as RTF plain text
-// and as 8-bit text, all in one pass over pieces of any size; the first view
-// in table order that counts the text decides. Pure: no window, no file, no
+// The content views: one file's bytes read as UTF-16 text, as RTF plain text,
+// as the code page's text, as UTF-8 and as big-endian UTF-16, all in one pass
+// over pieces of any size; the first view in table order that counts the text
+// decides. Pure: no window, no file, no
 // global state.
 #pragma once
 
@@ -9,6 +10,8 @@
 
 #include "search/RtfTextExtractor.h"
 #include "search/SearchRequest.h"
+#include "search/SearchText.h"
+#include "search/TextScan.h"
 
 // Copies 16-bit units below 256 as bytes of the same value. Stops after the
 // terminator (returns the length before it), at a unit of 256 or more
@@ -25,6 +28,9 @@ public:
     // scratch (3 * (length - 1) * width bytes) must outlive the counting.
     void Prepare(size_t width, const unsigned char* bytePattern, const std::uint16_t* unitPattern, size_t length,
                  unsigned char* scratch);
+    // After Prepare, for a count that ignores case: each element of the text
+    // is compared through the table of its width (the pattern is folded already).
+    void Fold(const unsigned char* byteFold, const std::uint16_t* unitFold);
     void Begin();
     // count elements at bytes (count * width bytes).
     void Feed(const unsigned char* bytes, size_t count);
@@ -41,6 +47,9 @@ private:
     unsigned char* joint = nullptr;  // the carry and the start of the next piece
     size_t carried = 0;
     unsigned long long count = 0;
+    const unsigned char* byteFold = nullptr;
+    const std::uint16_t* unitFold = nullptr;
+    FoldVariants first = {}, last = {};
 };
 
 // One way of reading a file's bytes: a row of the view table.
@@ -58,13 +67,22 @@ public:
     virtual unsigned long long Count() const = 0;
 };
 
-enum ContentViewIndex { Utf16View = 0, RtfView = 1, AnsiView = 2, ContentViewCount = 3 };
+// The readings in their order of trial; a file's reading is its index + 1.
+enum ContentViewIndex {
+    Utf16View = 0,       // the code page's bytes widened one to one, little-endian
+    RtfView = 1,         // RTF plain text, the code page's bytes
+    AnsiView = 2,        // the code page's bytes
+    TypedUtf16View = 3,  // the typed text's own units, little-endian
+    Utf8View = 4,        // the typed text in UTF-8
+    Utf16BeView = 5,     // the typed text's own units, big-endian
+    ContentViewCount = 6
+};
 extern const char* const ContentViewNames[ContentViewCount];
 const unsigned AllContentViews = (1u << ContentViewCount) - 1;
 
 class Utf16TextView;
 class RtfTextView;
-class AnsiTextView;
+class ByteTextView;
 
 // The view table over one file at a time: each piece goes through every view
 // that may still decide the file, in table order. One scan serves a whole
@@ -76,8 +94,13 @@ public:
     FileScan(const FileScan&) = delete;
     FileScan& operator=(const FileScan&) = delete;
 
-    // Once per search. searchText: not empty, zero-terminated. viewMask: the
-    // views that read (benchmarks time one alone). False when out of memory.
+    // Once per search. forms: the typed text's spellings (not empty);
+    // folding: the case folding to compare through, nullptr for Match case.
+    // viewMask: the views that may read (benchmarks time one alone); a view
+    // also reads only where forms.Runs says so. False when out of memory.
+    bool Prepare(const SearchTextForms& forms, const CaseFolding* folding, unsigned viewMask = AllContentViews);
+    // A text whose units are the code page's bytes, each widened to the unit
+    // of the same value, read by the first three views alone, exactly.
     bool Prepare(const WCHAR* searchText, unsigned viewMask = AllContentViews);
     void BeginFile();
     void Feed(const unsigned char* piece, size_t size);
@@ -92,10 +115,10 @@ public:
 private:
     void Release();
 
-    unsigned char* block;  // the patterns and the counters' scratch
+    unsigned char* block;  // the patterns, the counters' scratch and the folding scratch
     unsigned viewMask;
-    Utf16TextView* utf16;
+    Utf16TextView* utf16[3];
     RtfTextView* rtf;
-    AnsiTextView* ansi;
+    ByteTextView* bytes[2];
     ContentView* views[ContentViewCount];
 };

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "search/ContentMatchers.h"
+#include "search/SearchText.h"
 
 // Enumeration handles of the folders above the current one, last in first out.
 class HandleStack {
@@ -231,7 +232,13 @@ int FileSearcher::Start(SearchRequest* searchRequest)
     if (request->searchText[0] != 0) {
         if (pieces == nullptr)
             pieces = static_cast<unsigned char*>(std::malloc(FilePieceSize));
-        piecesMissing = pieces == nullptr || !scan.Prepare(request->searchText);
+        // The text as typed, spelled for each reading; without Match case
+        // every reading compares through the platform's case folding.
+        SearchTextForms forms;
+        PrepareSearchText(&forms, request->searchText);
+        const CaseFolding* folding = request->matchCase ? nullptr : SystemCaseFolding();
+        piecesMissing = pieces == nullptr || (!request->matchCase && folding == nullptr) ||
+                        !scan.Prepare(forms, folding);
     }
 
     size_t length = 0;
@@ -410,8 +417,10 @@ int FileSearcher::FinishFile()
 {
     state = NextFile;
     scan.EndFile();
-    const unsigned long long count = scan.Result();
+    int view = -1;
+    const unsigned long long count = scan.Result(&view);
     record.matchCount = static_cast<long long>(count);
+    record.reading = view + 1;  // the view's place in the table is its reading
     request->totalMatches += static_cast<long long>(count);
     int result = 1;
     if (count != 0) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "search/SearchText.h"
 #include "search/TextScan.h"
 
 const RtfKeyword RtfKeywordTable[28] = {
@@ -178,6 +179,30 @@ typedef RtfTextCounter::Window CountingWindow;
 // the tail that may still begin one, and where the next may start.
 void CountInWindow(CountingWindow* window, bool final)
 {
+    if (window->folding != nullptr) {
+        // By the code page's characters: a lead byte and its trail byte
+        // together; a lead byte last waits for its trail byte, unless final.
+        const CaseFolding& folding = *window->folding;
+        size_t i = window->folded;
+        while (i < window->length) {
+            const unsigned char byte = window->bytes[i];
+            if (!folding.lead[byte]) {
+                window->bytes[i++] = folding.byte[byte];
+            } else if (i + 1 < window->length) {
+                const unsigned pair = folding.pair[(static_cast<unsigned>(byte) << 8) | window->bytes[i + 1]];
+                window->bytes[i] = static_cast<unsigned char>(pair >> 8);
+                window->bytes[i + 1] = static_cast<unsigned char>(pair);
+                i += 2;
+            } else if (final) {
+                ++i;
+            } else {
+                break;
+            }
+        }
+        window->folded = i;
+    } else {
+        window->folded = window->length;
+    }
     const size_t m = window->patternLength;
     for (size_t at = FindBytes(window->bytes, window->length, window->from, window->pattern, m); at != kNotFound;
          at = FindBytes(window->bytes, window->length, window->from, window->pattern, m)) {
@@ -191,6 +216,7 @@ void CountInWindow(CountingWindow* window, bool final)
         keep = window->from < window->length ? window->from : window->length;
     std::memmove(window->bytes, window->bytes + keep, window->length - keep);
     window->length -= keep;
+    window->folded = window->folded > keep ? window->folded - keep : 0;
     window->from = window->from > keep ? window->from - keep : 0;
 }
 
@@ -745,6 +771,8 @@ RtfTextCounter::RtfTextCounter() : reader(), outermost(), count(0), ended(true)
     window.from = 0;
     window.count = 0;
     window.ended = true;
+    window.folding = nullptr;
+    window.folded = 0;
 }
 
 RtfTextCounter::~RtfTextCounter()
@@ -752,7 +780,7 @@ RtfTextCounter::~RtfTextCounter()
     ReleaseRtfReader(&reader);
 }
 
-void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength)
+void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength, const CaseFolding* folding)
 {
     // Every field but the inline group states, which each group sets when it
     // opens: a fresh reader for every file without clearing 4 KiB each time.
@@ -791,6 +819,8 @@ void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength)
     window.from = 0;
     window.count = 0;
     window.ended = patternLength == 0;
+    window.folding = folding;
+    window.folded = 0;
     count = 0;
     ended = window.ended;
 }

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+struct CaseFolding;
+
 // input: bytes ending in at least three zero bytes (the first zero ends the
 // text; the reader may look up to two bytes past it). output: zero-filled,
 // capacity bytes (at least 1); receives at most capacity - 1 bytes of text
@@ -166,8 +168,10 @@ public:
     RtfTextCounter(const RtfTextCounter&) = delete;
     RtfTextCounter& operator=(const RtfTextCounter&) = delete;
 
-    // pattern: patternLength bytes, at least 1, no zero; it must outlive the count.
-    void Begin(const unsigned char* pattern, size_t patternLength);
+    // pattern: patternLength bytes, no zero; it must outlive the count (an
+    // empty one counts nothing). folding: the code page's case folding that
+    // the text goes through before it is compared, nullptr to compare exactly.
+    void Begin(const unsigned char* pattern, size_t patternLength, const CaseFolding* folding = nullptr);
     // Reads a piece of the file; does nothing once ended.
     void Feed(const unsigned char* bytes, size_t count);
     // The file has no more bytes.
@@ -183,6 +187,8 @@ public:
         size_t from;        // where the next occurrence may start (no overlap)
         unsigned long long count;
         bool ended;         // a zero byte ended the text: nothing after it counts
+        const CaseFolding* folding;  // nullptr, or the folding the text goes through before it is compared
+        size_t folded;      // bytes at the start already folded
         unsigned char bytes[64 * 1024];
     };
 

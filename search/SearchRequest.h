@@ -6,7 +6,7 @@
 
 struct SearchRequest {
     const WCHAR* filePattern;   // never empty; at most 259 units
-    const WCHAR* searchText;    // may be empty; at most 259 units, each below 256
+    const WCHAR* searchText;    // may be empty; at most 259 units, as typed
     long long totalMatches;     // counters are 64-bit: one large file may hold billions
     long long filesWithMatches;
     long long filesSearched;
@@ -14,6 +14,7 @@ struct SearchRequest {
     int includeSubfolders;
     int running;
     int stopRequested;
+    int matchCase;              // 0: letters compare by the simple case mapping
 };
 
 struct FoundFile {
@@ -26,6 +27,7 @@ struct FoundFile {
     FoundFile* next;
     INT_PTR openStatus;         // -1 when the file could not be opened
     DWORD openError;            // why it could not: a system error code or an OpenFailure; else 0
+    int reading;                // the ReadingKind that found the file; 0 when none read it
 };
 
 // The walk's own reasons for not opening a file, kept in openError beside the

@@ -121,3 +121,125 @@ size_t FindUnits(const unsigned char* text, size_t units, size_t from, const std
     }
     return kNotFound;
 }
+
+namespace {
+
+template <typename Table>
+FoldVariants VariantsOf(const Table* fold, unsigned size, unsigned value)
+{
+    FoldVariants variants = {};
+    const unsigned target = fold[value];
+    for (unsigned v = 0; v < size; ++v) {
+        if (fold[v] != target)
+            continue;
+        if (variants.count == 4)
+            return FoldVariants{};
+        variants.values[variants.count++] = static_cast<std::uint16_t>(v);
+    }
+    // Unused slots repeat the first value, so that a scan may test all four.
+    for (unsigned k = variants.count; k < 4; ++k)
+        variants.values[k] = variants.values[0];
+    return variants;
+}
+
+}  // namespace
+
+FoldVariants BytesFoldingLike(const unsigned char* fold, unsigned value)
+{
+    return VariantsOf(fold, 256, value);
+}
+
+FoldVariants UnitsFoldingLike(const std::uint16_t* fold, unsigned value)
+{
+    return VariantsOf(fold, 65536, value);
+}
+
+size_t FindBytesFolded(const unsigned char* text, size_t length, size_t from, const unsigned char* pattern,
+                       size_t patternLength, const unsigned char* fold, const FoldVariants& first,
+                       const FoldVariants& last)
+{
+    if (patternLength == 0 || from > length || length - from < patternLength)
+        return kNotFound;
+    const size_t end = patternLength - 1;
+    size_t i = from;
+#ifdef TROVIK_SSE2
+    if (first.count != 0 && last.count != 0) {
+        __m128i f[4], l[4];
+        for (int k = 0; k < 4; ++k) {
+            f[k] = _mm_set1_epi8(static_cast<char>(first.values[k]));
+            l[k] = _mm_set1_epi8(static_cast<char>(last.values[k]));
+        }
+        for (; i + end + 16 <= length; i += 16) {
+            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + end));
+            const __m128i heads = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(head, f[0]), _mm_cmpeq_epi8(head, f[1])),
+                                               _mm_or_si128(_mm_cmpeq_epi8(head, f[2]), _mm_cmpeq_epi8(head, f[3])));
+            const __m128i tails = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(tail, l[0]), _mm_cmpeq_epi8(tail, l[1])),
+                                               _mm_or_si128(_mm_cmpeq_epi8(tail, l[2]), _mm_cmpeq_epi8(tail, l[3])));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, tails)));
+            while (mask != 0) {
+                const size_t at = i + LowestSetBit(mask);
+                size_t k = 1;
+                while (k < end && fold[text[at + k]] == pattern[k])
+                    ++k;
+                if (k >= end)
+                    return at;
+                mask &= mask - 1;
+            }
+        }
+    }
+#endif
+    for (; i + patternLength <= length; ++i) {
+        size_t k = 0;
+        while (k < patternLength && fold[text[i + k]] == pattern[k])
+            ++k;
+        if (k == patternLength)
+            return i;
+    }
+    return kNotFound;
+}
+
+size_t FindUnitsFolded(const unsigned char* text, size_t units, size_t from, const std::uint16_t* pattern,
+                       size_t patternLength, const std::uint16_t* fold, const FoldVariants& first,
+                       const FoldVariants& last)
+{
+    if (patternLength == 0 || from > units || units - from < patternLength)
+        return kNotFound;
+    const size_t end = patternLength - 1;
+    size_t i = from;
+#ifdef TROVIK_SSE2
+    if (first.count != 0 && last.count != 0) {
+        __m128i f[4], l[4];
+        for (int k = 0; k < 4; ++k) {
+            f[k] = _mm_set1_epi16(static_cast<short>(first.values[k]));
+            l[k] = _mm_set1_epi16(static_cast<short>(last.values[k]));
+        }
+        for (; i + end + 8 <= units; i += 8) {
+            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * (i + end)));
+            const __m128i heads = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(head, f[0]), _mm_cmpeq_epi16(head, f[1])),
+                                               _mm_or_si128(_mm_cmpeq_epi16(head, f[2]), _mm_cmpeq_epi16(head, f[3])));
+            const __m128i tails = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(tail, l[0]), _mm_cmpeq_epi16(tail, l[1])),
+                                               _mm_or_si128(_mm_cmpeq_epi16(tail, l[2]), _mm_cmpeq_epi16(tail, l[3])));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, tails))) & 0x5555u;
+            while (mask != 0) {
+                const size_t at = i + LowestSetBit(mask) / 2;
+                size_t k = 1;
+                while (k < end && fold[UnitAt(text, at + k)] == pattern[k])
+                    ++k;
+                if (k >= end)
+                    return at;
+                mask &= mask - 1;
+            }
+        }
+    }
+#endif
+    for (; i + patternLength <= units; ++i) {
+        size_t k = 0;
+        while (k < patternLength && fold[UnitAt(text, i + k)] == pattern[k])
+            ++k;
+        if (k == patternLength)
+            return i;
+    }
+    return kNotFound;
+}

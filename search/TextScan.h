@@ -34,6 +34,27 @@ size_t FindBytes(const unsigned char* text, size_t length, size_t from, const un
 size_t FindUnits(const unsigned char* text, size_t units, size_t from, const std::uint16_t* pattern,
                  size_t patternLength);
 
+// The values that fold to the same value as one element of a pattern, for
+// a search that ignores case: at most four (more: every value is a candidate).
+struct FoldVariants {
+    unsigned count;  // 0: too many to scan for
+    std::uint16_t values[4];
+};
+
+// The values v below size with fold[v] == fold[value].
+FoldVariants BytesFoldingLike(const unsigned char* fold, unsigned value);
+FoldVariants UnitsFoldingLike(const std::uint16_t* fold, unsigned value);
+
+// As FindBytes and FindUnits, comparing every element of the text through
+// fold with the pattern, which is already folded. first and last: the
+// variants of the pattern's first and last element.
+size_t FindBytesFolded(const unsigned char* text, size_t length, size_t from, const unsigned char* pattern,
+                       size_t patternLength, const unsigned char* fold, const FoldVariants& first,
+                       const FoldVariants& last);
+size_t FindUnitsFolded(const unsigned char* text, size_t units, size_t from, const std::uint16_t* pattern,
+                       size_t patternLength, const std::uint16_t* fold, const FoldVariants& first,
+                       const FoldVariants& last);
+
 // Index of the lowest set bit of a mask that is not zero.
 inline unsigned LowestSetBit(unsigned mask)
 {

@@ -2,7 +2,8 @@
 # Takes the window's pictures for the README: the idle window (docs/idle.png),
 # a finished search over a small sample folder (docs/finished.png), and the
 # results list's context menu on a row that could not be searched
-# (docs/menu.png). A last picture of the pointer resting on that row, where
+# (docs/menu.png), and a text typed beyond ASCII found without Match case
+# in three encodings (docs/readings.png). A last picture of the pointer resting on that row, where
 # its tooltip says why it failed, goes to the build folder
 # (failed-tip.png): Wine's list view never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
@@ -53,6 +54,8 @@ if [ ! -f "$PREFIX/.trovik-shot-ready" ]; then
   touch "$PREFIX/.trovik-shot-ready"
 fi
 
+# Match case checked, as on a first run, whatever an earlier run left.
+wine reg add 'HKCU\Software\Pelmora\Trovik' /v MatchCase /t REG_DWORD /d 1 /f >/dev/null 2>&1
 # The screen resolution the program starts with.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
 
@@ -72,6 +75,13 @@ rm -rf "$ODD"
 mkdir -p "$ODD"
 printf 'Invoice 2043: due.\r\n' > "$ODD/budget.txt"
 printf 'Invoice' > "$ODD/aux.txt"
+# Letters in three encodings, for a text typed beyond ASCII with Match case off.
+LETTERS="$PREFIX/drive_c/Letters"
+rm -rf "$LETTERS"
+mkdir -p "$LETTERS"
+printf 'Viele Gr\303\274\303\237e aus K\303\266ln\r\nGR\303\234\303\237E AN ALLE\r\n' > "$LETTERS/utf8.txt"
+printf 'Herzliche Gr\374\337e\r\n' > "$LETTERS/ansi.txt"
+printf 'Gr\303\274\303\237e' | iconv -f utf-8 -t utf-16be > "$LETTERS/utf16be.txt"
 # A larger folder, so that a search is still under way when it is pictured.
 BIG="$PREFIX/drive_c/Big"
 if [ ! -d "$BIG/f39" ]; then
@@ -168,3 +178,20 @@ xdotool mousemove_relative 2 0
 sleep 2
 shoot failed-tip || exit 1
 mv "$OUT/failed-tip.png" "$BUILD/failed-tip.png" && echo "screenshot: moved to $BUILD/failed-tip.png"
+
+# A text typed beyond ASCII, Match case turned off (the fourth stop in tab
+# order after the text box), in the letters: the Type column names the reading.
+xdotool mousemove $((WINDOW_X + 180)) $((WINDOW_Y + 66)) click 1
+xdotool key ctrl+a
+xdotool type --delay 30 'grüße'
+xdotool key Tab ctrl+a
+xdotool type --delay 20 'C:\Letters'
+xdotool key Tab Tab Tab space Return
+sleep 3
+# Widened by its right frame, so that the Type column shows.
+RIGHT=$(convert "$OUT/menu.png" -format '%w' info:)
+xdotool mousemove $((WINDOW_X + RIGHT - 2)) $((WINDOW_Y + 200)) mousedown 1
+xdotool mousemove $((WINDOW_X + RIGHT + 150)) $((WINDOW_Y + 200)) sleep 0.3
+xdotool mousemove $((WINDOW_X + RIGHT + 330)) $((WINDOW_Y + 200)) sleep 0.3 mouseup 1
+sleep 2
+shoot readings || exit 1

@@ -14,6 +14,7 @@
 
 #include "app/SearchApp.h"
 #include "search/FileSearcher.h"
+#include "search/SearchText.h"
 
 namespace {
 
@@ -52,8 +53,9 @@ LRESULT CALLBACK ScanWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case UM_FOUNDFILE: {
         const FoundFile* record = reinterpret_cast<const FoundFile*>(lParam);
         if (!g_quiet)
-            std::printf("found\t%lld\t%d\t%llu\t%s\t%s\n", record->matchCount, static_cast<int>(record->openStatus),
-                        FoundFileSize(*record), record->folder, record->name);
+            std::printf("found\t%lld\t%d\t%llu\t%s\t%s\t%s\n", record->matchCount, static_cast<int>(record->openStatus),
+                        FoundFileSize(*record), record->folder, record->name,
+                        *ReadingName(record->reading) != 0 ? ReadingName(record->reading) : "-");
         return 1;
     }
     case kStopClick:
@@ -75,7 +77,8 @@ int Usage(const char* problem)
 {
     std::fprintf(stderr,
                  "trovik-scan: %s\nusage: trovik-scan [--subfolders] [--pattern PATTERN] "
-                 "(--text TEXT | --text-hex HEX) [--quiet] [--memory] [--profile] [--stop-after MS] FOLDER\n",
+                 "(--text TEXT | --text-hex HEX | --text-utf16 HEX) [--ignore-case] [--quiet] [--memory] [--profile] "
+                 "[--stop-after MS] FOLDER\n",
                  problem);
     return 2;
 }
@@ -96,13 +99,44 @@ bool ParseHex(const char* hex, std::string* bytes)
     return true;
 }
 
-// Each typed byte becomes the code unit of the same value, as the window does.
+// Each byte becomes the code unit of the same value: the file pattern, as
+// the window passes it.
 void Widen(const std::string& bytes, WCHAR* units)
 {
     size_t i = 0;
     for (; i < bytes.size() && bytes[i] != 0; ++i)
         units[i] = static_cast<unsigned char>(bytes[i]);
     units[i] = 0;
+}
+
+// Bytes of the code page read as the window reads a typed text: in UTF-16.
+bool Decode(const std::string& bytes, WCHAR* units, int room)
+{
+    units[0] = 0;
+    if (bytes.empty())
+        return true;
+    const int count = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), units, room - 1);
+    if (count <= 0)
+        return false;
+    units[count] = 0;
+    return true;
+}
+
+// Little-endian UTF-16 code units in hex, four digits each.
+bool ParseUtf16Hex(const char* hex, WCHAR* units, size_t room)
+{
+    std::string bytes;
+    if (!ParseHex(hex, &bytes) || bytes.size() % 2 != 0 || bytes.size() / 2 >= room)
+        return false;
+    size_t count = 0;
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        units[count++] = static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) |
+                                            (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        if (units[count - 1] == 0)
+            return false;
+    }
+    units[count] = 0;
+    return true;
 }
 
 double Milliseconds(LONGLONG ticks, LONGLONG frequency)
@@ -118,6 +152,9 @@ int main(int argc, char** argv)
     std::string pattern = "*.*";
     std::string text;
     bool haveText = false;
+    WCHAR wideText[260] = {};
+    bool haveWideText = false;
+    bool ignoreCase = false;
     bool subfolders = false;
     bool stopAfter = false;
     const char* folder = nullptr;
@@ -148,6 +185,13 @@ int main(int argc, char** argv)
             if (!ParseHex(argv[++i], &text))
                 return Usage("--text-hex takes pairs of hex digits");
             haveText = true;
+        } else if (argument == "--text-utf16" && i + 1 < argc) {
+            if (!ParseUtf16Hex(argv[++i], wideText, 260))
+                return Usage("--text-utf16 takes up to 259 non-zero UTF-16LE units in hex");
+            haveText = true;
+            haveWideText = true;
+        } else if (argument == "--ignore-case") {
+            ignoreCase = true;
         } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
             return Usage(("unknown option " + argument).c_str());
         } else if (folder == nullptr) {
@@ -183,13 +227,17 @@ int main(int argc, char** argv)
     g_searchApp = &g_app;
     FileSearcher searcher;
     g_searcher = &searcher;
-    Widen(text, g_app.findText);
+    if (haveWideText)
+        std::memcpy(g_app.findText, wideText, sizeof wideText);
+    else if (!Decode(text, g_app.findText, 260))
+        return Usage("the text cannot be read in the code page");
     Widen(pattern, g_app.patternText);
     SearchRequest& request = g_app.request;
     request.searchText = g_app.findText;
     request.filePattern = g_app.patternText;
     request.notifyWindow = window;
     request.includeSubfolders = subfolders ? 1 : 0;
+    request.matchCase = ignoreCase ? 0 : 1;
     request.stopRequested = 0;
     SendMessageA(window, UM_RUNNING, 1, 0);
 

@@ -11,6 +11,7 @@
 #include "app/SearchApp.h"
 #include "dragdrop/DragSource.h"
 #include "res/resource.h"
+#include "search/SearchText.h"
 #include "ui/FailureReason.h"
 
 namespace ResultsList {
@@ -194,6 +195,10 @@ void GetDisplayText(NMLVDISPINFOA* info)
             const int limit = room < 256 ? static_cast<int>(room) : 256;
             if (LoadStringA(Instance(), IDS_FAILED, text, limit) <= 0)
                 text[0] = 0;
+        } else {
+            // The reading that found the file; none for an unread file.
+            const char* name = ReadingName(record->reading);
+            CopyText(text, room, name, std::strlen(name));
         }
         break;
     case ModifiedColumn: {
@@ -241,8 +246,14 @@ int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params)
     case MatchesColumn: return CompareNumbers(a->matchCount, b->matchCount);
     case LocationColumn: return CompareNoCase(a->folder, sizeof a->folder, b->folder, sizeof b->folder);
     case SizeColumn: return CompareNumbers(FoundFileSize(*a), FoundFileSize(*b));
-    // Files that could not be opened sort as the greater: descending puts them first.
-    case TypeColumn: return CompareNumbers(a->openStatus == -1 ? 1 : 0, b->openStatus == -1 ? 1 : 0);
+    // Files that could not be opened sort as the greater: descending puts them
+    // first; the others by the name of the reading that found them.
+    case TypeColumn: {
+        const int failed = CompareNumbers(a->openStatus == -1 ? 1 : 0, b->openStatus == -1 ? 1 : 0);
+        if (failed != 0 || a->openStatus == -1)
+            return failed;
+        return std::strcmp(ReadingName(a->reading), ReadingName(b->reading));
+    }
     case ModifiedColumn: return CompareFileTime(&a->lastWriteTime, &b->lastWriteTime);
     default: return 0;
     }

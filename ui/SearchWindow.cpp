@@ -35,6 +35,29 @@ void WidenText(const char* bytes, int length, WCHAR* units)
         units[i] = 0;
 }
 
+// Replaces the template's text box, which the ANSI dialog made an ANSI
+// control that holds only what the code page can spell, by a Unicode one in
+// the same place, tab order, style and font, so any text can be typed.
+void MakeUnicodeTextBox(HWND window)
+{
+    HWND ansiBox = GetDlgItem(window, IDC_TEXT);
+    if (ansiBox == nullptr || IsWindowUnicode(ansiBox))
+        return;
+    RECT rect = {};
+    GetWindowRect(ansiBox, &rect);
+    ScreenRectToClient(window, &rect);
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(ansiBox, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(ansiBox, GWL_EXSTYLE));
+    HWND box = CreateWindowExW(exStyle, L"EDIT", L"", style, rect.left, rect.top, rect.right - rect.left,
+                               rect.bottom - rect.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TEXT)),
+                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)), nullptr);
+    if (box == nullptr)
+        return;  // the ANSI box stays: the code page's text can still be typed
+    SendMessageW(box, WM_SETFONT, SendMessageW(ansiBox, WM_GETFONT, 0, 0), FALSE);
+    SetWindowPos(box, ansiBox, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    DestroyWindow(ansiBox);
+}
+
 // Whether the current folder's full path fits the folder field of a record.
 bool CurrentFolderFitsRecord()
 {
@@ -125,6 +148,8 @@ int SearchApp::OnInitDialog()
     if (icon != nullptr)
         SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 
+    MakeUnicodeTextBox(window);
+
     margin = ControlRect(window, GetDlgItem(window, IDC_FILESPEC_LABEL)).left;
     RECT status = {};
     GetWindowRect(GetDlgItem(window, IDC_STATUS), &status);
@@ -187,11 +212,13 @@ void SearchApp::OnSearchButton()
     request.totalMatches = 0;
     request.filesWithMatches = 0;
 
-    int length = static_cast<int>(GetDlgItemTextA(window, IDC_TEXT, buffer, sizeof buffer));
-    WidenText(buffer, length, findText);
+    // The text as typed, in UTF-16; the engine spells it for each reading.
+    findText[0] = 0;
+    GetDlgItemTextW(window, IDC_TEXT, findText, WorkingBufferSize);
     request.searchText = findText;
+    request.matchCase = IsDlgButtonChecked(window, IDC_MATCHCASE) == BST_CHECKED ? 1 : 0;
 
-    length = static_cast<int>(GetDlgItemTextA(window, IDC_FILESPEC, buffer, sizeof buffer));
+    int length = static_cast<int>(GetDlgItemTextA(window, IDC_FILESPEC, buffer, sizeof buffer));
     if (length == 0) {
         std::snprintf(buffer, sizeof buffer, "*.*");
         length = 3;
@@ -266,7 +293,8 @@ void SearchApp::SetRunning(int on, SearchRequest* searchRequest)
 // Enter and Escape keep working during a search.
 void SearchApp::EnableInputs(int enable)
 {
-    static const int inputs[] = {IDCANCEL, IDC_FILESPEC, IDC_TEXT, IDC_LOCATION, IDC_BROWSE, IDC_SUBFOLDERS};
+    static const int inputs[] = {IDCANCEL,   IDC_FILESPEC,   IDC_TEXT,     IDC_LOCATION,
+                                 IDC_BROWSE, IDC_SUBFOLDERS, IDC_MATCHCASE};
     if (!enable) {
         HWND focus = GetFocus();
         for (int id : inputs) {

@@ -173,6 +173,8 @@ void Load(HWND window)
     // Only 0 clears the box: a state of 2 would show a grey box that the
     // search takes as unchecked.
     CheckDlgButton(window, IDC_SUBFOLDERS, ReadDword("Recursion", 1) == 0 ? BST_UNCHECKED : BST_CHECKED);
+    // Exact matching unless the user has turned it off.
+    CheckDlgButton(window, IDC_MATCHCASE, ReadDword("MatchCase", 1) == 0 ? BST_UNCHECKED : BST_CHECKED);
 }
 
 void Save(HWND window)
@@ -180,6 +182,7 @@ void Save(HWND window)
     SaveList(window, IDC_FILESPEC, "Filespec");
     SaveList(window, IDC_LOCATION, "Location");
     WriteDword(IsDlgButtonChecked(window, IDC_SUBFOLDERS) == BST_CHECKED ? 1 : 0, "Recursion");
+    WriteDword(IsDlgButtonChecked(window, IDC_MATCHCASE) == BST_CHECKED ? 1 : 0, "MatchCase");
 }
 
 }  // namespace SettingsStore

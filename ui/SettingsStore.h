@@ -1,4 +1,4 @@
-// Recent patterns, recent folders and the subfolder flag, kept per user in
+// Recent patterns, recent folders, the subfolder and Match case flags, kept per user in
 // the registry. The key is opened and closed for every single value.
 #pragma once
 
@@ -12,9 +12,9 @@ void WriteDword(DWORD value, const char* name);
 char* ReadString(const char* name, char* buffer, DWORD size);
 void WriteString(const char* text, const char* name);
 
-// Fills the two recent lists and the subfolder check box of the window.
+// Fills the two recent lists and the two check boxes of the window.
 void Load(HWND window);
-// Records the window's current pattern, folder and check box.
+// Records the window's current pattern, folder and check boxes.
 void Save(HWND window);
 
 }  // namespace SettingsStore

@@ -81,15 +81,15 @@ public:
     bool Pass()
     {
         MSG message;
-        if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            const BOOL got = GetMessageW(&message, nullptr, 0, 0);
             if (got == 0) {
                 quit = true;
                 return false;
             }
-            if (got != -1 && !IsDialogMessageA(app->window, &message)) {
+            if (got != -1 && !IsDialogMessageW(app->window, &message)) {
                 TranslateMessage(&message);
-                DispatchMessageA(&message);
+                DispatchMessageW(&message);
             }
             return true;
         }

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <new>
@@ -196,6 +197,39 @@ TEST(MessageLoop, StopIsNoticedBeforeAnyFurtherStep)
     EXPECT_EQ(driver.Text(IDC_STATUS), "Found " + std::to_string(searched) + " matches");  // so far
     EXPECT_EQ(driver.app->OnIdle(), 0);
     EXPECT_EQ(request.filesSearched, searched);
+}
+
+SearchApp* g_closingApp = nullptr;
+
+// Closes the window once the search that the typed Enter started is over.
+void CALLBACK CloseWhenIdle(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_closingApp != nullptr && g_closingApp->expanded && !g_closingApp->request.running)
+        PostMessageW(g_closingApp->window, WM_CLOSE, 0, 0);
+}
+
+TEST(MessageLoop, CharactersOutsideTheCodePageReachTheSearchWhole)
+{
+    TempFolder folder;
+    AppDriver driver;
+    ASSERT_EQ(driver.started, S_OK);
+    driver.SetText(IDC_LOCATION, folder.Path());
+    HWND text = driver.Control(IDC_TEXT);
+    EXPECT_TRUE(IsWindowUnicode(text));
+    SetFocus(text);
+    // Japanese, Greek and an emoji's two units, as a keyboard's characters
+    // arrive, then Enter: the search must get them as typed.
+    for (WCHAR unit : {WCHAR(0x65E5), WCHAR(0x03B1), WCHAR(0xD83D), WCHAR(0xDE00)})
+        PostMessageW(text, WM_CHAR, unit, 1);
+    PostMessageW(text, WM_KEYDOWN, VK_RETURN, 0);
+    g_closingApp = driver.app;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 25, CloseWhenIdle);
+    EXPECT_EQ(driver.app->RunMessageLoop(), 0);
+    KillTimer(nullptr, timer);
+    g_closingApp = nullptr;
+
+    const WCHAR expected[] = {0x65E5, 0x03B1, 0xD83D, 0xDE00, 0};
+    EXPECT_EQ(std::memcmp(driver.app->findText, expected, sizeof expected), 0);
 }
 
 TEST(MessageLoop, EnterStartsAndStopsASearchFromTheTextBox)

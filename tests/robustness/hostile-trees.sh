@@ -35,7 +35,8 @@ scan() {
         timeout "$LIMIT" "$RUN" "$SCAN" "$@" </dev/null >"$WORK/$name.raw" 2>"$WORK/$name.err"
     fi
     rc=$?
-    tr -d '\r' <"$WORK/$name.raw" >"$WORK/$name.out"
+    # The reading that found a file (the seventh field) is not what these trees test.
+    tr -d '\r' <"$WORK/$name.raw" | cut -f1-6 >"$WORK/$name.out"
     seconds=$(($(date +%s) - start))
     if [ "$rc" -eq 124 ]; then
         fail "$name: no end within $LIMIT s"

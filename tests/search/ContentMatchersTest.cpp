@@ -8,6 +8,7 @@
 #include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 #include "tests/support/MatcherRun.h"
+#include "tests/support/TestFolding.h"
 
 namespace {
 
@@ -241,7 +242,8 @@ TEST(FilePieces, GeneratedFilesCountAsWholeFiles)
         const std::string text = texts[random() % (sizeof texts / sizeof texts[0])];
         const wholefile::Result whole = WholeFile(content, text);
         const size_t piece = 1 + random() % (content.size() + 1);
-        for (int view = 0; view < ContentViewCount; ++view) {
+        // Texts of the code page's bytes are read by the first three views.
+        for (int view = Utf16View; view <= AnsiView; ++view) {
             ASSERT_EQ(RunViews(content, text, 1u << view, piece).matches, static_cast<long long>(whole.counts[view]))
                 << "round " << round << ", view " << ContentViewNames[view] << ", pieces of " << piece;
         }
@@ -277,5 +279,99 @@ TEST(FilePieces, BinaryFilesAreDecidedEarly)
         scan.EndFile();
         EXPECT_TRUE(scan.Decided()) << c.name;
         EXPECT_EQ(static_cast<long long>(scan.Result()), c.matches) << c.name;
+    }
+}
+
+namespace {
+
+std::string Utf16(const std::u16string& text, bool bigEndian)
+{
+    std::string bytes;
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// Every reading of a typed text, in pieces of every size, exactly and
+// through folding, against the whole-file reference; and which reading
+// decides a file in each encoding.
+TEST(Readings, EachEncodingIsFoundByItsReadingInPiecesAsInTheWholeFile)
+{
+    const std::unique_ptr<CaseFolding> folding = TestFolding();
+    struct Text {
+        const char* name;
+        std::u16string typed;
+        const char* ansi;  // the code page's spelling; nullptr for none
+    } const texts[] = {
+        {"ASCII", u"needle", "needle"},
+        {"Latin-1", u"caf\u00E9", "caf\xE9"},
+        {"euro", u"\u20AC5", "\x80" "5"},
+        {"Greek outside the code page", u"\u03B1\u03B2", nullptr},
+        {"double-byte", u"\uFF41x", "\x82\x81x"},
+        {"emoji", u"\U0001F600!", nullptr},
+    };
+    for (const Text& text : texts) {
+        SearchTextForms forms;
+        SetTypedText(&forms, reinterpret_cast<const WCHAR*>(text.typed.c_str()));
+        if (text.ansi != nullptr)
+            SetAnsiText(&forms, text.ansi, std::string(text.ansi).size());
+        std::u16string upper = text.typed;
+        for (char16_t& unit : upper)
+            unit = static_cast<char16_t>(folding->unit[unit]);
+        std::string upperUtf8;
+        EncodeUtf8(upper, &upperUtf8);
+        std::string upperAnsi = text.ansi != nullptr ? wholefile::FoldCodePage(text.ansi, folding.get()) : "";
+
+        // Each file holds the text twice in one encoding, once in its
+        // capitals; the reading that must find it, exactly and ignoring case.
+        struct File {
+            const char* encoding;
+            std::string content;
+            int exactReading, anyCaseReading;
+            long long exact, anyCase;
+        };
+        const bool hasAnsi = text.ansi != nullptr;
+        const bool latin = hasAnsi && forms.typed == forms.widenedAnsi;
+        std::vector<File> files = {
+            {"UTF-8", "x " + forms.utf8 + " " + upperUtf8 + " " + forms.utf8, ReadingUtf8, ReadingUtf8, 2, 3},
+            {"UTF-16 LE", Utf16(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, false),
+             latin ? ReadingUtf16 : ReadingUtf16Text, latin ? ReadingUtf16 : ReadingUtf16Text, 2, 3},
+            {"UTF-16 BE", Utf16(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, true), ReadingUtf16Be,
+             ReadingUtf16Be, 2, 3},
+        };
+        if (hasAnsi) {
+            files.push_back({"code page", std::string("x ") + text.ansi + " " + upperAnsi + " " + text.ansi, ReadingRtf,
+                             ReadingRtf, 2, 3});
+            files.push_back({"RTF", std::string("{\\rtf1 x ") + text.ansi + "\\par " + text.ansi + "}", ReadingRtf,
+                             ReadingRtf, 2, 2});
+        }
+        for (const File& file : files) {
+            SCOPED_TRACE(std::string(text.name) + " in " + file.encoding);
+            // An ASCII text in UTF-8 is the code page's text again.
+            const bool asAnsi = std::string(file.encoding) == "UTF-8" && !forms.Runs(ReadingUtf8);
+            const std::string buffer = file.content + std::string(3, '\0');
+            const CaseFolding* const folds[2] = {nullptr, folding.get()};
+            for (const CaseFolding* fold : folds) {
+                const wholefile::Readings whole = wholefile::RunReadings(
+                    reinterpret_cast<const unsigned char*>(buffer.data()), file.content.size(), forms, fold);
+                const int reading = fold == nullptr ? file.exactReading : file.anyCaseReading;
+                // A text without letters is its own capitals.
+                const long long count = fold != nullptr || upper == text.typed ? file.anyCase : file.exact;
+                if (!asAnsi) {
+                    EXPECT_EQ(whole.decidedBy + 1, reading) << (fold ? "any case" : "exact");
+                    EXPECT_EQ(static_cast<long long>(whole.matches), count)
+                        << (fold ? "any case" : "exact");
+                }
+                for (size_t piece = 1; piece <= file.content.size(); ++piece) {
+                    const TableRun run = RunReadings(file.content, forms, fold, piece);
+                    ASSERT_EQ(run.decidedBy, whole.decidedBy) << "pieces of " << piece;
+                    ASSERT_EQ(run.matches, static_cast<long long>(whole.matches)) << "pieces of " << piece;
+                }
+            }
+        }
     }
 }

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "fuzz/WholeFileMatchers.h"
 #include "LockedFile.h"
 #include "TempFolder.h"
+#include "search/SearchText.h"
 
 namespace {
 
@@ -386,4 +390,135 @@ TEST(FilePieces, StopBetweenPiecesReleasesTheFileAndReportsItNot)
     EXPECT_NE(exclusive, INVALID_HANDLE_VALUE) << "the stopped file is still open";
     if (exclusive != INVALID_HANDLE_VALUE)
         CloseHandle(exclusive);
+}
+
+namespace {
+
+std::string Utf16Bytes(const std::u16string& text, bool bigEndian)
+{
+    std::string bytes;
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+// The text in the code page, exactly, or false.
+bool InCodePage(const std::u16string& text, std::string* bytes)
+{
+    char spelled[64];
+    BOOL usedDefault = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const WCHAR*>(text.c_str()),
+                                           static_cast<int>(text.size()), spelled, sizeof spelled, nullptr, &usedDefault);
+    if (length <= 0 || usedDefault)
+        return false;
+    bytes->assign(spelled, static_cast<size_t>(length));
+    return true;
+}
+
+std::string RtfEscaped(const std::string& bytes)
+{
+    std::string escaped;
+    for (unsigned char byte : bytes) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\'%02x", byte);
+        escaped += byte >= 0x80 || byte == '\\' || byte == '{' || byte == '}' ? std::string(hex)
+                                                                                : std::string(1, static_cast<char>(byte));
+    }
+    return escaped;
+}
+
+}  // namespace
+
+// Each file holds the text once as typed and once in capitals, in one
+// encoding; the walk must report it by the reading of that encoding, once
+// with Match case and twice without. Runs under the default code page and,
+// as FileSearcherTest.JapaneseLocale, under code page 932.
+TEST(Readings, EveryEncodingIsFoundByItsReadingThroughTheWalk)
+{
+    const UINT codePage = GetACP();
+    if (std::getenv("TROVIK_EXPECT_DOUBLE_BYTE") != nullptr) {
+        ASSERT_EQ(codePage, 932u) << "the Japanese run must run under code page 932";
+    }
+    struct Text {
+        const char* name;
+        std::u16string typed, capitals;
+    } const texts[] = {
+        {"ASCII", u"Needle", u"NEEDLE"},
+        {"Latin-1", u"Caf\u00E9", u"CAF\u00C9"},
+        {"euro", u"\u20ACuro", u"\u20ACURO"},
+        {"Cyrillic", u"\u0414\u043E\u043C", u"\u0414\u041E\u041C"},
+        {"CJK", u"\u65E5\u672C", u"\u65E5\u672C"},
+    };
+    for (const Text& text : texts) {
+        const bool ascii = std::all_of(text.typed.begin(), text.typed.end(), [](char16_t unit) { return unit < 0x80; });
+        std::string ansi, ansiCapitals;
+        const bool spelled = InCodePage(text.typed, &ansi) && InCodePage(text.capitals, &ansiCapitals);
+        std::string utf8, utf8Capitals;
+        EncodeUtf8(text.typed, &utf8);
+        EncodeUtf8(text.capitals, &utf8Capitals);
+        const std::u16string both = text.typed + u" and " + text.capitals;
+
+        struct File {
+            const char* name;
+            std::string content;
+            const char* reading;  // nullptr: not found at all
+            long long exact = -1, anyCase = -1;  // -1: once as typed, once in capitals
+        };
+        std::vector<File> files = {
+            {"utf8.txt", "x " + utf8 + " and " + utf8Capitals, ascii ? "RTF" : "UTF-8"},
+            {"utf8bom.txt", "\xEF\xBB\xBF" + utf8 + " and " + utf8Capitals, ascii ? "RTF" : "UTF-8"},
+            {"le.txt", Utf16Bytes(both, false), "UTF-16"},
+            {"lebom.txt", Utf16Bytes(u"\uFEFF" + both, false), "UTF-16"},
+            {"be.txt", Utf16Bytes(both, true), "UTF-16 BE"},
+            {"bebom.txt", Utf16Bytes(u"\uFEFF" + both, true), "UTF-16 BE"},
+            {"binary.dat", std::string("\0\1\2", 3) + utf8 + " and " + utf8Capitals, nullptr},
+        };
+        if (spelled) {
+            // A double-byte character may hold a brace or a backslash, which
+            // the RTF reading takes as markup: it finds only the spellings
+            // without one, and the code page's reading finds both when it finds none.
+            const bool typedKept = ansi.find_first_of("\\{}") == std::string::npos;
+            const bool capitalsKept = ansiCapitals.find_first_of("\\{}") == std::string::npos;
+            const bool same = text.capitals == text.typed;
+            const long long exact = (typedKept ? 1 : 0) + (same && capitalsKept ? 1 : 0);
+            const long long anyCase = (typedKept ? 1 : 0) + (capitalsKept ? 1 : 0);
+            File file = {"codepage.txt", "x " + ansi + " and " + ansiCapitals, "RTF"};
+            file.exact = exact;
+            file.anyCase = anyCase;
+            files.push_back(file);
+            files.push_back({"doc.rtf",
+                             "{\\rtf1\\ansi\\ansicpg" + std::to_string(codePage) + "{\\fonttbl{\\f0 Arial;}}\\f0 " +
+                                 RtfEscaped(ansi) + "\\par " + RtfEscaped(ansiCapitals) + "}",
+                             "RTF"});
+        }
+        TempFolder folder;
+        for (const File& file : files)
+            folder.Write(file.name, file.content);
+        for (bool matchCase : {true, false}) {
+            SCOPED_TRACE(std::string(text.name) + (matchCase ? ", Match case" : ", any case"));
+            EngineHarness engine;
+            ASSERT_TRUE(engine.StartTyped(folder.Path(), text.typed, "*.*", false, matchCase));
+            engine.RunToEnd();
+            std::map<std::string, const FoundFile*> found;
+            const std::vector<FoundFile> records = engine.Found();
+            for (const FoundFile& record : records)
+                found[record.name] = &record;
+            const long long expected = matchCase && text.capitals != text.typed ? 1 : 2;
+            for (const File& file : files) {
+                SCOPED_TRACE(file.name);
+                if (file.reading == nullptr) {
+                    EXPECT_EQ(found.count(file.name), 0u);
+                    continue;
+                }
+                ASSERT_EQ(found.count(file.name), 1u);
+                // The RTF reading's own count, where it may miss some: when it
+                // finds none, the code page's reading counts them all.
+                const long long own = matchCase ? file.exact : file.anyCase;
+                EXPECT_STREQ(ReadingName(found[file.name]->reading), own == 0 ? "ANSI" : file.reading);
+                EXPECT_EQ(found[file.name]->matchCount, own > 0 ? own : expected);
+            }
+        }
+    }
 }

@@ -77,6 +77,61 @@ TEST(TextScan, FindsUnitsExactlyWherePlainSearchDoes)
     }
 }
 
+// Ignoring case: the vector scan for the first and last element's variants
+// against comparing every element through the table. 'a', 'A' and 0xE1 fold
+// together (three variants); 'b' has five (more than a scan takes: every
+// position is a candidate then).
+TEST(TextScan, FindsFoldedTextWherePlainFoldedSearchDoes)
+{
+    unsigned char byteFold[256];
+    std::vector<std::uint16_t> unitFold(65536);
+    for (unsigned v = 0; v < 65536; ++v)
+        unitFold[v] = static_cast<std::uint16_t>(v);
+    for (unsigned v = 0; v < 256; ++v)
+        byteFold[v] = static_cast<unsigned char>(v);
+    for (unsigned v : {unsigned('a'), unsigned('A'), 0xE1u}) {
+        byteFold[v] = 'A';
+        unitFold[v] = 'A';
+    }
+    for (unsigned v : {unsigned('b'), unsigned('B'), 0xE2u, 0xE3u, 0xE4u}) {
+        byteFold[v] = 'B';
+        unitFold[v] = 'B';
+    }
+    const unsigned char alphabet[] = {'a', 'A', 0xE1, 'b', 'B', 0xE2, 0xE4, 'c'};
+    std::mt19937 random(777);
+    for (int round = 0; round < 3000; ++round) {
+        const size_t length = random() % 80;
+        std::vector<unsigned char> text(length), units(2 * length);
+        for (size_t i = 0; i < length; ++i) {
+            text[i] = alphabet[random() % sizeof alphabet];
+            units[2 * i] = text[i];
+        }
+        std::vector<unsigned char> pattern(1 + random() % 5);
+        std::vector<std::uint16_t> unitPattern;
+        for (unsigned char& byte : pattern) {
+            byte = byteFold[alphabet[random() % sizeof alphabet]];
+            unitPattern.push_back(byte);
+        }
+        const size_t from = length ? random() % (length + 1) : 0;
+        std::vector<unsigned char> folded(length);
+        for (size_t i = 0; i < length; ++i)
+            folded[i] = byteFold[text[i]];
+        const size_t expected = PlainFindBytes(folded, from, pattern);
+        ASSERT_EQ(FindBytesFolded(text.data(), length, from, pattern.data(), pattern.size(), byteFold,
+                                  BytesFoldingLike(byteFold, pattern.front()),
+                                  BytesFoldingLike(byteFold, pattern.back())),
+                  expected)
+            << "round " << round;
+        ASSERT_EQ(FindUnitsFolded(units.data(), length, from, unitPattern.data(), unitPattern.size(), unitFold.data(),
+                                  UnitsFoldingLike(unitFold.data(), unitPattern.front()),
+                                  UnitsFoldingLike(unitFold.data(), unitPattern.back())),
+                  expected)
+            << "round " << round;
+    }
+    EXPECT_EQ(BytesFoldingLike(byteFold, 'A').count, 3u);
+    EXPECT_EQ(BytesFoldingLike(byteFold, 'B').count, 0u);
+}
+
 TEST(TextScan, FindsTheFirstZeroOnEveryOffset)
 {
     for (size_t length = 0; length < 70; ++length) {

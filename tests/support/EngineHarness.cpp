@@ -67,13 +67,26 @@ LRESULT CALLBACK EngineHarness::WindowProc(HWND window, UINT message, WPARAM wPa
 }
 
 bool EngineHarness::Start(const std::string& folder, const std::string& text, const std::string& pattern,
-                          bool subfolders)
+                          bool subfolders, bool matchCase)
+{
+    std::u16string units;
+    if (!text.empty()) {
+        WCHAR decoded[1024];
+        const int count = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), decoded, 1023);
+        for (int k = 0; k < count; ++k)
+            units.push_back(static_cast<char16_t>(decoded[k]));
+    }
+    return StartTyped(folder, units, pattern, subfolders, matchCase);
+}
+
+bool EngineHarness::StartTyped(const std::string& folder, const std::u16string& text, const std::string& pattern,
+                               bool subfolders, bool matchCase)
 {
     if (!SetCurrentDirectoryA(folder.c_str()))
         return false;
     size_t i = 0;
-    for (; i < text.size() && i < 1023; ++i)
-        app.findText[i] = static_cast<unsigned char>(text[i]);
+    for (; i < text.size() && i < 1023 && text[i] != 0; ++i)
+        app.findText[i] = static_cast<WCHAR>(text[i]);
     app.findText[i] = 0;
     std::string usedPattern = pattern.empty() ? "*.*" : pattern;
     for (i = 0; i < usedPattern.size() && i < 1023; ++i)
@@ -82,6 +95,7 @@ bool EngineHarness::Start(const std::string& folder, const std::string& text, co
     app.request.searchText = app.findText;
     app.request.filePattern = app.patternText;
     app.request.includeSubfolders = subfolders ? 1 : 0;
+    app.request.matchCase = matchCase ? 1 : 0;
     FreeFoundFiles(FoundFileList);
     FoundFileList = nullptr;
     events.clear();

@@ -23,9 +23,13 @@ public:
     EngineHarness(const EngineHarness&) = delete;
     EngineHarness& operator=(const EngineHarness&) = delete;
 
-    // Makes folder current and starts a walk; text and pattern are typed bytes.
+    // Makes folder current and starts a walk; text and pattern are typed bytes
+    // of the code page, and the window reads the text as the characters they spell.
     bool Start(const std::string& folder, const std::string& text, const std::string& pattern = "*.*",
-               bool subfolders = true);
+               bool subfolders = true, bool matchCase = true);
+    // The same with the text as UTF-16 units, as typed.
+    bool StartTyped(const std::string& folder, const std::u16string& text, const std::string& pattern = "*.*",
+                    bool subfolders = true, bool matchCase = true);
     // One idle pass of the program's loop: the waiting messages, then one step.
     // Returns the step's result; false once the search is no longer running.
     bool StepOnce();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/ContentMatchers.h"
+#include "search/SearchText.h"
 
 struct TableRun {
     long long matches = 0;
@@ -33,6 +34,30 @@ inline TableRun RunViews(const std::string& content, const std::string& text, un
     FileScan scan;
     TableRun run;
     if (!scan.Prepare(units.c_str(), viewMask)) {
+        ADD_FAILURE() << "no memory for the scan";
+        return run;
+    }
+    scan.BeginFile();
+    const size_t step = pieceSize == 0 ? (content.empty() ? 1 : content.size()) : pieceSize;
+    for (size_t at = 0; at < content.size() && !scan.Decided(); at += step) {
+        const size_t size = content.size() - at < step ? content.size() - at : step;
+        std::vector<unsigned char> piece(content.begin() + static_cast<std::ptrdiff_t>(at),
+                                         content.begin() + static_cast<std::ptrdiff_t>(at + size));
+        scan.Feed(piece.data(), piece.size());
+    }
+    scan.EndFile();
+    run.matches = static_cast<long long>(scan.Result(&run.decidedBy));
+    return run;
+}
+
+// The file's bytes through every reading of a typed text, in pieces of
+// pieceSize bytes (0: the whole file), exactly or through folding.
+inline TableRun RunReadings(const std::string& content, const SearchTextForms& forms, const CaseFolding* folding,
+                            size_t pieceSize = 0)
+{
+    FileScan scan;
+    TableRun run;
+    if (!scan.Prepare(forms, folding)) {
         ADD_FAILURE() << "no memory for the scan";
         return run;
     }

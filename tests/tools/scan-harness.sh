@@ -25,11 +25,28 @@ printf 'caf\351' > "$folder/sub/deep.txt"
 w=$(windows "$folder")
 
 actual=$("$run" "$scan" --subfolders --text-hex 636166e9 "$w" | tr -d '\r')
-expected=$(printf 'found\t2\t0\t13\t%s\tlatin1.txt\nstatus\tSearching sub ...\nfound\t1\t0\t4\t%s\\sub\tdeep.txt\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nsummary\t3\t3\t2' "$w" "$w")
+expected=$(printf 'found\t2\t0\t13\t%s\tlatin1.txt\tRTF\nstatus\tSearching sub ...\nfound\t1\t0\t4\t%s\\sub\tdeep.txt\tRTF\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nsummary\t3\t3\t2' "$w" "$w")
 check "events in order, hex text widened byte by byte" "$expected" "$actual"
 
-actual=$("$run" "$scan" --pattern '*.txt' --text '' "$w" | tr -d '\r' | grep -c '^found	1	0	')
-check "empty text reports every file once" "2" "$actual"
+actual=$("$run" "$scan" --pattern '*.txt' --text '' "$w" | tr -d '\r' | grep -c '^found	1	0	.*	-$')
+check "empty text reports every file once, read by no reading" "2" "$actual"
+
+# A text the code page cannot spell, typed as UTF-16 units: found in UTF-8 and
+# in big-endian UTF-16 files, and in more places with the case ignored.
+mkdir -p "$folder/typed"
+printf '\320\264\320\276\320\274 \320\224\320\236\320\234' > "$folder/typed/u8.txt"
+printf '\004\064\004\076\004\074' > "$folder/typed/be.txt"
+t=$(windows "$folder/typed")
+for mode in exact ignore; do
+  flag=""
+  [ "$mode" = ignore ] && flag=--ignore-case
+  actual=$("$run" "$scan" $flag --text-utf16 34043e043c04 "$t" | tr -d '\r' | grep '^found' | cut -f2,6,7 | sort | tr '\t\n' ' ;')
+  expected="1 be.txt UTF-16 BE;1 u8.txt UTF-8;"
+  [ "$mode" = ignore ] && expected="1 be.txt UTF-16 BE;2 u8.txt UTF-8;"
+  check "typed text in UTF-8 and UTF-16 BE files, $mode" "$expected" "$actual"
+done
+"$run" "$scan" --text-utf16 340 "$t" >/dev/null 2>&1
+check "odd UTF-16 hex text exits with 2" "2" "$?"
 
 actual=$("$run" "$scan" --quiet --subfolders --text nothing "$w" | tr -d '\r' | cut -f1 | tr '\n' ' ')
 check "quiet prints the summary and the figures" "summary elapsed steps " "$actual"

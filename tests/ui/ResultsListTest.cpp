@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ResultsListFixture.h"
+#include "search/SearchText.h"
 
 namespace {
 
@@ -44,10 +45,11 @@ TEST_F(ResultsListTest, CellsShowTheRecordForNormalAndFailedFiles)
 {
     Add("report.txt", 7, 1234567, Utc(2005, 3, 1, 9, 5));
     Add("locked.doc", 0, 1023, Utc(1999, 12, 31, 23, 59), true);
-    Add("huge.log", 3221225472ll, 3221225472ull, Utc(2005, 3, 1, 9, 5));
-    const char* normal[] = { "report.txt", "7", "C:\\data", "1.17 MB", "", "2005-03-01 09:05" };
+    Add("huge.log", 3221225472ll, 3221225472ull, Utc(2005, 3, 1, 9, 5))->reading = ReadingUtf16Be;
+    records[0].reading = ReadingUtf8;
+    const char* normal[] = { "report.txt", "7", "C:\\data", "1.17 MB", "UTF-8", "2005-03-01 09:05" };
     const char* failed[] = { "locked.doc", "0", "C:\\data", "1023 bytes", "Failed", "1999-12-31 23:59" };
-    const char* huge[] = { "huge.log", "3221225472", "C:\\data", "3.00 GB", "", "2005-03-01 09:05" };
+    const char* huge[] = { "huge.log", "3221225472", "C:\\data", "3.00 GB", "UTF-16 BE", "2005-03-01 09:05" };
     for (int column = 0; column < 6; ++column) {
         EXPECT_EQ(Cell(0, column), normal[column]) << column;
         EXPECT_EQ(Cell(1, column), failed[column]) << column;
@@ -145,6 +147,12 @@ TEST_F(ResultsListTest, SizeSortsByTheWholeSizeAndTypeGroupsFailedRows)
     EXPECT_TRUE(failedFirst == "huge bad" || failedFirst == "bad huge") << failedFirst;
     const std::string failedLast = Click(4).substr(10);
     EXPECT_TRUE(failedLast == "huge bad" || failedLast == "bad huge") << failedLast;
+    // The others by the name of their reading.
+    records[0].reading = ReadingUtf8;
+    records[2].reading = ReadingAnsi;
+    Click(0);
+    EXPECT_EQ(Click(4).substr(9), "small big");
+    EXPECT_EQ(Click(4).substr(0, 9), "big small");
 
     // Every column gives an order: swapping the rows negates the answer.
     for (int column = 0; column < 6; ++column)

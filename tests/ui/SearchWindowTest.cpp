@@ -68,6 +68,7 @@ const ExpectedControl TemplateControls[] = {
     {IDC_LOCATION, "ComboBox", "", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, true, {79, 44, 103, 0}, false},
     {IDC_BROWSE, "Button", "&Browse ...", WS_TABSTOP, true, {132, 65, 50, 14}, false},
     {IDC_SUBFOLDERS, "Button", "I&nclude subfolders", BS_AUTOCHECKBOX | WS_TABSTOP, true, {7, 69, 73, 10}, true},
+    {IDC_MATCHCASE, "Button", "Match &case", BS_AUTOCHECKBOX | WS_TABSTOP, true, {82, 69, 48, 10}, true},
     {IDC_RESULTS, "SysListView32", "List1", 0x40810005, false, {5, 81, 60, 50}, true},
     {IDC_STATUS, "Static", "", SS_CENTERIMAGE | WS_GROUP, false, {7, 57, 48, 8}, true},
     {IDC_ANIMATION, "Static", "", SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN | WS_GROUP, true, {195, 43, 48, 36}, false},
@@ -241,7 +242,7 @@ TEST(Template, DigitStripFollowsTheBandTable)
 void ExpectIdleLook(AppDriver& driver)
 {
     EXPECT_EQ(driver.Text(IDOK), "Search");
-    for (int id : {IDCANCEL, IDC_FILESPEC, IDC_TEXT, IDC_LOCATION, IDC_BROWSE, IDC_SUBFOLDERS})
+    for (int id : {IDCANCEL, IDC_FILESPEC, IDC_TEXT, IDC_LOCATION, IDC_BROWSE, IDC_SUBFOLDERS, IDC_MATCHCASE})
         EXPECT_TRUE(IsWindowEnabled(driver.Control(id))) << id;
     EXPECT_FALSE(driver.AnimationTimerRuns());
 }
@@ -259,7 +260,7 @@ TEST(Looks, SwitchFromIdleToRunningAndBackAtTheNaturalEnd)
     driver.Search(folder.Path(), "needle");
     EXPECT_EQ(driver.app->request.running, 1);
     EXPECT_EQ(driver.Text(IDOK), "Stop");
-    for (int id : {IDCANCEL, IDC_FILESPEC, IDC_TEXT, IDC_LOCATION, IDC_BROWSE, IDC_SUBFOLDERS})
+    for (int id : {IDCANCEL, IDC_FILESPEC, IDC_TEXT, IDC_LOCATION, IDC_BROWSE, IDC_SUBFOLDERS, IDC_MATCHCASE})
         EXPECT_FALSE(IsWindowEnabled(driver.Control(id))) << id;
     EXPECT_TRUE(IsWindowEnabled(driver.Control(IDOK)));
     EXPECT_TRUE(IsWindowEnabled(driver.Control(IDC_RESULTS)));

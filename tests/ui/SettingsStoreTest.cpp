@@ -66,11 +66,12 @@ std::string BoxText(HWND window, int id)
 }
 
 // One search as the window records it: the boxes' texts, then the save.
-void SaveSearch(HWND window, const char* pattern, const char* folder, bool subfolders = true)
+void SaveSearch(HWND window, const char* pattern, const char* folder, bool subfolders = true, bool matchCase = true)
 {
     SetDlgItemTextA(window, IDC_FILESPEC, pattern);
     SetDlgItemTextA(window, IDC_LOCATION, folder);
     CheckDlgButton(window, IDC_SUBFOLDERS, subfolders ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window, IDC_MATCHCASE, matchCase ? BST_CHECKED : BST_UNCHECKED);
     SettingsStore::Save(window);
 }
 
@@ -167,6 +168,7 @@ TEST_F(SettingsStoreTest, FirstRunStartsEmptyAndChecked)
     EXPECT_TRUE(Entries(Window(), IDC_LOCATION).empty());
     EXPECT_EQ(BoxText(Window(), IDC_FILESPEC), "");
     EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_SUBFOLDERS), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_MATCHCASE), static_cast<UINT>(BST_CHECKED));
 
     // The first read created the key, empty.
     HKEY key = nullptr;
@@ -187,6 +189,10 @@ TEST_F(SettingsStoreTest, FirstSearchWritesTopEntriesAndFlag)
     ASSERT_TRUE(recursion.present);
     EXPECT_EQ(recursion.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(recursion.bytes, std::string("\0\0\0\0", 4));
+    StoredValue matchCase = GetValue("MatchCase");
+    ASSERT_TRUE(matchCase.present);
+    EXPECT_EQ(matchCase.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(matchCase.bytes, std::string("\1\0\0\0", 4));
     EXPECT_FALSE(GetValue("Filespec1").present);
 
     Start();
@@ -195,9 +201,10 @@ TEST_F(SettingsStoreTest, FirstSearchWritesTopEntriesAndFlag)
     EXPECT_EQ(BoxText(Window(), IDC_LOCATION), "C:\\windows");
     EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_SUBFOLDERS), static_cast<UINT>(BST_UNCHECKED));
 
-    SaveSearch(Window(), "*.txt", "C:\\windows", true);
+    SaveSearch(Window(), "*.txt", "C:\\windows", true, false);
     Start();
     EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_SUBFOLDERS), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_MATCHCASE), static_cast<UINT>(BST_UNCHECKED));
 }
 
 TEST_F(SettingsStoreTest, EmptyPatternIsStoredEmptyAndSkippedAtStart)
@@ -290,10 +297,12 @@ TEST_F(SettingsStoreTest, CorruptValuesGiveDefaults)
     PutString("Location2", "C:\\kept");
     PutString("Location3", std::string(259, 'c'));
     PutValue("Recursion", REG_SZ, "0", 2);
+    PutValue("MatchCase", REG_BINARY, "\0\0\0\0", 4);
     Start();
     EXPECT_EQ(Entries(Window(), IDC_FILESPEC), std::vector<std::string>{"*.ok"});
     EXPECT_EQ(Entries(Window(), IDC_LOCATION), (std::vector<std::string>{"C:\\kept", std::string(259, 'c')}));
     EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_SUBFOLDERS), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_MATCHCASE), static_cast<UINT>(BST_CHECKED));
 
     // The next save writes over what could not be used.
     SaveSearch(Window(), "*.ok", "C:\\kept", false);

@@ -1,0 +1,217 @@
+// The typed text's spellings for the readings, and the case folding tables.
+#include "search/SearchText.h"
+
+#include <cstring>
+#include <new>
+
+const char* ReadingName(int reading)
+{
+    switch (reading) {
+    case ReadingUtf16:
+    case ReadingUtf16Text: return "UTF-16";
+    case ReadingRtf: return "RTF";
+    case ReadingAnsi: return "ANSI";
+    case ReadingUtf8: return "UTF-8";
+    case ReadingUtf16Be: return "UTF-16 BE";
+    default: return "";
+    }
+}
+
+bool EncodeUtf8(const std::u16string& units, std::string* bytes)
+{
+    bytes->clear();
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        std::uint32_t code = units[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            bytes->clear();
+            return false;
+        }
+        if (code < 0x80) {
+            bytes->push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            bytes->push_back(static_cast<char>(0xC0 | (code >> 6)));
+            bytes->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            bytes->push_back(static_cast<char>(0xE0 | (code >> 12)));
+            bytes->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            bytes->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            bytes->push_back(static_cast<char>(0xF0 | (code >> 18)));
+            bytes->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            bytes->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            bytes->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+    return true;
+}
+
+void SetTypedText(SearchTextForms* forms, const WCHAR* typed)
+{
+    forms->typed.clear();
+    for (std::size_t i = 0; typed != nullptr && typed[i] != 0; ++i)
+        forms->typed.push_back(static_cast<char16_t>(typed[i]));
+    forms->hasUtf8 = EncodeUtf8(forms->typed, &forms->utf8);
+    forms->hasAnsi = false;
+    forms->ansi.clear();
+    forms->widenedAnsi.clear();
+}
+
+void SetAnsiText(SearchTextForms* forms, const char* bytes, std::size_t length)
+{
+    forms->hasAnsi = true;
+    forms->ansi.assign(bytes, length);
+    forms->widenedAnsi.clear();
+    for (char byte : forms->ansi)
+        forms->widenedAnsi.push_back(static_cast<char16_t>(static_cast<unsigned char>(byte)));
+}
+
+bool SearchTextForms::Runs(int reading) const
+{
+    if (typed.empty())
+        return false;
+    switch (reading) {
+    case ReadingUtf16:
+        return hasAnsi && !widenedAnsi.empty();
+    case ReadingRtf:
+    case ReadingAnsi:
+        return hasAnsi && !ansi.empty();
+    case ReadingUtf16Text:
+        // For ASCII and most Latin-1 text these are reading 1's units again.
+        return !hasAnsi || typed != widenedAnsi;
+    case ReadingUtf8:
+        // Pure ASCII in UTF-8 is the ANSI reading again.
+        if (!hasUtf8)
+            return false;
+        for (char16_t unit : typed) {
+            if (unit >= 0x80)
+                return true;
+        }
+        return false;
+    case ReadingUtf16Be:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ResetCaseFolding(CaseFolding* folding)
+{
+    for (std::uint32_t i = 0; i < 65536; ++i) {
+        folding->unit[i] = static_cast<std::uint16_t>(i);
+        folding->pair[i] = static_cast<std::uint16_t>(i);
+    }
+    for (int i = 0; i < 256; ++i) {
+        folding->byte[i] = static_cast<unsigned char>(i);
+        folding->lead[i] = false;
+    }
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// The code page the ANSI file and text functions use.
+UINT AnsiCodePage()
+{
+    return GetACP();
+}
+
+// Text in the code page, exactly: false when a character has no spelling of
+// its own there (a best-fit or default character would stand for another).
+bool SpellExactly(UINT codePage, const WCHAR* units, int count, char* bytes, int room, int* length)
+{
+    if (count <= 0 || count > 1024)
+        return false;
+    BOOL usedDefault = FALSE;
+    const bool utf8 = codePage == CP_UTF8;
+    const int written = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, units, count,
+                                            bytes, room, nullptr, utf8 ? nullptr : &usedDefault);
+    if (written <= 0 || usedDefault)
+        return false;
+    // Some code pages have no best-fit switch: a round trip shows a substitute.
+    WCHAR back[1024];
+    const int backCount = MultiByteToWideChar(codePage, 0, bytes, written, back, 1024);
+    if (backCount != count || std::memcmp(back, units, static_cast<size_t>(count) * sizeof(WCHAR)) != 0)
+        return false;
+    *length = written;
+    return true;
+}
+
+void BuildCaseFolding(CaseFolding* folding)
+{
+    ResetCaseFolding(folding);
+    // Surrogates stay as they are: the simple mapping is per unit.
+    for (std::uint32_t i = 0; i < 65536; ++i) {
+        if (i >= 0xD800 && i <= 0xDFFF)
+            continue;
+        WCHAR unit = static_cast<WCHAR>(i);
+        CharUpperBuffW(&unit, 1);
+        folding->unit[i] = static_cast<std::uint16_t>(unit);
+    }
+    const UINT codePage = AnsiCodePage();
+    if (codePage == CP_UTF8)
+        return;  // the ANSI readings of a UTF-8 system compare bytes of ASCII only
+    for (int b = 1; b < 256; ++b) {
+        if (IsDBCSLeadByteEx(codePage, static_cast<BYTE>(b))) {
+            folding->lead[b] = true;
+            continue;
+        }
+        const char in = static_cast<char>(b);
+        WCHAR unit = 0;
+        if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, &unit, 1) != 1)
+            continue;
+        WCHAR upper = static_cast<WCHAR>(folding->unit[unit]);
+        char out[4];
+        int length = 0;
+        if (upper != unit && SpellExactly(codePage, &upper, 1, out, sizeof out, &length) && length == 1)
+            folding->byte[b] = static_cast<unsigned char>(out[0]);
+    }
+    for (int lead = 0; lead < 256; ++lead) {
+        if (!folding->lead[lead])
+            continue;
+        for (int trail = 1; trail < 256; ++trail) {
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            WCHAR unit = 0;
+            if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in, 2, &unit, 1) != 1)
+                continue;
+            WCHAR upper = static_cast<WCHAR>(folding->unit[unit]);
+            char out[4];
+            int length = 0;
+            if (upper != unit && SpellExactly(codePage, &upper, 1, out, sizeof out, &length) && length == 2)
+                folding->pair[(lead << 8) | trail] = static_cast<std::uint16_t>(
+                    (static_cast<unsigned char>(out[0]) << 8) | static_cast<unsigned char>(out[1]));
+        }
+    }
+}
+
+}  // namespace
+
+void PrepareSearchText(SearchTextForms* forms, const WCHAR* typed)
+{
+    SetTypedText(forms, typed);
+    const int count = static_cast<int>(forms->typed.size());
+    if (count == 0)
+        return;
+    // A typed text is at most 259 units; each takes at most 4 bytes anywhere.
+    char bytes[1040];
+    int length = 0;
+    if (SpellExactly(AnsiCodePage(), typed, count, bytes, sizeof bytes, &length))
+        SetAnsiText(forms, bytes, static_cast<std::size_t>(length));
+}
+
+const CaseFolding* SystemCaseFolding()
+{
+    static CaseFolding* folding = nullptr;
+    if (folding == nullptr) {
+        folding = new (std::nothrow) CaseFolding;
+        if (folding != nullptr)
+            BuildCaseFolding(folding);
+    }
+    return folding;
+}
+
+#endif
