@@ -241,10 +241,13 @@ std::u16string FoldedUnits(const CaseFolding& folding, const std::u16string& uni
     return folded;
 }
 
-std::string FoldedCodePageText(const CaseFolding& folding, const std::string& bytes)
+namespace {
+
+// A whole text through one folder; room: its largest possible output.
+template <typename Folder>
+std::string FoldedWhole(Folder folder, const CaseFolding& folding, const std::string& bytes, std::size_t room)
 {
-    std::string folded(bytes.size() + 1, '\0');
-    CodePageFolder folder;
+    std::string folded(room, '\0');
     folder.Begin();
     unsigned char* out = reinterpret_cast<unsigned char*>(&folded[0]);
     std::size_t length = folder.Fold(folding, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
@@ -253,14 +256,16 @@ std::string FoldedCodePageText(const CaseFolding& folding, const std::string& by
     return folded;
 }
 
+}  // namespace
+
+std::string FoldedCodePageText(const CaseFolding& folding, const std::string& bytes)
+{
+    return FoldedWhole(CodePageFolder(), folding, bytes, bytes.size() + 1);
+}
+
 std::string FoldedUtf8(const CaseFolding& folding, const std::string& bytes)
 {
-    std::string folded(2 * bytes.size() + 4, '\0');
     Utf8Folder folder;
-    folder.Begin();
-    unsigned char* out = reinterpret_cast<unsigned char*>(&folded[0]);
-    std::size_t length = folder.Fold(folding, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
-    length += folder.Finish(out + length);
-    folded.resize(length);
-    return folded;
+    folder.Prepare(folding);
+    return FoldedWhole(folder, folding, bytes, 2 * bytes.size() + 4);
 }

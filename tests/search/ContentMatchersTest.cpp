@@ -282,20 +282,6 @@ TEST(FilePieces, BinaryFilesAreDecidedEarly)
     }
 }
 
-namespace {
-
-std::string Utf16(const std::u16string& text, bool bigEndian)
-{
-    std::string bytes;
-    for (char16_t unit : text) {
-        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-    }
-    return bytes;
-}
-
-}  // namespace
-
 // Every reading of a typed text, in pieces of every size, exactly and
 // through folding, against the whole-file reference; and which reading
 // decides a file in each encoding.
@@ -338,9 +324,9 @@ TEST(Readings, EachEncodingIsFoundByItsReadingInPiecesAsInTheWholeFile)
         const bool latin = hasAnsi && forms.typed == forms.widenedAnsi;
         std::vector<File> files = {
             {"UTF-8", "x " + forms.utf8 + " " + upperUtf8 + " " + forms.utf8, ReadingUtf8, ReadingUtf8, 2, 3},
-            {"UTF-16 LE", Utf16(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, false),
+            {"UTF-16 LE", Utf16Bytes(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, false),
              latin ? ReadingUtf16 : ReadingUtf16Text, latin ? ReadingUtf16 : ReadingUtf16Text, 2, 3},
-            {"UTF-16 BE", Utf16(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, true), ReadingUtf16Be,
+            {"UTF-16 BE", Utf16Bytes(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, true), ReadingUtf16Be,
              ReadingUtf16Be, 2, 3},
         };
         if (hasAnsi) {

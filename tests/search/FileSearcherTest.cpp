@@ -13,6 +13,7 @@
 #include "fuzz/WholeFileMatchers.h"
 #include "LockedFile.h"
 #include "TempFolder.h"
+#include "MatcherRun.h"
 #include "search/SearchText.h"
 
 namespace {
@@ -394,15 +395,6 @@ TEST(FilePieces, StopBetweenPiecesReleasesTheFileAndReportsItNot)
 
 namespace {
 
-std::string Utf16Bytes(const std::u16string& text, bool bigEndian)
-{
-    std::string bytes;
-    for (char16_t unit : text) {
-        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-    }
-    return bytes;
-}
 
 // The text in the code page, exactly, or false.
 bool InCodePage(const std::u16string& text, std::string* bytes)

@@ -24,54 +24,48 @@ inline std::basic_string<WCHAR> Widen(const std::string& bytes)
     return units;
 }
 
-// The file's bytes through the views selected by viewMask, in pieces of
-// pieceSize bytes (0: the whole file in one piece), each piece in a block of
-// exactly its size so that a read past it is caught by AddressSanitizer.
+// The file's bytes through a prepared scan in pieces of pieceSize bytes (0:
+// the whole file in one piece), each piece in a block of exactly its size so
+// that a read past it is caught by AddressSanitizer.
+inline TableRun FeedInPieces(FileScan* scan, const std::string& content, size_t pieceSize)
+{
+    TableRun run;
+    scan->BeginFile();
+    const size_t step = pieceSize == 0 ? (content.empty() ? 1 : content.size()) : pieceSize;
+    for (size_t at = 0; at < content.size() && !scan->Decided(); at += step) {
+        const size_t size = content.size() - at < step ? content.size() - at : step;
+        std::vector<unsigned char> piece(content.begin() + static_cast<std::ptrdiff_t>(at),
+                                         content.begin() + static_cast<std::ptrdiff_t>(at + size));
+        scan->Feed(piece.data(), piece.size());
+    }
+    scan->EndFile();
+    run.matches = static_cast<long long>(scan->Result(&run.decidedBy));
+    return run;
+}
+
+// The views selected by viewMask, for a text of the code page's bytes.
 inline TableRun RunViews(const std::string& content, const std::string& text, unsigned viewMask,
                          size_t pieceSize = 0)
 {
     std::basic_string<WCHAR> units = Widen(text);
     FileScan scan;
-    TableRun run;
     if (!scan.Prepare(units.c_str(), viewMask)) {
         ADD_FAILURE() << "no memory for the scan";
-        return run;
+        return TableRun();
     }
-    scan.BeginFile();
-    const size_t step = pieceSize == 0 ? (content.empty() ? 1 : content.size()) : pieceSize;
-    for (size_t at = 0; at < content.size() && !scan.Decided(); at += step) {
-        const size_t size = content.size() - at < step ? content.size() - at : step;
-        std::vector<unsigned char> piece(content.begin() + static_cast<std::ptrdiff_t>(at),
-                                         content.begin() + static_cast<std::ptrdiff_t>(at + size));
-        scan.Feed(piece.data(), piece.size());
-    }
-    scan.EndFile();
-    run.matches = static_cast<long long>(scan.Result(&run.decidedBy));
-    return run;
+    return FeedInPieces(&scan, content, pieceSize);
 }
 
-// The file's bytes through every reading of a typed text, in pieces of
-// pieceSize bytes (0: the whole file), exactly or through folding.
+// Every reading of a typed text, exactly or through folding.
 inline TableRun RunReadings(const std::string& content, const SearchTextForms& forms, const CaseFolding* folding,
                             size_t pieceSize = 0)
 {
     FileScan scan;
-    TableRun run;
     if (!scan.Prepare(forms, folding)) {
         ADD_FAILURE() << "no memory for the scan";
-        return run;
+        return TableRun();
     }
-    scan.BeginFile();
-    const size_t step = pieceSize == 0 ? (content.empty() ? 1 : content.size()) : pieceSize;
-    for (size_t at = 0; at < content.size() && !scan.Decided(); at += step) {
-        const size_t size = content.size() - at < step ? content.size() - at : step;
-        std::vector<unsigned char> piece(content.begin() + static_cast<std::ptrdiff_t>(at),
-                                         content.begin() + static_cast<std::ptrdiff_t>(at + size));
-        scan.Feed(piece.data(), piece.size());
-    }
-    scan.EndFile();
-    run.matches = static_cast<long long>(scan.Result(&run.decidedBy));
-    return run;
+    return FeedInPieces(&scan, content, pieceSize);
 }
 
 inline TableRun RunTable(const std::string& content, const std::string& text, size_t pieceSize = 0)
@@ -85,6 +79,17 @@ inline std::string Utf16le(const std::string& text, bool bom = false)
     for (char c : text) {
         bytes.push_back(c);
         bytes.push_back('\0');
+    }
+    return bytes;
+}
+
+// UTF-16 units as bytes, little- or big-endian.
+inline std::string Utf16Bytes(const std::u16string& text, bool bigEndian)
+{
+    std::string bytes;
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
     }
     return bytes;
 }
