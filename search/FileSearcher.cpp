@@ -140,29 +140,28 @@ bool CurrentFolderFits()
     return length != 0 && length < sizeof folder;
 }
 
-// Whether the platform takes the name for a device ("aux", "com1.txt", "nul"):
-// opening it would read a port or the console instead of the file, and may
-// wait for ever.
-bool NameIsDevice(const char* name)
-{
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(name, sizeof full, full, nullptr);
-    return length != 0 && length < sizeof full && std::strncmp(full, "\\\\.\\", 4) == 0;
-}
+// Where the platform takes a name, relative to the current folder, to lead.
+enum NameTarget {
+    NameOwn,      // a full path that ends in that very name
+    NameDevice,   // a device ("aux", "com1.txt", "nul"): opening it would read a
+                  // port or the console instead of the file, and may wait for ever
+    NameOther,    // another entry: the platform drops trailing dots and spaces,
+                  // so "x.txt." leads to a neighbour "x.txt" and "sub." into "sub"
+};
 
-// Whether the name, taken relative to the current folder, resolves to a full
-// path that ends in that very name. The platform drops trailing dots and
-// spaces when it resolves a name, so "x.txt." leads to a neighbour "x.txt"
-// and "sub." into "sub": opening or entering by such a name would read or
-// walk the neighbour under the entry's name.
-bool ResolvesToOwnName(const char* name)
+NameTarget ResolveName(const char* name)
 {
     char full[MAX_PATH];
     const DWORD length = GetFullPathNameA(name, sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full)
+        return NameOther;
+    if (std::strncmp(full, "\\\\.\\", 4) == 0)
+        return NameDevice;
     const size_t nameLength = std::strlen(name);
-    if (length == 0 || length >= sizeof full || length <= nameLength)
-        return false;
-    return full[length - nameLength - 1] == '\\' && std::strcmp(full + length - nameLength, name) == 0;
+    if (length <= nameLength || full[length - nameLength - 1] != '\\' ||
+        std::strcmp(full + length - nameLength, name) != 0)
+        return NameOther;
+    return NameOwn;
 }
 
 // Opens the enumeration entry's file for reading, or gives
@@ -174,12 +173,9 @@ HANDLE OpenEntry(const WIN32_FIND_DATAA& entry, bool exact)
         SetLastError(FailureNameNotSpelled);
         return INVALID_HANDLE_VALUE;
     }
-    if (NameIsDevice(entry.cFileName)) {
-        SetLastError(FailureDeviceName);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!ResolvesToOwnName(entry.cFileName)) {
-        SetLastError(FailureNameNotOwn);
+    const NameTarget target = ResolveName(entry.cFileName);
+    if (target != NameOwn) {
+        SetLastError(target == NameDevice ? FailureDeviceName : FailureNameNotOwn);
         return INVALID_HANDLE_VALUE;
     }
     HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -464,7 +460,7 @@ int FileSearcher::StepNextSubfolder()
         if (!IsDirectory(findData) || findData.cFileName[0] == '.')
             continue;
         // A spelling that names another folder would walk that one twice.
-        if (!nameExact || !ResolvesToOwnName(findData.cFileName))
+        if (!nameExact || ResolveName(findData.cFileName) != NameOwn)
             continue;
         // A subfolder that cannot be made current is skipped.
         if (!SetCurrentDirectoryA(findData.cFileName))
