@@ -80,16 +80,22 @@ inline unsigned long long CountAnsi(const unsigned char* buffer, size_t size, co
 
 // The whole plain text, never cut: by the literal model of the reader where
 // nesting stays within the reader's cap, by the real extractor beyond it
-// (there the two differ on purpose).
-inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, const WCHAR* text)
+// (there the two differ on purpose). Its units are compared with the typed units.
+inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, const WCHAR* text,
+                                   RtfCodePages* pages = nullptr)
 {
-    std::vector<unsigned char> plain(size + 1, 0);
+    std::vector<std::uint16_t> plain(size + 1, 0);
     size_t maxDepth = 0;
-    if (!rtfref::Extract(buffer, plain.data(), plain.size(), &maxDepth) || maxDepth > RtfMaxGroupDepth) {
+    if (!rtfref::Extract(buffer, size, plain.data(), plain.size(), pages, &maxDepth) ||
+        maxDepth > RtfMaxGroupDepth) {
         std::fill(plain.begin(), plain.end(), 0);
-        ExtractRtfText(buffer, plain.data(), plain.size());
+        ExtractRtfText(buffer, size, plain.data(), plain.size(), pages);
     }
-    return CountAnsi(plain.data(), size, text);
+    size_t length = 0;
+    while (length < plain.size() && plain[length] != 0)
+        ++length;
+    const std::vector<std::uint16_t> pattern = Units(text);
+    return CountIn(plain.data(), length, pattern.data(), pattern.size());
 }
 
 struct Result {
@@ -98,9 +104,9 @@ struct Result {
     int decidedBy;               // its view, -1 when none
 };
 
-inline Result Run(const unsigned char* buffer, size_t size, const WCHAR* text)
+inline Result Run(const unsigned char* buffer, size_t size, const WCHAR* text, RtfCodePages* pages = nullptr)
 {
-    Result result = {{CountUtf16(buffer, size, text), CountRtf(buffer, size, text), CountAnsi(buffer, size, text)},
+    Result result = {{CountUtf16(buffer, size, text), CountRtf(buffer, size, text, pages), CountAnsi(buffer, size, text)},
                      0, -1};
     for (int i = 0; i < 3; ++i) {
         if (result.counts[i] != 0) {

@@ -152,10 +152,12 @@ private:
 // The plain text of the RTF reader, which every file goes through, RTF or not.
 class RtfTextView : public ContentView {
 public:
-    const unsigned char* pattern = nullptr;
+    const std::uint16_t* pattern = nullptr;
     size_t patternLength = 0;
+    const std::uint16_t* fold = nullptr;  // nullptr: units compared exactly
+    RtfCodePages* codePages = nullptr;
 
-    void BeginFile() override { counter.Begin(pattern, patternLength); }
+    void BeginFile() override { counter.Begin(pattern, patternLength, fold, codePages); }
     void Feed(const unsigned char* bytes, size_t count) override { counter.Feed(bytes, count); }
     void EndFile() override { counter.End(); }
     bool Ended() const override { return counter.Ended(); }
@@ -210,7 +212,7 @@ void FileScan::Release()
     block = nullptr;
 }
 
-bool FileScan::Prepare(const WCHAR* searchText, unsigned mask)
+bool FileScan::Prepare(const WCHAR* searchText, unsigned mask, RtfCodePages* codePages)
 {
     Release();
     viewMask = mask & AllContentViews;
@@ -249,8 +251,11 @@ bool FileScan::Prepare(const WCHAR* searchText, unsigned mask)
     utf16->counter.Prepare(2, nullptr, unitPattern, units, scratch);
     ansi->counter.Prepare(1, narrow, nullptr, narrowLength, scratch + 3 * tail * 2);
     ansi->emptyPattern = narrowLength == 0;
-    rtf->pattern = narrow;
-    rtf->patternLength = narrowLength;
+    // The plain text is Unicode: it is compared with the typed units whatever they are.
+    rtf->pattern = unitPattern;
+    rtf->patternLength = units;
+    rtf->fold = nullptr;
+    rtf->codePages = codePages;
     return true;
 }
 

@@ -77,8 +77,10 @@ public:
     FileScan& operator=(const FileScan&) = delete;
 
     // Once per search. searchText: not empty, zero-terminated. viewMask: the
-    // views that read (benchmarks time one alone). False when out of memory.
-    bool Prepare(const WCHAR* searchText, unsigned viewMask = AllContentViews);
+    // views that read (benchmarks time one alone). codePages: the tables of
+    // the code pages RTF documents may name besides 1252, or nullptr; it must
+    // outlive the search. False when out of memory.
+    bool Prepare(const WCHAR* searchText, unsigned viewMask = AllContentViews, RtfCodePages* codePages = nullptr);
     void BeginFile();
     void Feed(const unsigned char* piece, size_t size);
     void EndFile();
