@@ -33,11 +33,6 @@ const char32_t kHigh1252[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178,
 };
 
-char32_t From1252(unsigned char byte)
-{
-    return byte >= 0x80 && byte < 0xA0 ? kHigh1252[byte - 0x80] : byte;
-}
-
 bool SpellableIn1252(char32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))

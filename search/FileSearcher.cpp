@@ -231,7 +231,7 @@ int FileSearcher::Start(SearchRequest* searchRequest)
     if (request->searchText[0] != 0) {
         if (pieces == nullptr)
             pieces = static_cast<unsigned char*>(std::malloc(FilePieceSize));
-        piecesMissing = pieces == nullptr || !scan.Prepare(request->searchText);
+        piecesMissing = pieces == nullptr || !scan.Prepare(request->searchText, AllContentViews, &codePages);
     }
 
     size_t length = 0;

@@ -17,6 +17,7 @@
 #include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 #include "search/RtfTextExtractor.h"
+#include "tests/search/RtfDocuments.h"
 #include "tests/support/MatcherRun.h"
 
 #if defined(__has_feature)
@@ -184,6 +185,37 @@ std::string Events(const std::string& input)
     EXPECT_EQ(reader.current, &outermost);
     EXPECT_EQ(reader.depth, 0u);
     return log.text;
+}
+
+// UTF-8 (well formed) as UTF-16 units.
+std::basic_string<WCHAR> FromUtf8(const std::string& text)
+{
+    std::basic_string<WCHAR> units;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        std::uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k)
+            c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (c >= 0x10000) {
+            units.push_back(static_cast<WCHAR>(0xD800 + ((c - 0x10000) >> 10)));
+            units.push_back(static_cast<WCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<WCHAR>(c));
+        }
+        i += length;
+    }
+    return units;
+}
+
+std::vector<std::string> SplitTexts(const char* list)
+{
+    std::vector<std::string> texts;
+    std::string rest = list;
+    for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1))
+        texts.push_back(rest.substr(0, bar));
+    texts.push_back(rest);
+    return texts;
 }
 
 std::string Utf16be(const std::string& text)
@@ -820,6 +852,27 @@ TEST(RtfMatcher, CountsLargeFilesExactlyAsTheWholePlainText)
             const size_t pieceSize = round % 3 == 0 ? 0 : 1 + random() % 70000;
             ASSERT_EQ(RunViews(text, pattern, 1u << RtfView, pieceSize).matches, static_cast<long long>(whole))
                 << "round " << round << ", text " << pattern << ", pieces of " << pieceSize;
+        }
+    }
+}
+
+// Documents in the forms real writers use, through the whole table in pieces
+// of several sizes: every text a reader sees is counted by the RTF reading,
+// no text of the markup is.
+TEST(RtfMatcher, DocumentsAreSearchedAsTheirReadersSeeThem)
+{
+    for (const RtfDocument& document : kRtfDocuments) {
+        const std::string content(document.bytes, document.length);
+        for (size_t pieceSize : {0, 1, 7, 64}) {
+            for (const std::string& text : SplitTexts(document.visible)) {
+                TableRun run = RunUnits(content, FromUtf8(text), AllContentViews, pieceSize, &Pages());
+                EXPECT_EQ(run.decidedBy, RtfView) << document.name << ": \"" << text << "\" in pieces of " << pieceSize;
+                EXPECT_GE(run.matches, 1) << document.name << ": \"" << text << "\"";
+            }
+            for (const std::string& text : SplitTexts(document.invisible)) {
+                TableRun run = RunUnits(content, FromUtf8(text), 1u << RtfView, pieceSize, &Pages());
+                EXPECT_EQ(run.matches, 0) << document.name << ": \"" << text << "\" in pieces of " << pieceSize;
+            }
         }
     }
 }

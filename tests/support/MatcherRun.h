@@ -26,13 +26,13 @@ inline std::basic_string<WCHAR> Widen(const std::string& bytes)
 // The file's bytes through the views selected by viewMask, in pieces of
 // pieceSize bytes (0: the whole file in one piece), each piece in a block of
 // exactly its size so that a read past it is caught by AddressSanitizer.
-inline TableRun RunViews(const std::string& content, const std::string& text, unsigned viewMask,
-                         size_t pieceSize = 0)
+// units: the typed text as the window holds it; codePages: for RTF documents.
+inline TableRun RunUnits(const std::string& content, const std::basic_string<WCHAR>& units, unsigned viewMask,
+                         size_t pieceSize = 0, RtfCodePages* codePages = nullptr)
 {
-    std::basic_string<WCHAR> units = Widen(text);
     FileScan scan;
     TableRun run;
-    if (!scan.Prepare(units.c_str(), viewMask)) {
+    if (!scan.Prepare(units.c_str(), viewMask, codePages)) {
         ADD_FAILURE() << "no memory for the scan";
         return run;
     }
@@ -47,6 +47,12 @@ inline TableRun RunViews(const std::string& content, const std::string& text, un
     scan.EndFile();
     run.matches = static_cast<long long>(scan.Result(&run.decidedBy));
     return run;
+}
+
+inline TableRun RunViews(const std::string& content, const std::string& text, unsigned viewMask,
+                         size_t pieceSize = 0)
+{
+    return RunUnits(content, Widen(text), viewMask, pieceSize);
 }
 
 inline TableRun RunTable(const std::string& content, const std::string& text, size_t pieceSize = 0)
