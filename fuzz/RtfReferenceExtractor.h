@@ -96,7 +96,7 @@ inline int Lookup(const char* token)
         {"'", 491}, {"*", 663}, {"-", 664}, {"_", 665}, {"~", 666}, {"{", 662}, {"}", 661},
         {"ansi", 2}, {"ansicpg", 3}, {"b", 411}, {"bin", 494}, {"blue", 36}, {"bullet", 487}, {"cell", 242},
         {"colorschememapping", 24}, {"colortbl", 33}, {"datastore", 26}, {"emdash", 482}, {"endash", 483},
-        {"f", 420}, {"fi", 252}, {"fldinst", 21}, {"fnil", 8}, {"fonttbl", 7}, {"footnote", 27}, {"fs", 421},
+        {"f", 420}, {"fi", 252}, {"fldinst", 21}, {"fldrslt", 28}, {"fnil", 8}, {"fonttbl", 7}, {"footnote", 27}, {"fs", 421},
         {"fswiss", 10}, {"green", 35}, {"i", 422}, {"info", 12}, {"latentstyles", 25}, {"ldblquote", 486},
         {"li", 253}, {"line", 239}, {"listoverridetable", 14}, {"listtable", 13}, {"lquote", 484},
         {"nonesttables", 20}, {"objdata", 18}, {"page", 474}, {"par", 237}, {"pard", 238}, {"pict", 17},
@@ -132,6 +132,7 @@ inline void Control(Reader* r, int code)
         }
         break;
     case 27:  // footnote
+    case 28:  // fldrslt
         if (ignorable && state->enclosing != nullptr)
             state->silenced = state->enclosing->silenced;
         break;

@@ -17,7 +17,7 @@ const RtfKeyword RtfKeywordTable[RtfKeywordCount] = {
     {"bullet", RtfBullet},      {"cell", RtfCell},           {"colorschememapping", RtfColorschememapping},
     {"colortbl", RtfColortbl},  {"datastore", RtfDatastore}, {"emdash", RtfEmdash},
     {"endash", RtfEndash},      {"f", RtfF},                 {"fi", RtfFi},
-    {"fldinst", RtfFldinst},    {"fnil", RtfFnil},           {"fonttbl", RtfFonttbl},
+    {"fldinst", RtfFldinst},    {"fldrslt", RtfFldrslt},     {"fnil", RtfFnil},           {"fonttbl", RtfFonttbl},
     {"footnote", RtfFootnote},  {"fs", RtfFs},               {"fswiss", RtfFswiss},
     {"green", RtfGreen},        {"i", RtfI},                 {"info", RtfInfo},
     {"latentstyles", RtfLatentstyles}, {"ldblquote", RtfLdblquote}, {"li", RtfLi},
@@ -844,13 +844,15 @@ void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
     switch (code) {
     case RtfIgnorable:
         // A group that begins with \* is one a reader may skip: nothing in it
-        // is shown unless the word after the symbol is one a reader shows.
+        // is shown unless the word after the symbol is one a reader shows
+        // (writers mark footnotes and field results so).
         if (first) {
             state->charHandler = IgnoreEvent;
             plain->ignorablePending = true;
         }
         break;
     case RtfFootnote:
+    case RtfFldrslt:
         if (ignorable && state->enclosing != nullptr)
             state->charHandler = state->enclosing->charHandler;
         break;

@@ -86,7 +86,7 @@ enum RtfKeywordCode {
     RtfStylesheet = 11, RtfInfo = 12, RtfListtable = 13, RtfListoverridetable = 14, RtfRevtbl = 15,
     RtfRsidtbl = 16, RtfPict = 17, RtfObjdata = 18, RtfSp = 19, RtfNonesttables = 20, RtfFldinst = 21,
     RtfXmlnstbl = 22, RtfThemedata = 23, RtfColorschememapping = 24, RtfLatentstyles = 25,
-    RtfDatastore = 26, RtfFootnote = 27,
+    RtfDatastore = 26, RtfFootnote = 27, RtfFldrslt = 28,
     RtfColortbl = 33, RtfRed = 34, RtfGreen = 35, RtfBlue = 36,
     RtfPar = 237, RtfPard = 238, RtfLine = 239, RtfRow = 240, RtfSect = 241, RtfCell = 242,
     RtfFi = 252, RtfLi = 253, RtfRi = 254, RtfTx = 262,
@@ -104,7 +104,7 @@ struct RtfKeyword {
 };
 
 // Rows in ascending order of the names compared as unsigned bytes.
-const std::size_t RtfKeywordCount = 62;
+const std::size_t RtfKeywordCount = 63;
 extern const RtfKeyword RtfKeywordTable[RtfKeywordCount];
 
 // Binary search of RtfKeywordTable for the zero-terminated name; exact and

@@ -491,6 +491,7 @@ TEST(RtfText, DestinationsNoReaderSeesAreSilenced)
         {"{\\colorschememapping l}{\\latentstyles m}{\\datastore n}x", "x"},
         {"{\\*\\generator Foo;}{\\*\\unknown{x}y}{\\* z}v", "v"},
         {"{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt link}}", "link"},
+        {"{\\field{\\*\\fldinst PAGE}{\\*\\fldrslt{\\*\\listtag0}7}}", "7"},
         {"{\\header Top}{\\footer Bottom}{\\*\\footnote Note{\\b !}}", "TopBottomNote!"},
         // Only the group's first token counts, and only the word right after \*.
         {"{a\\*\\generator b}{\\b\\* c}{\\*\\b\\footnote d}", "ab c"},
