@@ -18,6 +18,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "fuzz/TestCodePages.h"
 #include "search/RtfTextExtractor.h"
 #include "tests/search/RtfDocuments.h"
 
@@ -31,11 +32,6 @@ const char32_t kHigh1252[32] = {
     0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178,
 };
-
-char32_t From1252(unsigned char byte)
-{
-    return byte >= 0x80 && byte < 0xA0 ? kHigh1252[byte - 0x80] : byte;
-}
 
 bool SpellableIn1252(char32_t c)
 {
@@ -126,22 +122,27 @@ std::set<std::u32string> Words(const std::u32string& text)
     return words;
 }
 
-// The one call into the product's RTF reading. Today it reads bytes and
-// writes 8-bit text, taken here in code page 1252; a zero byte that an
-// escape writes stays in the text as U+0000 (the matchers stop there).
+// The one call into the product's RTF reading: UTF-16 text, with the code
+// page tables the native tests use (1251 besides the built-in 1252). Pairs of
+// surrogates become one code point.
 std::u32string ReadRtfPlainText(const std::string& rtf)
 {
+    static testpages::TestCodePages pages;
     std::vector<unsigned char> input(rtf.begin(), rtf.end());
     input.insert(input.end(), 3, 0);
-    // The plain text is never longer than the input.
-    std::vector<unsigned char> output(rtf.size() + 1, 0);
-    ExtractRtfText(input.data(), output.data(), output.size());
-    size_t length = output.size() - 1;
-    while (length > 0 && output[length - 1] == 0)
-        --length;
+    // The plain text never has more units than the input has bytes.
+    std::vector<std::uint16_t> output(rtf.size() + 1, 0);
+    ExtractRtfText(input.data(), rtf.size(), output.data(), output.size(), &pages);
     std::u32string text;
-    for (size_t i = 0; i < length; ++i)
-        text += From1252(output[i]);
+    for (size_t i = 0; i < output.size() && output[i] != 0; ++i) {
+        const char32_t unit = output[i];
+        if (unit >= 0xD800 && unit < 0xDC00 && output[i + 1] >= 0xDC00 && output[i + 1] < 0xE000) {
+            text += 0x10000 + ((unit - 0xD800) << 10) + (output[i + 1] - 0xDC00);
+            ++i;
+        } else {
+            text += unit;
+        }
+    }
     return text;
 }
 

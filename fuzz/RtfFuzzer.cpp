@@ -1,16 +1,18 @@
 // libFuzzer target: arbitrary bytes through ExtractRtfText with an arbitrary
 // capacity (compared with the literal model of the rules), and through the
 // view table in pieces of sizes chosen by the input, compared with the
-// whole-file matchers, with a search text taken from the input.
+// whole-file matchers, with a search text taken from the input. Documents may
+// name the test tables' code pages 1251 and 932 (double-byte). The same
+// document and text then go through the six readings of a typed text, in
+// the same pieces, exactly or through a case folding (bit 5 of byte 2),
+// against the whole-file readings: the typed text is the search text, with
+// a Greek letter added when bit 4 is set; the code page spells it only when
+// it is all bytes and has no Greek letter.
 //
 // Input layout: byte 0 and 1 choose the capacity and the pieces, byte 2 the
 // search text (low 4 bits: length - 1; bit 6: the document is widened to
 // UTF-16LE; bit 7: cut from the plain text, else the bytes after the
-// header); the rest is the document. The same document and text then go
-// through the six readings of a typed text, in the same pieces, exactly or
-// through a case folding (bit 5 of byte 2), against the whole-file readings;
-// the typed text is the search text's bytes read as Latin-1, with a Greek
-// letter added when bit 4 is set, and the code page spells it only without one.
+// header); the rest is the document.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "fuzz/RtfReferenceExtractor.h"
+#include "fuzz/TestCodePages.h"
 #include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 #include "search/RtfTextExtractor.h"
@@ -32,14 +35,19 @@ void Fail(const char* what)
     std::abort();
 }
 
-// Non-overlapping occurrences of pattern in text (both zero-terminated).
-int CountOccurrences(const char* text, const std::string& pattern)
+// Non-overlapping occurrences of pattern in the zero-terminated text.
+int CountOccurrences(const std::uint16_t* text, const std::basic_string<WCHAR>& pattern)
 {
-    const size_t n = std::strlen(text);
+    size_t n = 0;
+    while (text[n] != 0)
+        ++n;
     const size_t m = pattern.size();
     int count = 0;
     for (size_t i = 0; m != 0 && i + m <= n;) {
-        if (std::memcmp(text + i, pattern.data(), m) == 0) {
+        size_t k = 0;
+        while (k < m && text[i + k] == static_cast<std::uint16_t>(pattern[k]))
+            ++k;
+        if (k == m) {
             ++count;
             i += m;
         } else {
@@ -47,6 +55,20 @@ int CountOccurrences(const char* text, const std::string& pattern)
         }
     }
     return count;
+}
+
+size_t UnitLength(const std::uint16_t* text, size_t room)
+{
+    size_t n = 0;
+    while (n < room && text[n] != 0)
+        ++n;
+    return n;
+}
+
+testpages::TestCodePages& Pages()
+{
+    static testpages::TestCodePages pages;
+    return pages;
 }
 
 // A stand-in for a platform's case folding: ASCII and Latin-1 letters, ÿ to a
@@ -77,6 +99,35 @@ const CaseFolding& FuzzFolding()
     return *folding;
 }
 
+// The file through a prepared scan in pieces, each in a block of exactly its
+// size: one byte, two, three, a repeating run of sizes up to 64 chosen by
+// the selector, or the whole file. Returns the count; view: the deciding one.
+unsigned long long ScanInPieces(FileScan* scan, const std::vector<unsigned char>& file, unsigned selector, int* view)
+{
+    const unsigned mode = selector >> 12;
+    unsigned seed = selector;
+    scan->BeginFile();
+    for (size_t at = 0; at < file.size() && !scan->Decided();) {
+        size_t pieceSize;
+        if (mode < 3) {
+            pieceSize = mode + 1;
+        } else if (mode == 15) {
+            pieceSize = file.size();
+        } else {
+            seed = seed * 1103515245u + 12345u;
+            pieceSize = 1 + (seed >> 16) % 64;
+        }
+        if (pieceSize > file.size() - at)
+            pieceSize = file.size() - at;
+        std::vector<unsigned char> piece(file.begin() + static_cast<std::ptrdiff_t>(at),
+                                         file.begin() + static_cast<std::ptrdiff_t>(at + pieceSize));
+        scan->Feed(piece.data(), piece.size());
+        at += pieceSize;
+    }
+    scan->EndFile();
+    return scan->Result(view);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
@@ -96,52 +147,49 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 
     // 1. The extractor alone, with an arbitrary capacity.
     const size_t capacity = 1 + capacitySelector % (size + 17);
-    std::vector<unsigned char> output(capacity, 0);
-    ExtractRtfText(document.data(), output.data(), capacity);
-    const void* terminator = std::memchr(output.data(), 0, capacity);
-    if (terminator == nullptr)
+    std::vector<std::uint16_t> output(capacity, 0);
+    ExtractRtfText(document.data(), size, output.data(), capacity, &Pages());
+    const size_t outputLength = UnitLength(output.data(), capacity);
+    if (outputLength == capacity)
         Fail("output not terminated within capacity");
-    const size_t outputLength = static_cast<size_t>(static_cast<const unsigned char*>(terminator) - output.data());
     if (outputLength > size)
         Fail("output longer than the input");
 
-    std::vector<unsigned char> expected(capacity, 0);
+    std::vector<std::uint16_t> expected(capacity, 0);
     size_t maxDepth = 0;
-    const bool modelComplete = rtfref::Extract(document.data(), expected.data(), capacity, &maxDepth);
+    const bool modelComplete = rtfref::Extract(document.data(), size, expected.data(), capacity, &Pages(), &maxDepth);
     const bool withinCap = modelComplete && maxDepth <= RtfMaxGroupDepth;
-    if (withinCap && std::memcmp(output.data(), expected.data(), capacity) != 0)
+    if (withinCap && output != expected)
         Fail("output differs from the literal model");
 
     // 2. The plain text the RTF matcher searches: capacity size + 1, never cut.
-    std::vector<unsigned char> plain(size + 1, 0);
-    ExtractRtfText(document.data(), plain.data(), size + 1);
-    const size_t plainLength = std::strlen(reinterpret_cast<const char*>(plain.data()));
+    std::vector<std::uint16_t> plain(size + 1, 0);
+    ExtractRtfText(document.data(), size, plain.data(), size + 1, &Pages());
+    const size_t plainLength = UnitLength(plain.data(), plain.size());
     if (plainLength > size)
         Fail("plain text longer than the input");
 
-    // 3. The search text: never empty, every unit below 256.
-    std::string text;
+    // 3. The search text, never empty: units of the plain text (any value),
+    // or bytes of the document widened as the window widens typed text.
+    std::basic_string<WCHAR> units;
     const size_t wanted = 1 + (textChoice & 0x0F);
     if ((textChoice & 0x80) != 0 && plainLength != 0) {
         const size_t start = capacitySelector % plainLength;
-        for (size_t i = start; i < plainLength && text.size() < wanted; ++i)
-            text.push_back(static_cast<char>(plain[i]));
+        for (size_t i = start; i < plainLength && units.size() < wanted; ++i)
+            units.push_back(static_cast<WCHAR>(plain[i]));
     } else {
-        for (size_t i = 0; i < size && text.size() < wanted && data[i] != 0; ++i)
-            text.push_back(static_cast<char>(data[i]));
+        for (size_t i = 0; i < size && units.size() < wanted && data[i] != 0; ++i)
+            units.push_back(static_cast<WCHAR>(data[i]));
     }
-    if (text.empty())
-        text = "e";
-    std::basic_string<WCHAR> units;
-    for (unsigned char byte : text)
-        units.push_back(byte);
+    if (units.empty())
+        units.push_back('e');
 
     // 4. The view table in pieces, each in a block of exactly its size, as
     // the walk feeds it, against the whole-file matchers. Piece sizes: one
     // byte, two, three, or a repeating run of sizes up to 64 chosen by the
     // header, or the whole file.
     FileScan scan;
-    if (!scan.Prepare(units.c_str()))
+    if (!scan.Prepare(units.c_str(), AllContentViews, &Pages()))
         Fail("no memory for the scan");
     std::vector<unsigned char> file(document.begin(), document.begin() + static_cast<std::ptrdiff_t>(size));
     if ((textChoice & 0x40) != 0) {
@@ -155,70 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     }
     std::vector<unsigned char> whole(file);
     whole.insert(whole.end(), 3, 0);
-    const wholefile::Result expectedResult = wholefile::Run(whole.data(), file.size(), units.c_str());
-    const unsigned mode = capacitySelector >> 12;
-    unsigned seed = capacitySelector;
-    scan.BeginFile();
-    for (size_t at = 0; at < file.size() && !scan.Decided();) {
-        size_t pieceSize;
-        if (mode < 3) {
-            pieceSize = mode + 1;
-        } else if (mode == 15) {
-            pieceSize = file.size();
-        } else {
-            seed = seed * 1103515245u + 12345u;
-            pieceSize = 1 + (seed >> 16) % 64;
-        }
-        if (pieceSize > file.size() - at)
-            pieceSize = file.size() - at;
-        std::vector<unsigned char> piece(file.begin() + static_cast<std::ptrdiff_t>(at),
-                                         file.begin() + static_cast<std::ptrdiff_t>(at + pieceSize));
-        scan.Feed(piece.data(), piece.size());
-        at += pieceSize;
-    }
-    scan.EndFile();
+    const wholefile::Result expectedResult = wholefile::Run(whole.data(), file.size(), units.c_str(), &Pages());
     int decidedBy = -1;
-    const unsigned long long matches = scan.Result(&decidedBy);
-
-    // 5. The six readings of a typed text over the same pieces.
-    SearchTextForms forms;
-    std::basic_string<WCHAR> typed = units;
-    if ((textChoice & 0x10) != 0)
-        typed.push_back(static_cast<WCHAR>(0x3B1 + capacitySelector % 25));
-    SetTypedText(&forms, typed.c_str());
-    if ((textChoice & 0x10) == 0)
-        SetAnsiText(&forms, text.data(), text.size());
-    const CaseFolding* folding = (textChoice & 0x20) != 0 ? &FuzzFolding() : nullptr;
-    FileScan readings;
-    if (!readings.Prepare(forms, folding))
-        Fail("no memory for the readings");
-    const wholefile::Readings expectedReadings = wholefile::RunReadings(whole.data(), file.size(), forms, folding);
-    seed = capacitySelector;
-    readings.BeginFile();
-    for (size_t at = 0; at < file.size() && !readings.Decided();) {
-        size_t pieceSize;
-        if (mode < 3) {
-            pieceSize = mode + 1;
-        } else if (mode == 15) {
-            pieceSize = file.size();
-        } else {
-            seed = seed * 1103515245u + 12345u;
-            pieceSize = 1 + (seed >> 16) % 64;
-        }
-        if (pieceSize > file.size() - at)
-            pieceSize = file.size() - at;
-        std::vector<unsigned char> piece(file.begin() + static_cast<std::ptrdiff_t>(at),
-                                         file.begin() + static_cast<std::ptrdiff_t>(at + pieceSize));
-        readings.Feed(piece.data(), piece.size());
-        at += pieceSize;
-    }
-    readings.EndFile();
-    int readingDecided = -1;
-    const unsigned long long readingMatches = readings.Result(&readingDecided);
-    if (readingDecided != expectedReadings.decidedBy)
-        Fail("a different reading decided than in the whole file");
-    if (readingMatches != expectedReadings.matches)
-        Fail("a reading's count differs from the whole file's");
+    const unsigned long long matches = ScanInPieces(&scan, file, capacitySelector, &decidedBy);
     if (decidedBy != expectedResult.decidedBy)
         Fail("a different view decided than in the whole file");
     if (matches != expectedResult.matches)
@@ -226,7 +213,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     if (size == 0 && matches != 0)
         Fail("an empty file counted");
     if (decidedBy == 1 && (textChoice & 0x40) == 0 &&
-        static_cast<long long>(matches) != CountOccurrences(reinterpret_cast<const char*>(plain.data()), text))
+        static_cast<long long>(matches) != CountOccurrences(plain.data(), units))
         Fail("RTF count differs from the plain text's");
+
+    // 5. The six readings of a typed text over the same pieces.
+    SearchTextForms forms;
+    std::basic_string<WCHAR> typed = units;
+    if ((textChoice & 0x10) != 0)
+        typed.push_back(static_cast<WCHAR>(0x3B1 + capacitySelector % 25));
+    SetTypedText(&forms, typed.c_str());
+    std::string ansi;
+    for (WCHAR unit : typed) {
+        if (unit >= 256)
+            break;
+        ansi.push_back(static_cast<char>(unit));
+    }
+    if (ansi.size() == typed.size())
+        SetAnsiText(&forms, ansi.data(), ansi.size());
+    const CaseFolding* folding = (textChoice & 0x20) != 0 ? &FuzzFolding() : nullptr;
+    FileScan readings;
+    if (!readings.Prepare(forms, folding, AllContentViews, &Pages()))
+        Fail("no memory for the readings");
+    const wholefile::Readings expectedReadings =
+        wholefile::RunReadings(whole.data(), file.size(), forms, folding, &Pages());
+    int readingDecided = -1;
+    const unsigned long long readingMatches = ScanInPieces(&readings, file, capacitySelector, &readingDecided);
+    if (readingDecided != expectedReadings.decidedBy)
+        Fail("a different reading decided than in the whole file");
+    if (readingMatches != expectedReadings.matches)
+        Fail("a reading's count differs from the whole file's");
     return 0;
 }

@@ -72,8 +72,8 @@ int main(int argc, char** argv)
     std::fclose(file);
     buffer[size] = buffer[size + 1] = buffer[size + 2] = 0;
     const long loaded = PeakKilobytes();
-    unsigned char small[4096] = {};
-    ExtractRtfText(buffer, small, sizeof small);
+    std::uint16_t small[2048] = {};
+    ExtractRtfText(buffer, size, small, sizeof small / sizeof small[0]);
     const long afterExtract = PeakKilobytes();
     std::free(buffer);
 

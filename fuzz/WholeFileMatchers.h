@@ -81,16 +81,22 @@ inline unsigned long long CountAnsi(const unsigned char* buffer, size_t size, co
 
 // The whole plain text, never cut: by the literal model of the reader where
 // nesting stays within the reader's cap, by the real extractor beyond it
-// (there the two differ on purpose).
-inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, const WCHAR* text)
+// (there the two differ on purpose). Its units are compared with the typed units.
+inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, const WCHAR* text,
+                                   RtfCodePages* pages = nullptr)
 {
-    std::vector<unsigned char> plain(size + 1, 0);
+    std::vector<std::uint16_t> plain(size + 1, 0);
     size_t maxDepth = 0;
-    if (!rtfref::Extract(buffer, plain.data(), plain.size(), &maxDepth) || maxDepth > RtfMaxGroupDepth) {
+    if (!rtfref::Extract(buffer, size, plain.data(), plain.size(), pages, &maxDepth) ||
+        maxDepth > RtfMaxGroupDepth) {
         std::fill(plain.begin(), plain.end(), 0);
-        ExtractRtfText(buffer, plain.data(), plain.size());
+        ExtractRtfText(buffer, size, plain.data(), plain.size(), pages);
     }
-    return CountAnsi(plain.data(), size, text);
+    size_t length = 0;
+    while (length < plain.size() && plain[length] != 0)
+        ++length;
+    const std::vector<std::uint16_t> pattern = Units(text);
+    return CountIn(plain.data(), length, pattern.data(), pattern.size());
 }
 
 struct Result {
@@ -99,9 +105,9 @@ struct Result {
     int decidedBy;               // its view, -1 when none
 };
 
-inline Result Run(const unsigned char* buffer, size_t size, const WCHAR* text)
+inline Result Run(const unsigned char* buffer, size_t size, const WCHAR* text, RtfCodePages* pages = nullptr)
 {
-    Result result = {{CountUtf16(buffer, size, text), CountRtf(buffer, size, text), CountAnsi(buffer, size, text)},
+    Result result = {{CountUtf16(buffer, size, text), CountRtf(buffer, size, text, pages), CountAnsi(buffer, size, text)},
                      0, -1};
     for (int i = 0; i < 3; ++i) {
         if (result.counts[i] != 0) {
@@ -199,7 +205,7 @@ struct Readings {
 
 // buffer: size bytes and three zero bytes.
 inline Readings RunReadings(const unsigned char* buffer, size_t size, const SearchTextForms& forms,
-                            const CaseFolding* folding)
+                            const CaseFolding* folding, RtfCodePages* pages = nullptr)
 {
     Readings result = {};
     result.decidedBy = -1;
@@ -221,14 +227,19 @@ inline Readings RunReadings(const unsigned char* buffer, size_t size, const Sear
         result.counts[ReadingAnsi - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
     }
     if (forms.Runs(ReadingRtf) && size != 0) {
-        std::vector<unsigned char> plain(size + 1, 0);
+        // The plain text's units against the typed units, each folded.
+        std::vector<std::uint16_t> plain(size + 1, 0);
         size_t maxDepth = 0;
-        if (!rtfref::Extract(buffer, plain.data(), plain.size(), &maxDepth) || maxDepth > RtfMaxGroupDepth) {
+        if (!rtfref::Extract(buffer, size, plain.data(), plain.size(), pages, &maxDepth) ||
+            maxDepth > RtfMaxGroupDepth) {
             std::fill(plain.begin(), plain.end(), 0);
-            ExtractRtfText(buffer, plain.data(), plain.size());
+            ExtractRtfText(buffer, size, plain.data(), plain.size(), pages);
         }
-        const std::string text = FoldCodePage(reinterpret_cast<const char*>(plain.data()), folding);
-        const std::string pattern = FoldCodePage(forms.ansi, folding);
+        std::vector<std::uint16_t> text, pattern;
+        for (size_t i = 0; i < plain.size() && plain[i] != 0; ++i)
+            text.push_back(folding != nullptr ? folding->unit[plain[i]] : plain[i]);
+        for (char16_t unit : forms.typed)
+            pattern.push_back(folding != nullptr ? folding->unit[unit] : static_cast<std::uint16_t>(unit));
         result.counts[ReadingRtf - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
     }
     if (forms.Runs(ReadingUtf8)) {

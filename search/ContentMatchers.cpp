@@ -207,11 +207,12 @@ private:
 class RtfTextView : public ContentView {
 public:
     bool enabled = false;
-    const unsigned char* pattern = nullptr;
+    const std::uint16_t* pattern = nullptr;
     size_t patternLength = 0;
-    const CaseFolding* folding = nullptr;  // nullptr: exact
+    const std::uint16_t* fold = nullptr;  // nullptr: units compared exactly
+    RtfCodePages* codePages = nullptr;
 
-    void BeginFile() override { counter.Begin(pattern, enabled ? patternLength : 0, folding); }
+    void BeginFile() override { counter.Begin(pattern, enabled ? patternLength : 0, fold, codePages); }
     void Feed(const unsigned char* bytes, size_t count) override { counter.Feed(bytes, count); }
     void EndFile() override { counter.End(); }
     bool Ended() const override { return counter.Ended(); }
@@ -333,7 +334,8 @@ size_t CounterScratch(size_t length, size_t width)
 
 }  // namespace
 
-bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding, unsigned mask)
+bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding, unsigned mask,
+                       RtfCodePages* codePages)
 {
     Release();
     viewMask = mask & AllContentViews;
@@ -366,6 +368,7 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
     size_t size = FoldScratchSize;
     for (const std::u16string* text : unitTexts)
         size += Rounded(2 * text->size()) + CounterScratch(text->size(), 2);
+    size += Rounded(2 * forms.typed.size());
     size += Rounded(2 * forms.ansi.size() + 8) + CounterScratch(forms.ansi.size() + 1, 1);
     size += Rounded(2 * forms.utf8.size() + 8) + CounterScratch(2 * forms.utf8.size() + 4, 1);
     // Big-endian units compare through the folding of their swapped bytes.
@@ -447,14 +450,22 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
         view->enabled = (viewMask & (1u << byteViews[i])) != 0 && forms.Runs(byteViews[i] + 1) && lengths[i] != 0;
     }
 
-    rtf->pattern = patterns[0];
-    rtf->patternLength = lengths[0];
-    rtf->folding = folding;
+    // The RTF reading's plain text is Unicode: it is compared with the typed
+    // text's own units, whatever they are, folded as every unit of the text.
+    std::uint16_t* rtfPattern = reinterpret_cast<std::uint16_t*>(carver.Take(2 * forms.typed.size()));
+    for (size_t k = 0; k < forms.typed.size(); ++k) {
+        const std::uint16_t unit = static_cast<std::uint16_t>(forms.typed[k]);
+        rtfPattern[k] = folding != nullptr ? folding->unit[unit] : unit;
+    }
+    rtf->pattern = rtfPattern;
+    rtf->patternLength = forms.typed.size();
+    rtf->fold = folding != nullptr ? folding->unit : nullptr;
+    rtf->codePages = codePages;
     rtf->enabled = (viewMask & (1u << RtfView)) != 0 && forms.Runs(RtfView + 1);
     return true;
 }
 
-bool FileScan::Prepare(const WCHAR* searchText, unsigned mask)
+bool FileScan::Prepare(const WCHAR* searchText, unsigned mask, RtfCodePages* codePages)
 {
     SearchTextForms forms;
     SetTypedText(&forms, searchText);
@@ -468,7 +479,7 @@ bool FileScan::Prepare(const WCHAR* searchText, unsigned mask)
     }
     SetAnsiText(&forms, ansi.data(), ansi.size());
     forms.widenedAnsi = forms.typed;
-    return Prepare(forms, nullptr, mask & ((1u << Utf16View) | (1u << RtfView) | (1u << AnsiView)));
+    return Prepare(forms, nullptr, mask & ((1u << Utf16View) | (1u << RtfView) | (1u << AnsiView)), codePages);
 }
 
 void FileScan::BeginFile()

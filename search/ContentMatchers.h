@@ -97,11 +97,14 @@ public:
     // Once per search. forms: the typed text's spellings (not empty);
     // folding: the case folding to compare through, nullptr for Match case.
     // viewMask: the views that may read (benchmarks time one alone); a view
-    // also reads only where forms.Runs says so. False when out of memory.
-    bool Prepare(const SearchTextForms& forms, const CaseFolding* folding, unsigned viewMask = AllContentViews);
+    // also reads only where forms.Runs says so. codePages: the tables of the
+    // code pages RTF documents may name besides 1252, or nullptr; it must
+    // outlive the search. False when out of memory.
+    bool Prepare(const SearchTextForms& forms, const CaseFolding* folding, unsigned viewMask = AllContentViews,
+                 RtfCodePages* codePages = nullptr);
     // A text whose units are the code page's bytes, each widened to the unit
     // of the same value, read by the first three views alone, exactly.
-    bool Prepare(const WCHAR* searchText, unsigned viewMask = AllContentViews);
+    bool Prepare(const WCHAR* searchText, unsigned viewMask = AllContentViews, RtfCodePages* codePages = nullptr);
     void BeginFile();
     void Feed(const unsigned char* piece, size_t size);
     void EndFile();

@@ -234,7 +234,7 @@ int FileSearcher::Start(SearchRequest* searchRequest)
         PrepareSearchText(&forms, request->searchText);
         const CaseFolding* folding = request->matchCase ? nullptr : SystemCaseFolding();
         piecesMissing = pieces == nullptr || (!request->matchCase && folding == nullptr) ||
-                        !scan.Prepare(forms, folding);
+                        !scan.Prepare(forms, folding, AllContentViews, &codePages);
     }
 
     size_t length = 0;

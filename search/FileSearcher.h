@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "search/CodePages.h"
 #include "search/ContentMatchers.h"
 #include "search/SearchRequest.h"
 
@@ -73,4 +74,5 @@ private:
     unsigned char* pieces;          // FilePieceSize bytes, for the whole search
     bool piecesMissing;             // the search could not have its buffer
     FileScan scan;
+    SystemCodePages codePages;      // kept across searches: each table is built once
 };

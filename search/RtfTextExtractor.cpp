@@ -1,31 +1,64 @@
 // The RTF reader core as a resumable state machine, its plain-text
-// destination, and the counting of the plain text while it is produced.
-// Runs of ordinary bytes are handled a block at a time; every other rule is
-// applied byte by byte.
+// destination (UTF-16 text in the document's code page), and the counting of
+// the plain text while it is produced. Runs of ordinary bytes are handled a
+// block at a time; every other rule is applied byte by byte.
 #include "search/RtfTextExtractor.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "search/SearchText.h"
 #include "search/TextScan.h"
 
-const RtfKeyword RtfKeywordTable[28] = {
-    {"'", RtfHexEscape},  {"ansi", RtfAnsi},         {"b", RtfB},        {"blue", RtfBlue},
-    {"colortbl", RtfColortbl}, {"endash", RtfEndash}, {"f", RtfF},        {"fi", RtfFi},
-    {"fnil", RtfFnil},    {"fonttbl", RtfFonttbl},   {"fs", RtfFs},      {"fswiss", RtfFswiss},
-    {"green", RtfGreen},  {"i", RtfI},               {"li", RtfLi},      {"page", RtfPage},
-    {"par", RtfPar},      {"pard", RtfPard},         {"plain", RtfPlain}, {"rdblquote", RtfRdblquote},
-    {"red", RtfRed},      {"ri", RtfRi},             {"rtf", RtfRtf},    {"super", RtfSuper},
-    {"tab", RtfTab},      {"tx", RtfTx},             {"{", RtfOpenBrace}, {"}", RtfCloseBrace},
+const RtfKeyword RtfKeywordTable[RtfKeywordCount] = {
+    {"'", RtfHexEscape},        {"*", RtfIgnorable},         {"-", RtfOptionalHyphen},
+    {"_", RtfNonBreakingHyphen}, {"ansi", RtfAnsi},          {"ansicpg", RtfAnsicpg},
+    {"b", RtfB},                {"bin", RtfBin},             {"blue", RtfBlue},
+    {"bullet", RtfBullet},      {"cell", RtfCell},           {"colorschememapping", RtfColorschememapping},
+    {"colortbl", RtfColortbl},  {"datastore", RtfDatastore}, {"emdash", RtfEmdash},
+    {"endash", RtfEndash},      {"f", RtfF},                 {"fi", RtfFi},
+    {"fldinst", RtfFldinst},    {"fldrslt", RtfFldrslt},     {"fnil", RtfFnil},           {"fonttbl", RtfFonttbl},
+    {"footnote", RtfFootnote},  {"fs", RtfFs},               {"fswiss", RtfFswiss},
+    {"green", RtfGreen},        {"i", RtfI},                 {"info", RtfInfo},
+    {"latentstyles", RtfLatentstyles}, {"ldblquote", RtfLdblquote}, {"li", RtfLi},
+    {"line", RtfLine},          {"listoverridetable", RtfListoverridetable}, {"listtable", RtfListtable},
+    {"lquote", RtfLquote},      {"nonesttables", RtfNonesttables}, {"objdata", RtfObjdata},
+    {"page", RtfPage},          {"par", RtfPar},             {"pard", RtfPard},
+    {"pict", RtfPict},          {"plain", RtfPlain},         {"rdblquote", RtfRdblquote},
+    {"red", RtfRed},            {"revtbl", RtfRevtbl},       {"ri", RtfRi},
+    {"row", RtfRow},            {"rquote", RtfRquote},       {"rsidtbl", RtfRsidtbl},
+    {"rtf", RtfRtf},            {"sect", RtfSect},           {"sp", RtfSp},
+    {"stylesheet", RtfStylesheet}, {"super", RtfSuper},      {"tab", RtfTab},
+    {"themedata", RtfThemedata}, {"tx", RtfTx},              {"u", RtfU},
+    {"uc", RtfUc},              {"xmlnstbl", RtfXmlnstbl},   {"{", RtfOpenBrace},
+    {"}", RtfCloseBrace},       {"~", RtfNonBreakingSpace},
 };
 
 namespace {
 
-// The longest name in RtfKeywordTable is 9 letters; a longer name is never
+// Code page 1252: bytes 0x80 to 0x9F as the platform maps them (the five it
+// leaves undefined keep their C1 code points); every other byte is its own
+// code point.
+constexpr RtfCodePage Make1252()
+{
+    const std::uint16_t high[32] = {
+        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+        0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178,
+    };
+    RtfCodePage page = {};
+    for (int byte = 0; byte < 256; ++byte)
+        page.units[byte] = byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : static_cast<std::uint16_t>(byte);
+    page.pairs = nullptr;
+    return page;
+}
+
+// The longest name in RtfKeywordTable is 18 letters; a longer name is never
 // looked up, only counted (any length is consumed whole).
-const size_t kLongestKeyword = 9;
+const size_t kLongestKeyword = 18;
+// Letters packed into one 64-bit word of a name.
+const size_t kPackedLetters = 9;
 
 inline bool IsLineBreak(unsigned char byte)
 {
@@ -75,14 +108,6 @@ inline bool EndsRun(unsigned char byte)
     return byte == 0 || byte == '\n' || byte == '\r' || byte == '\\' || byte == '{' || byte == '}';
 }
 
-// Past the line breaks at p, never at or past end.
-inline const unsigned char* SkipLineBreaks(const unsigned char* p, const unsigned char* end)
-{
-    while (p < end && IsLineBreak(*p))
-        ++p;
-    return p;
-}
-
 // Reinterprets the 32 bits as a two's-complement value, without relying on
 // implementation-defined conversions.
 inline std::int32_t WrapToInt32(std::uint32_t value)
@@ -124,88 +149,77 @@ const unsigned char* FindRunEnd(const unsigned char* p, const unsigned char* end
     return p;
 }
 
-// Writes count bytes through the sink with exactly the effect of count calls
-// of WriteSinkChar: the byte that uses the last slot becomes the terminator.
-void WriteSinkBytes(TextSink* sink, const unsigned char* bytes, size_t count)
+// Whether the code page writes the bytes 1 to 127 as themselves (runs of
+// them are then widened 16 at a time).
+bool AsciiSame(const RtfCodePage* page)
 {
-    if (count == 0 || sink->slotsLeft == 0)
-        return;
-    const size_t room = sink->slotsLeft - 1;
-    if (count <= room) {
-        std::memcpy(sink->writePosition, bytes, count);
-        sink->writePosition += count;
-        sink->slotsLeft -= count;
-        return;
+    for (int byte = 1; byte < 0x80; ++byte) {
+        if (page->units[byte] != byte)
+            return false;
     }
-    std::memcpy(sink->writePosition, bytes, room);
-    sink->writePosition += room;
-    *sink->writePosition = 0;
-    sink->slotsLeft = 0;
+    return true;
 }
 
-// The plain-text sink's run handler. Copies 16 bytes at a time while the sink
-// has room for them before its last slot, and the rest through WriteSinkBytes.
-const unsigned char* WriteRunToSink(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
+inline void WriteUnit(RtfPlainText* plain, std::uint16_t unit)
 {
-    TextSink* sink = static_cast<TextSink*>(state->charContext);
-#ifdef TROVIK_SSE2
-    unsigned char* out = sink->writePosition;
-    size_t slots = sink->slotsLeft;
-    while (slots > 16 && end - p >= 16) {
-        const unsigned mask = RunEndMask(p);
-        if (mask != 0) {
-            const unsigned count = LowestSetBit(mask);
-            std::memcpy(out, p, count);
-            sink->writePosition = out + count;
-            sink->slotsLeft = slots - count;
-            return p + count;
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-        out += 16;
-        p += 16;
-        slots -= 16;
+    plain->write(plain->output, &unit, 1);
+}
+
+// One byte of visible text: a fallback still to skip, the trail of a lead
+// byte, a lead byte itself, or a character alone.
+void DecodeByte(RtfPlainText* plain, unsigned char byte)
+{
+    if (plain->fallbackLeft > 0) {
+        plain->fallbackLeft -= 1;
+        return;
     }
-    sink->writePosition = out;
-    sink->slotsLeft = slots;
-#endif
-    const unsigned char* runEnd = FindRunEnd(p, end);
-    WriteSinkBytes(sink, p, static_cast<size_t>(runEnd - p));
-    return runEnd;
+    const RtfCodePage* page = plain->codePage;
+    if (plain->leadByte != 0) {
+        const std::uint16_t unit = page->pairs[plain->leadByte * 256u + byte];
+        plain->leadByte = 0;
+        if (unit != 0)
+            WriteUnit(plain, unit);
+        return;
+    }
+    const std::uint16_t unit = page->units[byte];
+    if (unit != 0)
+        WriteUnit(plain, unit);
+    else if (page->pairs != nullptr)
+        plain->leadByte = byte;
+}
+
+void SetCodePage(RtfPlainText* plain, std::int32_t codePage)
+{
+    const RtfCodePage* page = nullptr;
+    if (codePage != 1252 && codePage > 0 && plain->codePages != nullptr)
+        page = plain->codePages->Find(static_cast<unsigned>(codePage));
+    if (page == nullptr)
+        page = &RtfCodePage1252;
+    plain->codePage = page;
+    plain->asciiSame = AsciiSame(page);
+    plain->leadByte = 0;
+}
+
+inline void WriteVisible(RtfGroupState* state, RtfPlainText* plain, std::uint16_t unit)
+{
+    if (state->charHandler == PlainTextChar)
+        WriteUnit(plain, unit);
 }
 
 typedef RtfTextCounter::Window CountingWindow;
 
+const size_t kWindowUnits = sizeof(CountingWindow::units) / sizeof(CountingWindow::units[0]);
+
 // Counts the occurrences that lie wholly in the window. Unless final, keeps
-// the tail that may still begin one, and where the next may start.
+// the tail that may still begin one, and where the next may start. (The
+// window's units are in the machine's order, little-endian on every target,
+// as FindUnits reads them.)
 void CountInWindow(CountingWindow* window, bool final)
 {
-    if (window->folding != nullptr) {
-        // By the code page's characters: a lead byte and its trail byte
-        // together; a lead byte last waits for its trail byte, unless final.
-        const CaseFolding& folding = *window->folding;
-        size_t i = window->folded;
-        while (i < window->length) {
-            const unsigned char byte = window->bytes[i];
-            if (!folding.lead[byte]) {
-                window->bytes[i++] = folding.byte[byte];
-            } else if (i + 1 < window->length) {
-                const unsigned pair = folding.pair[(static_cast<unsigned>(byte) << 8) | window->bytes[i + 1]];
-                window->bytes[i] = static_cast<unsigned char>(pair >> 8);
-                window->bytes[i + 1] = static_cast<unsigned char>(pair);
-                i += 2;
-            } else if (final) {
-                ++i;
-            } else {
-                break;
-            }
-        }
-        window->folded = i;
-    } else {
-        window->folded = window->length;
-    }
     const size_t m = window->patternLength;
-    for (size_t at = FindBytes(window->bytes, window->length, window->from, window->pattern, m); at != kNotFound;
-         at = FindBytes(window->bytes, window->length, window->from, window->pattern, m)) {
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(window->units);
+    for (size_t at = FindUnits(text, window->length, window->from, window->pattern, m); at != kNotFound;
+         at = FindUnits(text, window->length, window->from, window->pattern, m)) {
         window->count += 1;
         window->from = at + m;
     }
@@ -214,66 +228,32 @@ void CountInWindow(CountingWindow* window, bool final)
     size_t keep = window->length >= m - 1 ? window->length - (m - 1) : 0;
     if (keep < window->from)
         keep = window->from < window->length ? window->from : window->length;
-    std::memmove(window->bytes, window->bytes + keep, window->length - keep);
+    std::memmove(window->units, window->units + keep, (window->length - keep) * sizeof(std::uint16_t));
     window->length -= keep;
-    window->folded = window->folded > keep ? window->folded - keep : 0;
     window->from = window->from > keep ? window->from - keep : 0;
 }
 
-// Appends text that holds no zero byte.
-void AppendText(CountingWindow* window, const unsigned char* bytes, size_t count)
+// UnitWriter of the counting window: folds the units where a table is given.
+void AppendUnits(void* output, const std::uint16_t* units, size_t count)
 {
-    while (count != 0 && !window->ended) {
-        size_t take = sizeof window->bytes - window->length;
+    CountingWindow* window = static_cast<CountingWindow*>(output);
+    while (count != 0) {
+        size_t take = kWindowUnits - window->length;
         if (take > count)
             take = count;
-        std::memcpy(window->bytes + window->length, bytes, take);
+        std::uint16_t* to = window->units + window->length;
+        if (window->fold != nullptr) {
+            for (size_t i = 0; i < take; ++i)
+                to[i] = window->fold[units[i]];
+        } else {
+            std::memcpy(to, units, take * sizeof(std::uint16_t));
+        }
         window->length += take;
-        bytes += take;
+        units += take;
         count -= take;
-        if (window->length == sizeof window->bytes)
+        if (window->length == kWindowUnits)
             CountInWindow(window, false);
     }
-}
-
-void WriteCountingChar(int byte, RtfGroupState* state)
-{
-    CountingWindow* window = static_cast<CountingWindow*>(state->charContext);
-    if (byte == 0) {
-        window->ended = true;  // the terminator, or a zero from an escape
-        return;
-    }
-    const unsigned char text = static_cast<unsigned char>(byte);
-    AppendText(window, &text, 1);
-}
-
-// The counting window's run handler: appends the run of ordinary bytes at p,
-// and the runs after it that only line breaks separate (they add no text).
-// Copies 16 bytes at a time while the window has room.
-const unsigned char* AppendRuns(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
-{
-    CountingWindow* window = static_cast<CountingWindow*>(state->charContext);
-#ifdef TROVIK_SSE2
-    while (!window->ended && sizeof window->bytes - window->length >= 16 && end - p >= 16) {
-        const unsigned mask = RunEndMask(p);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(window->bytes + window->length),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-        if (mask == 0) {
-            window->length += 16;
-            p += 16;
-            continue;
-        }
-        const unsigned count = LowestSetBit(mask);
-        window->length += count;
-        p += count;
-        if (!IsLineBreak(*p))
-            return p;
-        p = SkipLineBreaks(p, end);
-    }
-#endif
-    const unsigned char* runEnd = FindRunEnd(p, end);
-    AppendText(window, p, static_cast<size_t>(runEnd - p));
-    return runEnd;
 }
 
 // The state for inner depth (1-based) depth + 1, or nullptr when none can be had.
@@ -296,21 +276,47 @@ RtfGroupState* StateSlot(RtfReader* reader, size_t depth)
     return &reader->deepStates[depth - RtfInlineGroups];
 }
 
-// A name of at most kLongestKeyword (nine) 7-bit bytes as one number that
-// orders as the names do (a name before its extensions): seven bits a byte,
-// first byte highest, zero-padded to nine. A byte of 128 or more is in no
-// row, so such a name is never found.
-typedef std::uint64_t PackedName;
+// A name of at most kLongestKeyword (eighteen) 7-bit bytes as two numbers
+// that order as the names do (a name before its extensions): seven bits a
+// byte, first byte highest, the first nine bytes in high and the next nine in
+// low, each zero-padded to nine. A byte of 128 or more is in no row, so such
+// a name is never found.
+struct PackedName {
+    std::uint64_t high;
+    std::uint64_t low;
+};
 
-inline PackedName AddToPackedName(PackedName packed, unsigned char byte)
+// Adds the letter at index (below kLongestKeyword) of a name.
+inline void AddToPackedName(PackedName* packed, size_t index, unsigned char byte)
 {
-    return packed << 7 | byte;
+    if (index < kPackedLetters)
+        packed->high = packed->high << 7 | byte;
+    else
+        packed->low = packed->low << 7 | byte;
 }
 
 // Pads a name of length bytes (1 to kLongestKeyword), packed byte by byte.
 inline PackedName FinishPackedName(PackedName packed, size_t length)
 {
-    return packed << (7 * (kLongestKeyword - length));
+    if (length <= kPackedLetters) {
+        packed.high <<= 7 * (kPackedLetters - length);
+        packed.low = 0;
+    } else {
+        packed.low <<= 7 * (kLongestKeyword - length);
+    }
+    return packed;
+}
+
+// A control symbol's one-byte name, packed but not padded.
+inline PackedName PackedSymbol(unsigned char byte)
+{
+    PackedName packed = {byte, 0};
+    return packed;
+}
+
+inline bool NotAfter(const PackedName& a, const PackedName& b)
+{
+    return a.high < b.high || (a.high == b.high && a.low <= b.low);
 }
 
 const size_t kKeywordRows = sizeof RtfKeywordTable / sizeof RtfKeywordTable[0];
@@ -324,7 +330,7 @@ struct PackedKeywordTable {
             const char* name = RtfKeywordTable[row].name;
             size_t length = 0;
             for (; name[length] != 0; ++length)
-                rows[row] = AddToPackedName(rows[row], static_cast<unsigned char>(name[length]));
+                AddToPackedName(&rows[row], length, static_cast<unsigned char>(name[length]));
             rows[row] = FinishPackedName(rows[row], length);
         }
     }
@@ -335,23 +341,24 @@ const PackedKeywordTable kPackedKeywords;
 // The binary search of RtfKeywordTable, on packed names, without branches
 // that depend on the name: halve the range, keep the upper half when its
 // first row orders below the name.
-bool LookupPackedName(PackedName name, int* code)
+bool LookupPackedName(const PackedName& name, int* code)
 {
     size_t base = 0;
     size_t count = kKeywordRows;
     while (count > 1) {
         const size_t half = count / 2;
-        base = kPackedKeywords.rows[base + half] <= name ? base + half : base;
+        base = NotAfter(kPackedKeywords.rows[base + half], name) ? base + half : base;
         count -= half;
     }
-    if (kPackedKeywords.rows[base] != name)
+    const PackedName& row = kPackedKeywords.rows[base];
+    if (row.high != name.high || row.low != name.low)
         return false;
     *code = RtfKeywordTable[base].code;
     return true;
 }
 
 // The code of a complete name of length letters (packed while they fitted).
-int NameCode(PackedName name, size_t length)
+int NameCode(const PackedName& name, size_t length)
 {
     int code = 0;
     if (length == 0 || length > kLongestKeyword || !LookupPackedName(FinishPackedName(name, length), &code))
@@ -362,6 +369,19 @@ int NameCode(PackedName name, size_t length)
 void SendControl(RtfReader* reader, int code)
 {
     reader->current->controlHandler(code, reader->parameter, reader->current);
+}
+
+// Sends a control word and reads on: \binN with a parameter N > 0 is
+// followed by N raw bytes, which are skipped whatever they hold.
+void SendControlWord(RtfReader* reader, int code, bool hasNumber)
+{
+    SendControl(reader, code);
+    if (code == RtfBin && hasNumber && reader->parameter > 0) {
+        reader->binaryLeft = static_cast<std::uint32_t>(reader->parameter);
+        reader->readState = RtfReadBinary;
+    } else {
+        reader->readState = RtfReadText;
+    }
 }
 
 // Reads at once a control token that lies whole before end, with the byte
@@ -375,7 +395,7 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
     const unsigned char first = *p;
     if (IsControlSymbol(first)) {
         if (first != '\'') {
-            SendControl(reader, NameCode(AddToPackedName(0, first), 1));
+            SendControl(reader, NameCode(PackedSymbol(first), 1));
             return p + 1;
         }
         // The escape takes the next two bytes whatever they are, a zero too.
@@ -389,16 +409,17 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
         return p + 3;
     }
     const unsigned char* q = p;
-    PackedName name = 0;
+    PackedName name = {0, 0};
     for (; q < end && IsLetter(*q); ++q) {
         if (static_cast<size_t>(q - p) < kLongestKeyword)
-            name = AddToPackedName(name, *q);
+            AddToPackedName(&name, static_cast<size_t>(q - p), *q);
     }
     if (q == end || IsLineBreak(*q))
         return nullptr;
     const int code = NameCode(name, static_cast<size_t>(q - p));
     std::int32_t parameter = code == RtfB || code == RtfI ? 1 : reader->parameter;
-    if (IsDigit(*q) || *q == '-') {
+    const bool hasNumber = IsDigit(*q) || *q == '-';
+    if (hasNumber) {
         std::uint32_t value = 0;
         bool negative = false;
         bool valueEnded = false;
@@ -421,7 +442,7 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
     if (IsWhiteSpace(*q))
         ++q;
     reader->parameter = parameter;
-    SendControl(reader, code);
+    SendControlWord(reader, code, hasNumber);
     return q;
 }
 
@@ -472,19 +493,21 @@ const unsigned char* Start(RtfReader* reader, const unsigned char* p, const unsi
 
 }  // namespace
 
+const RtfCodePage RtfCodePage1252 = Make1252();
+
 void IgnoreEvent(int, RtfGroupState*) {}
 void IgnoreEvent(int, std::int32_t, RtfGroupState*) {}
 void IgnoreEvent(int, RtfGroupState*, RtfGroupState*) {}
 
 bool LookupRtfKeyword(const char* name, int* code)
 {
-    PackedName packed = 0;
+    PackedName packed = {0, 0};
     size_t length = 0;
     for (; name[length] != 0; ++length) {
         const unsigned char byte = static_cast<unsigned char>(name[length]);
         if (length == kLongestKeyword || byte >= 0x80)
             return false;
-        packed = AddToPackedName(packed, byte);
+        AddToPackedName(&packed, length, byte);
     }
     return length != 0 && LookupPackedName(FinishPackedName(packed, length), code);
 }
@@ -531,11 +554,13 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
                 continue;
             }
             reader->name = 0;
+            reader->nameRest = 0;
             reader->nameLength = 0;
+            reader->hasNumber = false;
             if (IsControlSymbol(byte)) {
                 // A symbol takes neither a parameter nor a delimiter.
                 ++p;
-                const int code = NameCode(AddToPackedName(0, byte), 1);
+                const int code = NameCode(PackedSymbol(byte), 1);
                 if (code == RtfHexEscape) {
                     reader->readState = RtfReadHexHigh;
                     continue;
@@ -552,26 +577,35 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
             reader->readState = RtfReadAfterName;
             continue;
 
-        case RtfReadName:
+        case RtfReadName: {
+            // A line break ends the name like any other byte that is no
+            // letter; a numeric parameter may still follow it.
             if (IsLetter(byte)) {
-                if (reader->nameLength < kLongestKeyword)
-                    reader->name = AddToPackedName(reader->name, byte);
+                if (reader->nameLength < kLongestKeyword) {
+                    PackedName name = {reader->name, reader->nameRest};
+                    AddToPackedName(&name, reader->nameLength, byte);
+                    reader->name = name.high;
+                    reader->nameRest = name.low;
+                }
                 reader->nameLength += 1;
                 ++p;
                 continue;
             }
-            if (IsLineBreak(byte)) {
-                ++p;
-                continue;
-            }
-            reader->code = NameCode(reader->name, reader->nameLength);
+            const PackedName name = {reader->name, reader->nameRest};
+            reader->code = NameCode(name, reader->nameLength);
             if (reader->code == RtfB || reader->code == RtfI)
                 reader->parameter = 1;
             reader->readState = RtfReadAfterName;
             continue;
+        }
 
         case RtfReadAfterName:
+            if (IsLineBreak(byte)) {
+                ++p;
+                continue;
+            }
             if (IsDigit(byte) || byte == '-') {
+                reader->hasNumber = true;
                 reader->number = 0;
                 reader->negative = false;
                 reader->numberEnded = false;
@@ -582,8 +616,7 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
             // One white-space byte after a control word is its delimiter.
             if (IsWhiteSpace(byte))
                 ++p;
-            SendControl(reader, reader->code);
-            reader->readState = RtfReadText;
+            SendControlWord(reader, reader->code, false);
             continue;
 
         case RtfReadNumber:
@@ -611,8 +644,7 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
             reader->parameter = WrapToInt32(reader->negative ? 0u - reader->number : reader->number);
             if (IsWhiteSpace(byte))
                 ++p;
-            SendControl(reader, reader->code);
-            reader->readState = RtfReadText;
+            SendControlWord(reader, reader->code, true);
             continue;
 
         case RtfReadHexHigh:
@@ -633,6 +665,17 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
                 reader->parameter = low >= 0 ? reader->hexHigh * 16 + low : reader->hexHigh;
             SendControl(reader, RtfHexEscape);
             reader->readState = RtfReadText;
+            continue;
+        }
+
+        case RtfReadBinary: {
+            size_t take = static_cast<size_t>(end - p);
+            if (take > reader->binaryLeft)
+                take = reader->binaryLeft;
+            p += take;
+            reader->binaryLeft -= static_cast<std::uint32_t>(take);
+            if (reader->binaryLeft == 0)
+                reader->readState = RtfReadText;
             continue;
         }
 
@@ -661,16 +704,13 @@ void ReleaseRtfReader(RtfReader* reader)
     reader->deepStates = nullptr;
 }
 
-void RunRtfReader(RtfReader* reader)
+void RunRtfReader(RtfReader* reader, size_t size)
 {
-    // Up to and including each zero byte: the reader stops at the one that
-    // ends the input, and reads on past one that an escape swallows.
-    const unsigned char* p = reader->cursor;
-    while (reader->readState != RtfReadEnded) {
-        const size_t chunk = std::strlen(reinterpret_cast<const char*>(p)) + 1;
-        p += FeedRtfReader(reader, p, chunk);
-    }
-    reader->cursor = p;
+    // The reader stops at a zero byte that ends the input, and reads on past
+    // one that an escape or binary data takes; the zeros after the input end
+    // it in any case.
+    reader->cursor += FeedRtfReader(reader, reader->cursor, size);
+    EndRtfInput(reader);
 }
 
 void PushGroup(RtfReader* reader)
@@ -709,70 +749,237 @@ void PopGroup(RtfReader* reader)
     reader->depth -= 1;
 }
 
-void WriteSinkChar(int byte, RtfGroupState* state)
+void BeginPlainText(RtfPlainText* plain, UnitWriter write, void* output, RtfCodePages* codePages,
+                    RtfGroupState* outermost)
 {
-    TextSink* sink = static_cast<TextSink*>(state->charContext);
-    if (sink->slotsLeft == 0)
-        return;
-    sink->slotsLeft -= 1;
-    if (sink->slotsLeft == 0) {
-        *sink->writePosition = 0;
-    } else {
-        *sink->writePosition = static_cast<unsigned char>(byte);
-        sink->writePosition += 1;
+    plain->write = write;
+    plain->output = output;
+    plain->codePages = codePages;
+    plain->codePage = &RtfCodePage1252;
+    plain->asciiSame = true;
+    plain->leadByte = 0;
+    plain->fallbackLeft = 0;
+    plain->groupStart = false;  // the input outside any group is no group
+    plain->ignorablePending = false;
+    outermost->charHandler = PlainTextChar;
+    outermost->charContext = plain;
+    outermost->controlHandler = PlainTextControl;
+    outermost->controlContext = plain;
+    outermost->groupHandler = PlainTextGroup;
+    outermost->groupContext = plain;
+    outermost->enclosing = nullptr;
+    outermost->fallbackCount = 1;
+}
+
+void PlainTextChar(int byte, RtfGroupState* state)
+{
+    RtfPlainText* plain = static_cast<RtfPlainText*>(state->charContext);
+    plain->groupStart = false;
+    if (byte == 0)
+        WriteUnit(plain, 0);  // the terminator
+    else
+        DecodeByte(plain, static_cast<unsigned char>(byte));
+}
+
+const unsigned char* PlainTextRun(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
+{
+    RtfPlainText* plain = static_cast<RtfPlainText*>(state->charContext);
+    const unsigned char* const runEnd = FindRunEnd(p, end);
+    if (p == runEnd)
+        return runEnd;
+    plain->groupStart = false;
+    std::uint16_t units[512];
+    while (p < runEnd) {
+        if (plain->fallbackLeft > 0 || plain->leadByte != 0) {
+            DecodeByte(plain, *p++);
+            continue;
+        }
+        const RtfCodePage* page = plain->codePage;
+        size_t count = 0;
+        bool lead = false;
+        while (p < runEnd && count < sizeof units / sizeof units[0]) {
+#ifdef TROVIK_SSE2
+            if (plain->asciiSame && runEnd - p >= 16 && sizeof units / sizeof units[0] - count >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                if (_mm_movemask_epi8(bytes) == 0) {
+                    const __m128i zero = _mm_setzero_si128();
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count), _mm_unpacklo_epi8(bytes, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count + 8), _mm_unpackhi_epi8(bytes, zero));
+                    count += 16;
+                    p += 16;
+                    continue;
+                }
+            }
+#endif
+            const std::uint16_t unit = page->units[*p];
+            if (unit == 0 && page->pairs != nullptr) {
+                lead = true;
+                break;
+            }
+            if (unit != 0)
+                units[count++] = unit;
+            ++p;
+        }
+        if (count != 0)
+            plain->write(plain->output, units, count);
+        if (lead)
+            DecodeByte(plain, *p++);
     }
+    return runEnd;
 }
 
 void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
 {
+    RtfPlainText* plain = static_cast<RtfPlainText*>(state->controlContext);
+    const bool first = plain->groupStart;
+    const bool ignorable = plain->ignorablePending;
+    plain->groupStart = false;
+    plain->ignorablePending = false;
+    // A control word or symbol may be one of the characters that stand in
+    // for a letter written by its number.
+    if (plain->fallbackLeft > 0) {
+        plain->fallbackLeft -= 1;
+        return;
+    }
     switch (code) {
+    case RtfIgnorable:
+        // A group that begins with \* is one a reader may skip: nothing in it
+        // is shown unless the word after the symbol is one a reader shows
+        // (writers mark footnotes and field results so).
+        if (first) {
+            state->charHandler = IgnoreEvent;
+            plain->ignorablePending = true;
+        }
+        break;
+    case RtfFootnote:
+    case RtfFldrslt:
+        if (ignorable && state->enclosing != nullptr)
+            state->charHandler = state->enclosing->charHandler;
+        break;
     case RtfFonttbl:
     case RtfColortbl:
+    case RtfStylesheet:
+    case RtfInfo:
+    case RtfListtable:
+    case RtfListoverridetable:
+    case RtfRevtbl:
+    case RtfRsidtbl:
+    case RtfPict:
+    case RtfObjdata:
+    case RtfSp:
+    case RtfNonesttables:
+    case RtfFldinst:
+    case RtfXmlnstbl:
+    case RtfThemedata:
+    case RtfColorschememapping:
+    case RtfLatentstyles:
+    case RtfDatastore:
         state->charHandler = IgnoreEvent;
         break;
     case RtfPar:
-        state->charHandler('\n', state);
+    case RtfLine:
+    case RtfRow:
+    case RtfSect:
+    case RtfPage:
+        WriteVisible(state, plain, '\n');
         break;
     case RtfTab:
-        state->charHandler('\t', state);
+    case RtfCell:
+        WriteVisible(state, plain, '\t');
         break;
+    case RtfNonBreakingSpace:
+        WriteVisible(state, plain, ' ');
+        break;
+    case RtfNonBreakingHyphen:
+    case RtfEndash:
+    case RtfEmdash:
+        WriteVisible(state, plain, '-');
+        break;
+    case RtfLquote:
+    case RtfRquote:
+        WriteVisible(state, plain, '\'');
+        break;
+    case RtfLdblquote:
     case RtfRdblquote:
-        state->charHandler('"', state);
+        WriteVisible(state, plain, '"');
         break;
-    case RtfHexEscape:
-        state->charHandler(static_cast<int>(static_cast<std::uint32_t>(parameter) & 0xFFu), state);
+    case RtfHexEscape: {
+        // A zero byte is not written: the text goes on after it.
+        const unsigned char byte = static_cast<unsigned char>(static_cast<std::uint32_t>(parameter) & 0xFFu);
+        if (byte != 0 && state->charHandler == PlainTextChar)
+            DecodeByte(plain, byte);
+        break;
+    }
+    case RtfU:
+        // A signed 16-bit number: -1 is U+FFFF.
+        if (state->charHandler == PlainTextChar) {
+            const std::uint16_t unit = static_cast<std::uint16_t>(static_cast<std::uint32_t>(parameter) & 0xFFFFu);
+            if (unit != 0)
+                WriteUnit(plain, unit);
+            plain->fallbackLeft = state->fallbackCount;
+        }
+        break;
+    case RtfUc:
+        state->fallbackCount = parameter < 0 ? 0 : parameter;
+        break;
+    case RtfAnsicpg:
+        SetCodePage(plain, parameter);
         break;
     default:
         break;
     }
 }
 
-void ExtractRtfText(const unsigned char* input, unsigned char* output, size_t capacity)
+void PlainTextGroup(int direction, RtfGroupState*, RtfGroupState* state)
+{
+    // A brace ends the characters that stand in for a letter.
+    RtfPlainText* plain = static_cast<RtfPlainText*>(state->groupContext);
+    plain->groupStart = direction == -1;
+    plain->ignorablePending = false;
+    plain->fallbackLeft = 0;
+}
+
+void WriteSinkUnits(void* output, const std::uint16_t* units, size_t count)
+{
+    TextSink* sink = static_cast<TextSink*>(output);
+    if (count == 0 || sink->slotsLeft == 0)
+        return;
+    const size_t room = sink->slotsLeft - 1;
+    if (count <= room) {
+        std::memcpy(sink->writePosition, units, count * sizeof(std::uint16_t));
+        sink->writePosition += count;
+        sink->slotsLeft -= count;
+        return;
+    }
+    std::memcpy(sink->writePosition, units, room * sizeof(std::uint16_t));
+    sink->writePosition += room;
+    *sink->writePosition = 0;
+    sink->slotsLeft = 0;
+}
+
+void ExtractRtfText(const unsigned char* input, size_t size, std::uint16_t* output, size_t capacity,
+                    RtfCodePages* codePages)
 {
     TextSink sink = {output, capacity};
+    RtfPlainText plain;
     RtfGroupState outermost = {};
-    outermost.charHandler = WriteSinkChar;
-    outermost.charContext = &sink;
-    outermost.controlHandler = PlainTextControl;
-    outermost.controlContext = &sink;
+    BeginPlainText(&plain, WriteSinkUnits, &sink, codePages, &outermost);
     RtfReader reader = {};
     reader.cursor = input;
     reader.current = &outermost;
-    reader.runCharHandler = WriteSinkChar;
-    reader.runHandler = WriteRunToSink;
-    RunRtfReader(&reader);
+    reader.runCharHandler = PlainTextChar;
+    reader.runHandler = PlainTextRun;
+    RunRtfReader(&reader, size);
 }
 
-RtfTextCounter::RtfTextCounter() : reader(), outermost(), count(0), ended(true)
+RtfTextCounter::RtfTextCounter() : reader(), outermost(), plain(), count(0), ended(true)
 {
     window.pattern = nullptr;
     window.patternLength = 0;
+    window.fold = nullptr;
     window.length = 0;
     window.from = 0;
     window.count = 0;
-    window.ended = true;
-    window.folding = nullptr;
-    window.folded = 0;
 }
 
 RtfTextCounter::~RtfTextCounter()
@@ -780,7 +987,8 @@ RtfTextCounter::~RtfTextCounter()
     ReleaseRtfReader(&reader);
 }
 
-void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength, const CaseFolding* folding)
+void RtfTextCounter::Begin(const std::uint16_t* pattern, size_t patternLength, const std::uint16_t* fold,
+                           RtfCodePages* codePages)
 {
     // Every field but the inline group states, which each group sets when it
     // opens: a fresh reader for every file without clearing 4 KiB each time.
@@ -788,41 +996,36 @@ void RtfTextCounter::Begin(const unsigned char* pattern, size_t patternLength, c
     reader.cursor = nullptr;
     reader.parameter = 0;
     reader.current = &outermost;
-    reader.runCharHandler = WriteCountingChar;
-    reader.runHandler = AppendRuns;
+    reader.runCharHandler = PlainTextChar;
+    reader.runHandler = PlainTextRun;
     reader.readState = RtfReadText;
     reader.started = false;
     reader.name = 0;
+    reader.nameRest = 0;
     reader.nameLength = 0;
     reader.code = 0;
     reader.number = 0;
+    reader.hasNumber = false;
     reader.negative = false;
     reader.numberEnded = false;
     reader.numberStarted = false;
     reader.hexHigh = 0;
+    reader.binaryLeft = 0;
     reader.depth = 0;
     reader.deepStatesUnavailable = false;
     reader.excessDepth = 0;
     reader.excessSnapshot = RtfGroupState();
 
-    outermost.charHandler = WriteCountingChar;
-    outermost.charContext = &window;
-    outermost.controlHandler = PlainTextControl;
-    outermost.controlContext = &window;
-    outermost.groupHandler = IgnoreEvent;
-    outermost.groupContext = nullptr;
-    outermost.enclosing = nullptr;
+    BeginPlainText(&plain, AppendUnits, &window, codePages, &outermost);
 
     window.pattern = pattern;
     window.patternLength = patternLength;
+    window.fold = fold;
     window.length = 0;
     window.from = 0;
     window.count = 0;
-    window.ended = patternLength == 0;
-    window.folding = folding;
-    window.folded = 0;
     count = 0;
-    ended = window.ended;
+    ended = patternLength == 0;
 }
 
 void RtfTextCounter::Feed(const unsigned char* bytes, size_t byteCount)
@@ -830,7 +1033,7 @@ void RtfTextCounter::Feed(const unsigned char* bytes, size_t byteCount)
     if (ended)
         return;
     FeedRtfReader(&reader, bytes, byteCount);
-    if (reader.readState == RtfReadEnded || window.ended)
+    if (reader.readState == RtfReadEnded)
         Close();
 }
 

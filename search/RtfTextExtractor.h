@@ -1,5 +1,5 @@
 // The RTF text extractor: an event-driven RTF reader whose plain-text
-// destination turns any 8-bit bytes into the text a reader would see.
+// destination turns any bytes into the UTF-16 text a reader would see.
 // The reader is a resumable state machine: its input may arrive in pieces of
 // any size, and it stops between any two bytes. Pure: no window, no file, no
 // global state.
@@ -8,13 +8,38 @@
 #include <cstddef>
 #include <cstdint>
 
-struct CaseFolding;
+// Code pages: how the bytes of a document's text become UTF-16 units.
 
-// input: bytes ending in at least three zero bytes (the first zero ends the
-// text; the reader may look up to two bytes past it). output: zero-filled,
-// capacity bytes (at least 1); receives at most capacity - 1 bytes of text
-// and a terminator. The output is never longer than the text of the input.
-void ExtractRtfText(const unsigned char* input, unsigned char* output, size_t capacity);
+// One code page's table. units[b] is the unit of byte b alone; 0 means that
+// the byte writes nothing alone: in a double-byte code page (pairs set) it is
+// a lead byte that forms one character with the byte after it.
+struct RtfCodePage {
+    std::uint16_t units[256];
+    const std::uint16_t* pairs;  // double-byte code pages: 65,536 units, lead * 256 + trail; else nullptr
+};
+
+// Code page 1252, the default of every document.
+extern const RtfCodePage RtfCodePage1252;
+
+// The tables of the other code pages a document may name, supplied by the
+// platform (the engine holds no table but 1252).
+class RtfCodePages {
+public:
+    // The table of the code page, or nullptr when there is none. A table lives
+    // as long as the object that returned it.
+    virtual const RtfCodePage* Find(unsigned codePage) = 0;
+
+protected:
+    ~RtfCodePages() {}
+};
+
+// input: size bytes followed by at least three zero bytes; the first zero
+// byte that no escape or binary data takes ends the text. output: zero-filled,
+// capacity units (at least 1); receives at most capacity - 1 units of text
+// and a terminator. The output never has more units than the input has bytes.
+// codePages: the tables of code pages other than 1252, or nullptr.
+void ExtractRtfText(const unsigned char* input, size_t size, std::uint16_t* output, size_t capacity,
+                    RtfCodePages* codePages = nullptr);
 
 // --- The reader and its handlers, for destinations other than plain text ---
 
@@ -48,16 +73,29 @@ struct RtfGroupState {
     GroupHandler groupHandler;
     void* groupContext;
     RtfGroupState* enclosing;  // nullptr for the outermost state
+    // The plain-text destination's fallback count (\ucN): how many characters
+    // after a letter written by its number (\uN) stand in for it. 1 outside
+    // any group.
+    std::int32_t fallbackCount;
 };
 
 enum RtfKeywordCode {
     RtfUnknown = 0,  // a name not in the table, or an empty name
-    RtfRtf = 1, RtfAnsi = 2, RtfFonttbl = 7, RtfFnil = 8, RtfFswiss = 10,
+    RtfRtf = 1, RtfAnsi = 2, RtfAnsicpg = 3, RtfFonttbl = 7, RtfFnil = 8, RtfFswiss = 10,
+    // Destinations whose text no reader sees, and the footnote, which one does.
+    RtfStylesheet = 11, RtfInfo = 12, RtfListtable = 13, RtfListoverridetable = 14, RtfRevtbl = 15,
+    RtfRsidtbl = 16, RtfPict = 17, RtfObjdata = 18, RtfSp = 19, RtfNonesttables = 20, RtfFldinst = 21,
+    RtfXmlnstbl = 22, RtfThemedata = 23, RtfColorschememapping = 24, RtfLatentstyles = 25,
+    RtfDatastore = 26, RtfFootnote = 27, RtfFldrslt = 28,
     RtfColortbl = 33, RtfRed = 34, RtfGreen = 35, RtfBlue = 36,
-    RtfPar = 237, RtfPard = 238, RtfFi = 252, RtfLi = 253, RtfRi = 254, RtfTx = 262,
+    RtfPar = 237, RtfPard = 238, RtfLine = 239, RtfRow = 240, RtfSect = 241, RtfCell = 242,
+    RtfFi = 252, RtfLi = 253, RtfRi = 254, RtfTx = 262,
     RtfPlain = 410, RtfB = 411, RtfF = 420, RtfFs = 421, RtfI = 422, RtfSuper = 436,
-    RtfPage = 474, RtfTab = 481, RtfEndash = 483, RtfRdblquote = 490, RtfHexEscape = 491,
+    RtfPage = 474, RtfTab = 481, RtfEmdash = 482, RtfEndash = 483, RtfLquote = 484, RtfRquote = 485,
+    RtfLdblquote = 486, RtfBullet = 487, RtfRdblquote = 490, RtfHexEscape = 491,
+    RtfU = 492, RtfUc = 493, RtfBin = 494,
     RtfCloseBrace = 661, RtfOpenBrace = 662,
+    RtfIgnorable = 663, RtfOptionalHyphen = 664, RtfNonBreakingHyphen = 665, RtfNonBreakingSpace = 666,
 };
 
 struct RtfKeyword {
@@ -65,8 +103,9 @@ struct RtfKeyword {
     int code;
 };
 
-// 28 rows in ascending order of the names compared as unsigned bytes.
-extern const RtfKeyword RtfKeywordTable[28];
+// Rows in ascending order of the names compared as unsigned bytes.
+const std::size_t RtfKeywordCount = 63;
+extern const RtfKeyword RtfKeywordTable[RtfKeywordCount];
 
 // Binary search of RtfKeywordTable for the zero-terminated name; exact and
 // case-sensitive. Returns true and sets *code when found.
@@ -86,6 +125,7 @@ enum RtfReadState {
     RtfReadNumber,      // inside a control word's run of digits and '-'
     RtfReadHexHigh,     // after \' : the first of the escape's two bytes
     RtfReadHexLow,      // the second of them
+    RtfReadBinary,      // inside the raw bytes of \binN, which are skipped whatever they hold
     RtfReadEnded,       // the input has ended: groups closed, terminator sent
 };
 
@@ -104,14 +144,17 @@ struct RtfReader {
     RtfReadState readState;
     bool started;               // a byte has been read (only the first may be a line break)
     // The control token being read.
-    std::uint64_t name;         // its letters packed, while they fit a table row
+    std::uint64_t name;         // its letters packed, while they fit a table row: the first nine
+    std::uint64_t nameRest;     // and the nine after them
     std::size_t nameLength;
     int code;
     std::uint32_t number;       // the numeric parameter, modulo 2^32
+    bool hasNumber;             // the control word has a numeric parameter of its own
     bool negative;
     bool numberEnded;           // a byte after the sign that is not a digit, or a line break, was seen
     bool numberStarted;         // the run's first byte has been read
     int hexHigh;
+    std::uint32_t binaryLeft;   // raw bytes of \binN still to skip
 
     // Inner states by depth: the first RtfInlineGroups here, the rest in one
     // block allocated on first need and released when the input ends.
@@ -136,31 +179,64 @@ void EndRtfInput(RtfReader* reader);
 // Releases what the reader holds without reading on (a file left unfinished).
 void ReleaseRtfReader(RtfReader* reader);
 
-// Reads the whole zero-terminated input at cursor (which ends in at least
-// three zero bytes): closes the groups left open and sends the terminator.
-void RunRtfReader(RtfReader* reader);
+// Reads the size bytes at cursor, which three zero bytes follow, up to the
+// zero byte that ends the input: closes the groups left open and sends the
+// terminator.
+void RunRtfReader(RtfReader* reader, size_t size);
 void PushGroup(RtfReader* reader);
 void PopGroup(RtfReader* reader);
 
 // --- The plain-text destination ---
 
+// Receives the units of the plain text, count at least 1.
+typedef void (*UnitWriter)(void* output, const std::uint16_t* units, size_t count);
+
+// How the plain-text destination reads the document's text: its code page,
+// and what the last tokens left pending. The character, control and group
+// contexts of every state point to it.
+struct RtfPlainText {
+    UnitWriter write;
+    void* output;
+    RtfCodePages* codePages;          // nullptr: code page 1252 only
+    const RtfCodePage* codePage;      // the document's (\ansicpgN), 1252 until named
+    bool asciiSame;                   // the code page writes bytes below 128 as themselves
+    unsigned char leadByte;           // a double-byte code page's lead byte waiting for its trail, or 0
+    std::int32_t fallbackLeft;        // characters still to skip after \uN
+    bool groupStart;                  // the current group has had no token yet
+    bool ignorablePending;            // the group began with \*: the next control word may show it again
+};
+
+// Sets up the destination over an output; the outermost state's handlers and
+// contexts are set to it.
+void BeginPlainText(RtfPlainText* plain, UnitWriter write, void* output, RtfCodePages* codePages,
+                    RtfGroupState* outermost);
+
+// Character handler: one byte of text in the document's code page.
+void PlainTextChar(int byte, RtfGroupState* state);
+// Control handler: paragraph, line, cell and tab marks, the punctuation
+// keywords, escapes, letters by number, code pages; silences the
+// destinations no reader sees.
+void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state);
+// Group handler: a group's first token, and the end of a letter's fallback.
+void PlainTextGroup(int direction, RtfGroupState* other, RtfGroupState* state);
+// Run handler for PlainTextChar.
+const unsigned char* PlainTextRun(const unsigned char* p, const unsigned char* end, RtfGroupState* state);
+
+// An output buffer of units, cut at capacity - 1 units and a terminator.
 struct TextSink {
-    unsigned char* writePosition;
+    std::uint16_t* writePosition;
     std::size_t slotsLeft;      // size_t: output blocks may exceed 2 GiB
 };
 
-// Character handler: writes into the TextSink of the state's character
-// context, cutting the text at capacity - 1 bytes and a terminator.
-void WriteSinkChar(int byte, RtfGroupState* state);
-// Control handler: \par, \tab, \rdblquote and \' emit their byte; \fonttbl
-// and \colortbl silence the current group and the groups inside it.
-void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state);
+// UnitWriter over a TextSink: the unit that takes the last slot becomes the
+// terminator, and every later unit is dropped.
+void WriteSinkUnits(void* sink, const std::uint16_t* units, size_t count);
 
 // --- Counting the plain text while it is produced ---
 
-// Counts the non-overlapping occurrences of a byte pattern in a file's plain
-// text, fed piece by piece: only a small window of the text is ever held.
-// The text ends at its first zero byte (the input's end, or a zero escape).
+// Counts the non-overlapping occurrences of a pattern of UTF-16 units in a
+// file's plain text, fed piece by piece: only a small window of the text is
+// ever held.
 class RtfTextCounter {
 public:
     RtfTextCounter();
@@ -168,28 +244,28 @@ public:
     RtfTextCounter(const RtfTextCounter&) = delete;
     RtfTextCounter& operator=(const RtfTextCounter&) = delete;
 
-    // pattern: patternLength bytes, no zero; it must outlive the count (an
-    // empty one counts nothing). folding: the code page's case folding that
-    // the text goes through before it is compared, nullptr to compare exactly.
-    void Begin(const unsigned char* pattern, size_t patternLength, const CaseFolding* folding = nullptr);
+    // pattern: patternLength units (none counts nothing); fold: nullptr to
+    // compare units exactly, else a table of 65,536 units through which every
+    // unit of the text is folded before it is compared (the pattern must be
+    // folded already). codePages: as for ExtractRtfText. All must outlive the count.
+    void Begin(const std::uint16_t* pattern, size_t patternLength, const std::uint16_t* fold = nullptr,
+               RtfCodePages* codePages = nullptr);
     // Reads a piece of the file; does nothing once ended.
     void Feed(const unsigned char* bytes, size_t count);
     // The file has no more bytes.
     void End();
-    // Whether nothing more can be counted: the input or the plain text has ended.
+    // Whether nothing more can be counted: the input has ended.
     bool Ended() const { return ended; }
     unsigned long long Count() const { return count; }
 
     struct Window {
-        const unsigned char* pattern;
+        const std::uint16_t* pattern;
         size_t patternLength;
-        size_t length;      // bytes of text in bytes
+        const std::uint16_t* fold;
+        size_t length;      // units of text in units
         size_t from;        // where the next occurrence may start (no overlap)
         unsigned long long count;
-        bool ended;         // a zero byte ended the text: nothing after it counts
-        const CaseFolding* folding;  // nullptr, or the folding the text goes through before it is compared
-        size_t folded;      // bytes at the start already folded
-        unsigned char bytes[64 * 1024];
+        std::uint16_t units[32 * 1024];
     };
 
 private:
@@ -197,6 +273,7 @@ private:
 
     RtfReader reader;
     RtfGroupState outermost;
+    RtfPlainText plain;
     Window window;
     unsigned long long count;
     bool ended;

@@ -77,6 +77,8 @@ bool SearchTextForms::Runs(int reading) const
     case ReadingUtf16:
         return hasAnsi && !widenedAnsi.empty();
     case ReadingRtf:
+        // RTF plain text is Unicode: compared with the typed text itself.
+        return true;
     case ReadingAnsi:
         return hasAnsi && !ansi.empty();
     case ReadingUtf16Text:

@@ -68,6 +68,21 @@ constexpr RtfDocument kRtfDocuments[] = {
      TROVIK_RTF_BYTES("{\\rtf1\\ansi{\\header\\pard Harbour bulletin\\par}{\\footer\\pard Page footer\\par}"
                       "Shoals.{\\super\\chftn}{\\*\\footnote\\pard\\plain{\\super\\chftn} Quicksand warning.}\\par}"),
      "Harbour bulletin|Page footer|Quicksand warning", "footnote"},
+    // A writer breaks lines inside groups, right after a control word.
+    {"line break after a control word",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}{\\loch\nJuniper} and {\\hich\r\nberries}"
+                      "\\par}"),
+     "Juniper and berries", "lochJuniper|hichberries|Liberation"},
+    // Raw bytes that look like markup: braces, a backslash, an escape, zeros.
+    {"binary data that looks like markup",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi Start {\\pict\\bin12 }{\\\0\r\n\\'00\0\0xy}end of it\\par}"),
+     "Start end of it", "xy"},
+    // Japanese in a double-byte code page, escaped and raw, and by number
+    // with two escapes as its fallback.
+    {"document in code page 932",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fcharset128 MS Mincho;}}\\f0 "
+                      "\\'93\\'fa\\'96\\'7b\\'8c\\'ea\x82\xcc {\\uc2\\u26085\\'93\\'fa}\\par}"),
+     "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE \xE6\x97\xA5", "Mincho|\xE6\x97\xA5\xE6\x97\xA5"},
 };
 
 #undef TROVIK_RTF_BYTES

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <cstring>
@@ -12,9 +13,11 @@
 #include <vector>
 
 #include "fuzz/RtfReferenceExtractor.h"
+#include "fuzz/TestCodePages.h"
 #include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
 #include "search/RtfTextExtractor.h"
+#include "tests/search/RtfDocuments.h"
 #include "tests/support/MatcherRun.h"
 
 #if defined(__has_feature)
@@ -44,13 +47,46 @@ std::vector<unsigned char> WithZeros(const std::string& input)
     return bytes;
 }
 
-// The whole output buffer of capacity bytes.
-std::string OutputBuffer(const std::string& input, size_t capacity)
+testpages::TestCodePages& Pages()
+{
+    static testpages::TestCodePages pages;
+    return pages;
+}
+
+// Units as text for comparisons: a unit that code page 1252 spells becomes
+// its byte, any other <U+XXXX>.
+std::string Spelled(const std::u16string& units)
+{
+    std::string text;
+    for (char16_t unit : units) {
+        int byte = -1;
+        for (int b = 0; b < 256 && byte < 0; ++b) {
+            if (RtfCodePage1252.units[b] == unit)
+                byte = b;
+        }
+        if (byte >= 0) {
+            text += static_cast<char>(byte);
+        } else {
+            char name[16];
+            std::snprintf(name, sizeof name, "<U+%04X>", static_cast<unsigned>(unit));
+            text += name;
+        }
+    }
+    return text;
+}
+
+// The whole output buffer of capacity units.
+std::u16string OutputUnits(const std::string& input, size_t capacity)
 {
     std::vector<unsigned char> in = WithZeros(input);
-    std::vector<unsigned char> out(capacity, 0);
-    ExtractRtfText(in.data(), out.data(), capacity);
-    return std::string(out.begin(), out.end());
+    std::vector<std::uint16_t> out(capacity, 0);
+    ExtractRtfText(in.data(), input.size(), out.data(), capacity, &Pages());
+    return std::u16string(out.begin(), out.end());
+}
+
+std::string OutputBuffer(const std::string& input, size_t capacity)
+{
+    return Spelled(OutputUnits(input, capacity));
 }
 
 // The whole output buffer when the input (without its trailing zeros) reaches
@@ -58,9 +94,11 @@ std::string OutputBuffer(const std::string& input, size_t capacity)
 // own exact size, and then ends.
 std::string OutputBufferInPieces(const std::string& input, size_t capacity, const std::vector<size_t>& sizes)
 {
-    std::vector<unsigned char> out(capacity, 0);
+    std::vector<std::uint16_t> out(capacity, 0);
     TextSink sink = {out.data(), capacity};
-    RtfGroupState outermost = {WriteSinkChar, &sink, PlainTextControl, &sink, nullptr, nullptr, nullptr};
+    RtfPlainText plain;
+    RtfGroupState outermost = {};
+    BeginPlainText(&plain, WriteSinkUnits, &sink, &Pages(), &outermost);
     RtfReader reader = {};
     reader.current = &outermost;
     size_t at = 0;
@@ -75,23 +113,23 @@ std::string OutputBufferInPieces(const std::string& input, size_t capacity, cons
     EndRtfInput(&reader);
     EXPECT_EQ(reader.readState, RtfReadEnded);
     EXPECT_EQ(reader.current, &outermost);
-    return std::string(out.begin(), out.end());
+    return Spelled(std::u16string(out.begin(), out.end()));
 }
 
-// The plain text as the matchers read it: up to the first zero byte.
+// The plain text as the matchers read it: up to the first zero unit.
 std::string Plain(const std::string& input, size_t capacity = 0)
 {
-    std::string buffer = OutputBuffer(input, capacity != 0 ? capacity : input.size() + 1);
-    return buffer.substr(0, buffer.find('\0'));
+    std::u16string buffer = OutputUnits(input, capacity != 0 ? capacity : input.size() + 1);
+    return Spelled(buffer.substr(0, buffer.find(u'\0')));
 }
 
 // The output buffer of the literal model of the rules.
 std::string ReferenceBuffer(const std::string& input, size_t capacity, size_t* maxDepth = nullptr)
 {
     std::vector<unsigned char> in = WithZeros(input);
-    std::vector<unsigned char> out(capacity, 0);
-    rtfref::Extract(in.data(), out.data(), capacity, maxDepth);
-    return std::string(out.begin(), out.end());
+    std::vector<std::uint16_t> out(capacity, 0);
+    rtfref::Extract(in.data(), input.size(), out.data(), capacity, &Pages(), maxDepth);
+    return Spelled(std::u16string(out.begin(), out.end()));
 }
 
 std::string Bytes(const char* text, size_t length)
@@ -139,14 +177,45 @@ std::string Events(const std::string& input)
 {
     std::vector<unsigned char> in = WithZeros(input);
     EventLog log;
-    RtfGroupState outermost = {LogChar, &log, LogControl, &log, LogGroup, &log, nullptr};
+    RtfGroupState outermost = {LogChar, &log, LogControl, &log, LogGroup, &log, nullptr, 1};
     RtfReader reader = {};
     reader.cursor = in.data();
     reader.current = &outermost;
-    RunRtfReader(&reader);
+    RunRtfReader(&reader, input.size());
     EXPECT_EQ(reader.current, &outermost);
     EXPECT_EQ(reader.depth, 0u);
     return log.text;
+}
+
+// UTF-8 (well formed) as UTF-16 units.
+std::basic_string<WCHAR> FromUtf8(const std::string& text)
+{
+    std::basic_string<WCHAR> units;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        std::uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k)
+            c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (c >= 0x10000) {
+            units.push_back(static_cast<WCHAR>(0xD800 + ((c - 0x10000) >> 10)));
+            units.push_back(static_cast<WCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<WCHAR>(c));
+        }
+        i += length;
+    }
+    return units;
+}
+
+std::vector<std::string> SplitTexts(const char* list)
+{
+    std::vector<std::string> texts;
+    std::string rest = list;
+    for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1))
+        texts.push_back(rest.substr(0, bar));
+    texts.push_back(rest);
+    return texts;
 }
 
 std::string Utf16be(const std::string& text)
@@ -197,12 +266,30 @@ TEST(RtfText, ParagraphTabAndQuoteEmitTheirBytes)
     EXPECT_EQ(Plain("{\\rtf1\\ansi Hello\\par World}"), "Hello\nWorld");
     EXPECT_EQ(Plain("A\\tab B"), "A\tB");
     EXPECT_EQ(Plain("\\rdblquote"), "\"");
-    EXPECT_EQ(Plain("x\\ldblquote y"), "xy");
+}
+
+// What a reader sees between words and in punctuation.
+TEST(RtfText, MarksAndPunctuationWriteWhatAReaderSees)
+{
+    const struct {
+        const char* input;
+        const char* plain;
+    } rows[] = {
+        {"a\\line b\\row c\\sect d\\page e", "a\nb\nc\nd\ne"},
+        {"Kelp\\cell Oyster\\cell\\row", "Kelp\tOyster\t\n"},
+        {"12\\~km north\\_east co\\-op", "12 km north-east coop"},
+        {"Don\\rquote t \\lquote x\\rquote  \\ldblquote y\\rdblquote", "Don't 'x' \"y\""},
+        {"a\\endash b\\emdash c\\bullet d", "a-b-cd"},
+        // Silenced groups write none of them.
+        {"{\\stylesheet\\line\\cell\\~\\_\\rquote\\emdash}x", "x"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
 }
 
 TEST(RtfText, OtherKeywordsProduceNothing)
 {
-    EXPECT_EQ(Plain("\\pard\\plain\\b\\i\\fs24\\li720\\fi-360\\ri0\\tx720\\page\\endash\\super x"), "x");
+    EXPECT_EQ(Plain("\\pard\\plain\\b\\i\\fs24\\li720\\fi-360\\ri0\\tx720\\super x"), "x");
     EXPECT_EQ(Plain("\\unknownword x"), "x");
 }
 
@@ -214,11 +301,16 @@ TEST(RtfText, KeywordNamesAreExactAndCaseSensitive)
     EXPECT_EQ(Plain("\\par1 x"), "\nx");
 }
 
-TEST(RtfText, ALineBreakInsideANameDoesNotEndIt)
+// A line break after a name's letters ends it; the letters after it are
+// text. A numeric parameter may still follow it.
+TEST(RtfText, ALineBreakEndsAName)
 {
-    EXPECT_EQ(Plain("\\pa\r\nr"), "\n");
-    EXPECT_EQ(Plain("\\\r\npar x"), "\nx");
-    EXPECT_EQ(Plain("\\t\na\rb x"), "\tx");
+    EXPECT_EQ(Plain("\\pa\r\nr"), "r");
+    EXPECT_EQ(Plain("{\\loch\nJuniper}"), "Juniper");
+    EXPECT_EQ(Plain("\\t\na\rb x"), "ab x");
+    EXPECT_EQ(Plain("\\par\r\nx"), "\nx");
+    EXPECT_EQ(Plain("\\\r\npar x"), "\nx");  // line breaks before the letters are skipped
+    EXPECT_EQ(Events("\\li\r\n720 x"), "\\253:720 x<end>");
 }
 
 TEST(RtfText, OneWhiteSpaceByteDelimitsAControlWord)
@@ -254,10 +346,9 @@ TEST(RtfText, EscapedMarkupProducesNothing)
 TEST(RtfText, ControlSymbolsTakeNoParameterAndNoDelimiter)
 {
     EXPECT_EQ(Plain("\\*5"), "5");
-    EXPECT_EQ(Plain("\\~ x"), " x");
+    EXPECT_EQ(Plain("\\~ x"), "  x");
     EXPECT_EQ(Plain("\\-3 x"), "3 x");
-    EXPECT_EQ(Plain("\\:\\_\\|a"), "a");
-    EXPECT_EQ(Plain("{\\*\\generator Foo;}"), "Foo;");
+    EXPECT_EQ(Plain("\\:\\_\\|a"), "-a");
 }
 
 // --- Numeric parameters ---
@@ -270,8 +361,7 @@ TEST(RtfText, NumericParametersAreSignAndDigits)
     EXPECT_EQ(Events("\\li--5x"), "\\253:0 x<end>");
     EXPECT_EQ(Events("\\li5-x"), "\\253:5 x<end>");
     EXPECT_EQ(Events("\\li007 x"), "\\253:7 x<end>");
-    EXPECT_EQ(Events("\\u233?"), "\\0:233 ?<end>");
-    EXPECT_EQ(Plain("\\u233?"), "?");
+    EXPECT_EQ(Events("\\u233?"), "\\492:233 ?<end>");
 }
 
 TEST(RtfText, ALineBreakInsideANumberEndsItsValue)
@@ -297,7 +387,7 @@ TEST(RtfText, BoldAndItalicDefaultTheParameterToOne)
 TEST(RtfText, ParameterStartsAtZero)
 {
     EXPECT_EQ(Events("\\'zz"), "\\491:0 <end>");
-    EXPECT_EQ(OutputBuffer("\\'zzA", 3), Bytes("\0A\0", 3));
+    EXPECT_EQ(OutputBuffer("\\'zzA", 3), Bytes("A\0\0", 3));
 }
 
 TEST(RtfText, ParametersWrapModulo2To32)
@@ -331,10 +421,11 @@ TEST(RtfText, HexEscapesEmitOneByte)
     EXPECT_EQ(Plain("\\'\r\n4\r\n1\r\nB"), "AB");
 }
 
-TEST(RtfText, HexEscapeOfZeroEndsTheText)
+// A list table's level text holds \'00: the text goes on after it.
+TEST(RtfText, HexEscapeOfZeroWritesNothing)
 {
-    EXPECT_EQ(OutputBuffer("a\\'00b", 4), Bytes("a\0b\0", 4));
-    EXPECT_EQ(Plain("a\\'00b"), "a");
+    EXPECT_EQ(OutputBuffer("a\\'00b", 4), Bytes("ab\0\0", 4));
+    EXPECT_EQ(Plain("a\\'00b"), "ab");
 }
 
 TEST(RtfText, HexEscapeTakesTheNextTwoBytesWhateverTheyAre)
@@ -356,7 +447,7 @@ TEST(RtfText, HexEscapeSwallowsAZeroByteAndReadingGoesOn)
 {
     const std::string tail(40, 'z');
     const std::string input = Bytes("a\\'\0" "4", 5) + "1b" + tail;
-    const std::string expected = Bytes("a\0" "1b", 4) + tail + std::string(1, '\0');
+    const std::string expected = "a1b" + tail + std::string(1, '\0');
     EXPECT_EQ(OutputBuffer(input, input.size() + 1).substr(0, expected.size()), expected);
     EXPECT_EQ(OutputBuffer(input, input.size() + 1), ReferenceBuffer(input, input.size() + 1));
     const std::string twoZeros = Bytes("\\'\0\0", 4) + tail + "\\par" + tail;
@@ -386,9 +477,100 @@ TEST(RtfText, FontTableOutsideAnyGroupSilencesTheRest)
     EXPECT_EQ(OutputBuffer("ab\\fonttbl cd", 6), Bytes("ab\0\0\0\0", 6));
 }
 
-TEST(RtfText, OtherDestinationsAreNotSilenced)
+// Destinations no reader sees are silenced like the font table, and so is a
+// group that begins with \* unless its word is one a reader sees.
+TEST(RtfText, DestinationsNoReaderSeesAreSilenced)
 {
-    EXPECT_EQ(Plain("{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}}x"), "Normal;Tx");
+    const struct {
+        const char* input;
+        const char* plain;
+    } rows[] = {
+        {"{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}}x", "x"},
+        {"{\\listtable a}{\\listoverridetable b}{\\revtbl c}{\\rsidtbl d}{\\pict e}{\\objdata f}x", "x"},
+        {"{\\sp g}{\\nonesttables h}{\\fldinst i}{\\xmlnstbl j}{\\themedata k}x", "x"},
+        {"{\\colorschememapping l}{\\latentstyles m}{\\datastore n}x", "x"},
+        {"{\\*\\generator Foo;}{\\*\\unknown{x}y}{\\* z}v", "v"},
+        {"{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt link}}", "link"},
+        {"{\\field{\\*\\fldinst PAGE}{\\*\\fldrslt{\\*\\listtag0}7}}", "7"},
+        {"{\\header Top}{\\footer Bottom}{\\*\\footnote Note{\\b !}}", "TopBottomNote!"},
+        // Only the group's first token counts, and only the word right after \*.
+        {"{a\\*\\generator b}{\\b\\* c}{\\*\\b\\footnote d}", "ab c"},
+        // A footnote inside a silenced group stays silent.
+        {"{\\info{\\*\\footnote e}}f", "f"},
+        {"\\*\\generator g", "g"},  // outside any group
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
+}
+
+// Letters by number: the fallbacks after them (\ucN, kept per group) are
+// skipped, each one a byte of text, an escape, or a control word or symbol;
+// a brace ends them.
+TEST(RtfText, LettersByNumberSkipTheirFallbacks)
+{
+    const struct {
+        const char* input;
+        const char* plain;
+    } rows[] = {
+        {"\\u1055?\\u1088?x", "<U+041F><U+0440>x"},
+        {"\\uc0\\u1084\\u1080 x", "<U+043C><U+0438>x"},
+        {"\\uc2\\u963\\'3f\\'3fa\\u945??b", "<U+03C3>a<U+03B1>b"},
+        {"\\u-30050?\\u-1?", "<U+8A9E><U+FFFF>"},
+        {"\\u8220\\ldblquote x\\u8221\\par y", "\x93x\x94y"},  // as 1252 spells U+201C and U+201D
+        {"{\\uc3 a}\\u233??", "a\xE9?"},        // \ucN ends with its group
+        {"{\\uc2\\u233?}bc", "\xE9" "bc"},           // a brace ends the fallbacks
+        {"\\u233\r\n?", "\xE9"},                  // line breaks are no fallback
+        {"\\u0?x\\uc-1\\u97b", "xab"},             // U+0000 is not written; \uc below 0 is 0
+        {"{\\fonttbl\\u233?}\\u65536?", ""},       // silenced; 65536 is U+0000
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
+}
+
+// \binN is followed by N raw bytes: skipped whatever they hold, across pieces
+// of any size.
+TEST(RtfText, BinaryDataIsSkipped)
+{
+    const struct {
+        std::string input;
+        const char* plain;
+    } rows[] = {
+        {Bytes("a{\\pict\\bin6 \0}{\\\r\n}b", 21), "ab"},
+        {Bytes("a\\bin3 \r\n\0b", 11), "ab"},
+        {"a\\bin3\r\nxyzb", "ab"},     // the line breaks end the number and are no data
+        {"a\\bin0 b\\bin-2 c\\bin d", "abcd"},
+        {"\\li2\\bin x", "x"},        // no parameter of its own: nothing skipped
+        {"a\\bin2147483647 b", "a"},
+        {"a\\bin2147483648 b", "ab"},   // wraps to a negative count
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
+        for (size_t size : {1, 2, 5})
+            EXPECT_EQ(OutputBufferInPieces(row.input, row.input.size() + 1, {size}),
+                      OutputBuffer(row.input, row.input.size() + 1))
+                << row.input << " in pieces of " << size;
+    }
+}
+
+// \'xx and plain bytes are in the document's code page; a double-byte code
+// page joins a lead and a trail byte, escaped or not.
+TEST(RtfText, BytesAreInTheDocumentsCodePage)
+{
+    const struct {
+        const char* input;
+        const char* plain;
+    } rows[] = {
+        {"\\'e9\\'80", "\xE9\x80"},
+        {"\\ansicpg1251 \\'cf\\'f0\xE8", "<U+041F><U+0440><U+0438>"},
+        {"\\ansicpg1252 \\'cf", "\xCF"},
+        {"\\ansicpg437 \\'cf", "\xCF"},  // a code page without a table: 1252
+        {"\\ansicpg932 \\'93\\'fa\x96\\'7b\\'8c\xEA", "<U+65E5><U+672C><U+8A9E>"},
+        {"\\ansicpg932 a\\'82\\'a0b\xB1", "a<U+3042>b<U+FF71>"},
+        {"\\ansicpg932\\uc2\\u26085\\'93\\'fa!", "<U+65E5>!"},
+        {"\\ansicpg932 \\'93\\ansicpg1251 \\'cf", "<U+041F>"},  // a new code page drops a waiting lead
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
 }
 
 TEST(RtfText, UnbalancedBracesAreTolerated)
@@ -452,13 +634,15 @@ TEST(RtfText, TheSinkCutsAtCapacityMinusOne)
 
 TEST(RtfText, SinkSlotsAreNotLimitedTo32Bits)
 {
-    unsigned char out[8] = {};
+    std::uint16_t out[8] = {};
     TextSink sink = {out, (static_cast<size_t>(1) << 32) + 5};
     if (sizeof(size_t) < 8)
         sink.slotsLeft = 0xFFFFFFF0u;
     const size_t before = sink.slotsLeft;
-    RtfGroupState state = {WriteSinkChar, &sink, PlainTextControl, &sink, nullptr, nullptr, nullptr};
-    WriteSinkChar('a', &state);
+    RtfPlainText plain;
+    RtfGroupState state = {};
+    BeginPlainText(&plain, WriteSinkUnits, &sink, nullptr, &state);
+    PlainTextChar('a', &state);
     PlainTextControl(RtfPar, 0, &state);
     EXPECT_EQ(sink.slotsLeft, before - 2);
     EXPECT_EQ(sink.writePosition, out + 2);
@@ -470,7 +654,7 @@ TEST(RtfText, SinkSlotsAreNotLimitedTo32Bits)
 
 TEST(RtfKeywords, TableIsSortedByUnsignedBytes)
 {
-    for (int i = 1; i < 28; ++i) {
+    for (size_t i = 1; i < RtfKeywordCount; ++i) {
         std::string previous = RtfKeywordTable[i - 1].name;
         std::string name = RtfKeywordTable[i].name;
         EXPECT_TRUE(std::lexicographical_compare(previous.begin(), previous.end(), name.begin(), name.end(),
@@ -483,32 +667,37 @@ TEST(RtfKeywords, TableIsSortedByUnsignedBytes)
 
 TEST(RtfKeywords, EveryRowIsFoundWithItsCode)
 {
+    for (const RtfKeyword& row : RtfKeywordTable) {
+        int code = -1;
+        EXPECT_TRUE(LookupRtfKeyword(row.name, &code)) << row.name;
+        EXPECT_EQ(code, row.code) << row.name;
+    }
+    // The codes other readers of the table rely on, names up to 18 letters.
     const struct {
         const char* name;
         int code;
-    } rows[28] = {
-        {"'", 491}, {"ansi", 2}, {"b", 411}, {"blue", 36}, {"colortbl", 33}, {"endash", 483},
-        {"f", 420}, {"fi", 252}, {"fnil", 8}, {"fonttbl", 7}, {"fs", 421}, {"fswiss", 10},
-        {"green", 35}, {"i", 422}, {"li", 253}, {"page", 474}, {"par", 237}, {"pard", 238},
-        {"plain", 410}, {"rdblquote", 490}, {"red", 34}, {"ri", 254}, {"rtf", 1}, {"super", 436},
-        {"tab", 481}, {"tx", 262}, {"{", 662}, {"}", 661},
+    } rows[] = {
+        {"'", 491}, {"ansi", 2}, {"b", 411}, {"colortbl", 33}, {"fonttbl", 7}, {"i", 422}, {"par", 237},
+        {"rdblquote", 490}, {"tab", 481}, {"{", 662}, {"}", 661}, {"colorschememapping", RtfColorschememapping},
+        {"listoverridetable", RtfListoverridetable}, {"latentstyles", RtfLatentstyles}, {"*", RtfIgnorable},
+        {"~", RtfNonBreakingSpace}, {"u", RtfU}, {"uc", RtfUc}, {"bin", RtfBin},
     };
-    for (int i = 0; i < 28; ++i) {
-        EXPECT_STREQ(RtfKeywordTable[i].name, rows[i].name);
-        EXPECT_EQ(RtfKeywordTable[i].code, rows[i].code);
+    for (const auto& row : rows) {
         int code = -1;
-        EXPECT_TRUE(LookupRtfKeyword(rows[i].name, &code)) << rows[i].name;
-        EXPECT_EQ(code, rows[i].code);
+        EXPECT_TRUE(LookupRtfKeyword(row.name, &code)) << row.name;
+        EXPECT_EQ(code, row.code) << row.name;
     }
 }
 
 TEST(RtfKeywords, OtherNamesAreNotFound)
 {
     int code = -1;
-    for (const char* name : {"", "PAR", "pa", "parx", "a", "zz", "\\", "~", "\xE9", "rdblquotes"})
+    for (const char* name : {"", "PAR", "pa", "parx", "a", "zz", "\\", ":", "\xE9", "rdblquotes", "colorschememappin",
+                             "colorschememappings", "listoverridetablex", "ub", "bi"})
         EXPECT_FALSE(LookupRtfKeyword(name, &code)) << name;
     EXPECT_EQ(code, -1);
-    EXPECT_EQ(Events("\\{\\}\\\\\\~"), "\\662:0 \\661:0 \\0:0 \\0:0 <end>");
+    EXPECT_EQ(Events("\\{\\}\\\\\\:\\~"), "\\662:0 \\661:0 \\0:0 \\0:0 \\666:0 <end>");
+    EXPECT_EQ(Plain("{\\colorschememapping x}{\\colorschememappingx y}z"), "yz");
 }
 
 TEST(RtfKeywords, ATokenTakesItsNameAndOneDelimiterOnly)
@@ -526,16 +715,20 @@ TEST(RtfText, MatchesTheLiteralModelOnGeneratedDocuments)
         "\\par", "\\par ", "\\tab", "\\rdblquote", "\\'", "\\'4", "\\'e9", "\\fonttbl", "\\colortbl",
         "\\b", "\\i", "\\fs", "\\li-", "\\*", "\\~", "\\{", "\\}", "\\\\", "{\\fonttbl ", "}}",
         "abcdefghijklmnopqrstuvwxyz", "The quick brown fox jumps over the lazy dog. ",
+        "\\u", "\\u1055?", "\\u-3", "\\uc0 ", "\\uc2", "\\bin", "\\bin3 ", "\\bin1", "\\ansicpg1251 ",
+        "\\ansicpg932", "\\'82", "\\'a0", "\x93", "{\\*", "\\footnote", "\\stylesheet", "\\line", "\\cell",
+        "\\_", "\\-", "\\lquote", "\\emdash", "{\\pict ", "{\\*\\footnote ", "\\'00",
     };
+    const unsigned pieceCount = sizeof pieces / sizeof pieces[0];
     std::mt19937 random(20240611);
     for (int round = 0; round < 5000; ++round) {
         std::string input;
         const int count = static_cast<int>(random() % 40);
         for (int i = 0; i < count; ++i) {
-            const unsigned pick = random() % 50;
-            if (pick < sizeof pieces / sizeof pieces[0])
+            const unsigned pick = random() % (pieceCount + 12);
+            if (pick < pieceCount)
                 input += pieces[pick];
-            else if (pick < 48)
+            else if (pick < pieceCount + 10)
                 input += static_cast<char>(random() % 256);
             else
                 input += std::string(random() % 70, static_cast<char>('a' + random() % 26));
@@ -631,7 +824,7 @@ TEST(RtfMatcher, SameTextInEveryForm)
 
 // The matcher counts the plain text while it is produced, in a window far
 // smaller than large files: occurrences across the window's edges, text cut
-// by a zero escape and silenced groups must count exactly as in the whole
+// after a zero escape and silenced groups must count exactly as in the whole
 // plain text.
 TEST(RtfMatcher, CountsLargeFilesExactlyAsTheWholePlainText)
 {
@@ -646,18 +839,41 @@ TEST(RtfMatcher, CountsLargeFilesExactlyAsTheWholePlainText)
         while (text.size() < target)
             text += pieces[random() % (sizeof pieces / sizeof pieces[0])];
         if (round == 5)
-            text.insert(text.size() / 2, "\\'00");  // the plain text ends there
+            text.insert(text.size() / 2, "\\'00\\u-1?\\'e9");  // no end there; units above 255
         std::string buffer = text + std::string(3, '\0');
         const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-        std::vector<unsigned char> plain(text.size() + 1, 0);
-        ExtractRtfText(bytes, plain.data(), plain.size());
-        const size_t plainLength = std::strlen(reinterpret_cast<const char*>(plain.data()));
+        std::vector<std::uint16_t> plain(text.size() + 1, 0);
+        ExtractRtfText(bytes, text.size(), plain.data(), plain.size());
+        size_t plainLength = 0;
+        while (plain[plainLength] != 0)
+            ++plainLength;
         for (const char* pattern : {"a", "ab", "aba", "abab\n", "b\ta"}) {
-            const unsigned long long whole = wholefile::CountIn(reinterpret_cast<const char*>(plain.data()),
-                                                                plainLength, pattern, std::strlen(pattern));
+            const std::vector<std::uint16_t> units(pattern, pattern + std::strlen(pattern));
+            const unsigned long long whole = wholefile::CountIn(plain.data(), plainLength, units.data(), units.size());
             const size_t pieceSize = round % 3 == 0 ? 0 : 1 + random() % 70000;
             ASSERT_EQ(RunViews(text, pattern, 1u << RtfView, pieceSize).matches, static_cast<long long>(whole))
                 << "round " << round << ", text " << pattern << ", pieces of " << pieceSize;
+        }
+    }
+}
+
+// Documents in the forms real writers use, through the whole table in pieces
+// of several sizes: every text a reader sees is counted by the RTF reading,
+// no text of the markup is.
+TEST(RtfMatcher, DocumentsAreSearchedAsTheirReadersSeeThem)
+{
+    for (const RtfDocument& document : kRtfDocuments) {
+        const std::string content(document.bytes, document.length);
+        for (size_t pieceSize : {0, 1, 7, 64}) {
+            for (const std::string& text : SplitTexts(document.visible)) {
+                TableRun run = RunUnits(content, FromUtf8(text), AllContentViews, pieceSize, &Pages());
+                EXPECT_EQ(run.decidedBy, RtfView) << document.name << ": \"" << text << "\" in pieces of " << pieceSize;
+                EXPECT_GE(run.matches, 1) << document.name << ": \"" << text << "\"";
+            }
+            for (const std::string& text : SplitTexts(document.invisible)) {
+                TableRun run = RunUnits(content, FromUtf8(text), 1u << RtfView, pieceSize, &Pages());
+                EXPECT_EQ(run.matches, 0) << document.name << ": \"" << text << "\" in pieces of " << pieceSize;
+            }
         }
     }
 }

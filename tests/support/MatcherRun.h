@@ -43,25 +43,31 @@ inline TableRun FeedInPieces(FileScan* scan, const std::string& content, size_t 
     return run;
 }
 
-// The views selected by viewMask, for a text of the code page's bytes.
-inline TableRun RunViews(const std::string& content, const std::string& text, unsigned viewMask,
-                         size_t pieceSize = 0)
+// The views selected by viewMask for a text of units each standing for a
+// byte of the code page (the first three readings); codePages: for RTF documents.
+inline TableRun RunUnits(const std::string& content, const std::basic_string<WCHAR>& units, unsigned viewMask,
+                         size_t pieceSize = 0, RtfCodePages* codePages = nullptr)
 {
-    std::basic_string<WCHAR> units = Widen(text);
     FileScan scan;
-    if (!scan.Prepare(units.c_str(), viewMask)) {
+    if (!scan.Prepare(units.c_str(), viewMask, codePages)) {
         ADD_FAILURE() << "no memory for the scan";
         return TableRun();
     }
     return FeedInPieces(&scan, content, pieceSize);
 }
 
+inline TableRun RunViews(const std::string& content, const std::string& text, unsigned viewMask,
+                         size_t pieceSize = 0)
+{
+    return RunUnits(content, Widen(text), viewMask, pieceSize);
+}
+
 // Every reading of a typed text, exactly or through folding.
 inline TableRun RunReadings(const std::string& content, const SearchTextForms& forms, const CaseFolding* folding,
-                            size_t pieceSize = 0)
+                            size_t pieceSize = 0, RtfCodePages* codePages = nullptr)
 {
     FileScan scan;
-    if (!scan.Prepare(forms, folding)) {
+    if (!scan.Prepare(forms, folding, AllContentViews, codePages)) {
         ADD_FAILURE() << "no memory for the scan";
         return TableRun();
     }
