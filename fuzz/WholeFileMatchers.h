@@ -81,9 +81,8 @@ inline unsigned long long CountAnsi(const unsigned char* buffer, size_t size, co
 
 // The whole plain text, never cut: by the literal model of the reader where
 // nesting stays within the reader's cap, by the real extractor beyond it
-// (there the two differ on purpose). Its units are compared with the typed units.
-inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, const WCHAR* text,
-                                   RtfCodePages* pages = nullptr)
+// (there the two differ on purpose). Ends before its first zero unit.
+inline std::vector<std::uint16_t> PlainText(const unsigned char* buffer, size_t size, RtfCodePages* pages)
 {
     std::vector<std::uint16_t> plain(size + 1, 0);
     size_t maxDepth = 0;
@@ -95,8 +94,17 @@ inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, con
     size_t length = 0;
     while (length < plain.size() && plain[length] != 0)
         ++length;
+    plain.resize(length);
+    return plain;
+}
+
+// The plain text's units compared with the typed units.
+inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, const WCHAR* text,
+                                   RtfCodePages* pages = nullptr)
+{
+    const std::vector<std::uint16_t> plain = PlainText(buffer, size, pages);
     const std::vector<std::uint16_t> pattern = Units(text);
-    return CountIn(plain.data(), length, pattern.data(), pattern.size());
+    return CountIn(plain.data(), plain.size(), pattern.data(), pattern.size());
 }
 
 struct Result {
@@ -228,16 +236,10 @@ inline Readings RunReadings(const unsigned char* buffer, size_t size, const Sear
     }
     if (forms.Runs(ReadingRtf) && size != 0) {
         // The plain text's units against the typed units, each folded.
-        std::vector<std::uint16_t> plain(size + 1, 0);
-        size_t maxDepth = 0;
-        if (!rtfref::Extract(buffer, size, plain.data(), plain.size(), pages, &maxDepth) ||
-            maxDepth > RtfMaxGroupDepth) {
-            std::fill(plain.begin(), plain.end(), 0);
-            ExtractRtfText(buffer, size, plain.data(), plain.size(), pages);
-        }
+        const std::vector<std::uint16_t> plain = PlainText(buffer, size, pages);
         std::vector<std::uint16_t> text, pattern;
-        for (size_t i = 0; i < plain.size() && plain[i] != 0; ++i)
-            text.push_back(folding != nullptr ? folding->unit[plain[i]] : plain[i]);
+        for (std::uint16_t unit : plain)
+            text.push_back(folding != nullptr ? folding->unit[unit] : unit);
         for (char16_t unit : forms.typed)
             pattern.push_back(folding != nullptr ? folding->unit[unit] : static_cast<std::uint16_t>(unit));
         result.counts[ReadingRtf - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
