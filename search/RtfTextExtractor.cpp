@@ -131,6 +131,13 @@ inline unsigned RunEndMask(const unsigned char* p)
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
 
+// A bit for each of the 16 bytes that is a line break.
+inline unsigned LineBreakMask(__m128i bytes)
+{
+    const __m128i breaks =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+    return static_cast<unsigned>(_mm_movemask_epi8(breaks));
+}
 #endif
 
 // The first byte at or after p that ends a run, or end. Nothing at or past
@@ -261,41 +268,54 @@ const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, cons
     unsigned char buffer[4096];
     size_t count = 0;
     for (;;) {
-        if (sizeof buffer - count < 16) {
+        if (sizeof buffer - count < 48) {
             plain->writeAscii(plain->output, buffer, count);
             count = 0;
         }
+        size_t bytes = static_cast<size_t>(end - p) < 32 ? static_cast<size_t>(end - p) : 32;
 #ifdef TROVIK_SSE2
-        if (end - p >= 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const unsigned stops = RunEndMask(p) | static_cast<unsigned>(_mm_movemask_epi8(bytes));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count), bytes);
-            if (stops == 0) {
-                count += 16;
+        if (end - p >= 34) {
+            // 16 bytes with at most two line breaks and nothing else that
+            // stops the copy are stored without a branch on where the breaks
+            // are (lines are short): whole, then again from after the first
+            // break and from after the second, each store one byte further
+            // back. Stores for breaks that are not there land past the kept
+            // bytes, and so do the bytes they read past the block.
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const unsigned breaks = LineBreakMask(block);
+            const unsigned stops = (RunEndMask(p) & ~breaks) | static_cast<unsigned>(_mm_movemask_epi8(block));
+            const unsigned later = breaks & (breaks - 1);
+            if (stops == 0 && (later & (later - 1)) == 0) {
+                const unsigned first = LowestSetBit(breaks | 0x10000u);
+                const unsigned second = LowestSetBit(later | 0x20000u);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count), block);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count + first),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + first + 1)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count + second - 1),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + second + 1)));
+                count += 16 - (breaks != 0 ? 1 : 0) - (later != 0 ? 1 : 0);
                 p += 16;
                 continue;
             }
-            // The copy goes on after a line break.
-            const unsigned at = LowestSetBit(stops);
-            count += at;
-            p += at;
-            if (!IsLineBreak(*p))
-                break;
-            ++p;
-            continue;
+            bytes = 16;
         }
 #endif
-        if (p == end)
-            break;
-        const unsigned char byte = *p;
-        if (IsLineBreak(byte)) {
-            ++p;
-            continue;
+        // Byte by byte: near the end, and blocks with markup, high bytes or
+        // many line breaks.
+        const unsigned char* const stop = p + bytes;
+        bool stopped = p == end;
+        for (; p < stop; ++p) {
+            const unsigned char byte = *p;
+            if (IsLineBreak(byte))
+                continue;
+            if (byte >= 0x80 || EndsRun(byte)) {
+                stopped = true;
+                break;
+            }
+            buffer[count++] = byte;
         }
-        if (byte >= 0x80 || EndsRun(byte))
+        if (stopped || p == end)
             break;
-        buffer[count++] = byte;
-        ++p;
     }
     if (count != 0)
         plain->writeAscii(plain->output, buffer, count);

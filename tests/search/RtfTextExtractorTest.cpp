@@ -907,6 +907,11 @@ TEST(RtfMatcher, CountsThroughAFoldTableAsOnUnits)
         {"caf\xE9\r\n caf\r\n\xC9 CAF\\'c9", {'C', 'A', 'F', 0xC9}, true, 3},
         {"caf\xE9\r\n caf\r\n\xC9 CAF\\'c9", {'c', 'a', 'f', 0xE9}, false, 1},
         {"x\r\ny\rz\n\r\nxyz{\\b x}y\\par z", {'X', 'Y', 'Z'}, true, 2},
+        // Blocks of text with no, one, two and more line breaks.
+        {"AbC\nabc\r\nab\nc\n\r\n\r\nABC abc\rabcabcab\r\n\r\nc xx abcabcabcabcabc\n\nab\ncabc\r\nabc\nab\r\nc\n",
+         {'A', 'B', 'C'}, true, 17},
+        {"AbC\nabc\r\nab\nc\n\r\n\r\nABC abc\rabcabcab\r\n\r\nc xx abcabcabcabcabc\n\nab\ncabc\r\nabc\nab\r\nc\n",
+         {'a', 'b', 'c'}, false, 15},
         {"{\\rtf1\\ansicpg1251 \xC0\xE0 ab\xE0}", {'A', 'B'}, true, 1},
     };
     for (const Case& c : cases) {
