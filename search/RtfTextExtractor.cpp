@@ -130,6 +130,14 @@ inline unsigned RunEndMask(const unsigned char* p)
     hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('}')));
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
+
+// A bit for each of the 16 bytes that is a line break.
+inline unsigned LineBreakMask(__m128i bytes)
+{
+    const __m128i breaks =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+    return static_cast<unsigned>(_mm_movemask_epi8(breaks));
+}
 #endif
 
 // The first byte at or after p that ends a run, or end. Nothing at or past
@@ -200,6 +208,120 @@ void SetCodePage(RtfPlainText* plain, std::int32_t codePage)
     plain->leadByte = 0;
 }
 
+// Widens the bytes at p, up to runEnd (none of them ends a run), into units
+// of the document's code page. With stopAtAscii, stops at a byte below 128
+// that no fallback or lead byte takes, for the ASCII writer.
+const unsigned char* DecodeRun(RtfPlainText* plain, const unsigned char* p, const unsigned char* runEnd,
+                               bool stopAtAscii)
+{
+    std::uint16_t units[512];
+    while (p < runEnd) {
+        if (plain->fallbackLeft > 0 || plain->leadByte != 0) {
+            DecodeByte(plain, *p++);
+            continue;
+        }
+        const RtfCodePage* page = plain->codePage;
+        size_t count = 0;
+        bool lead = false;
+        bool ascii = false;
+        while (p < runEnd && count < sizeof units / sizeof units[0]) {
+            if (stopAtAscii && *p < 0x80) {
+                ascii = true;
+                break;
+            }
+#ifdef TROVIK_SSE2
+            if (!stopAtAscii && plain->asciiSame && runEnd - p >= 16 && sizeof units / sizeof units[0] - count >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                if (_mm_movemask_epi8(bytes) == 0) {
+                    const __m128i zero = _mm_setzero_si128();
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count), _mm_unpacklo_epi8(bytes, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count + 8), _mm_unpackhi_epi8(bytes, zero));
+                    count += 16;
+                    p += 16;
+                    continue;
+                }
+            }
+#endif
+            const std::uint16_t unit = page->units[*p];
+            if (unit == 0 && page->pairs != nullptr) {
+                lead = true;
+                break;
+            }
+            if (unit != 0)
+                units[count++] = unit;
+            ++p;
+        }
+        if (count != 0)
+            plain->write(plain->output, units, count);
+        if (ascii)
+            break;
+        if (lead)
+            DecodeByte(plain, *p++);
+    }
+    return p;
+}
+
+// Hands the bytes at p to the ASCII writer, skipping line breaks, up to the
+// first byte of 128 or more, the first other byte that ends a run, or end.
+const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, const unsigned char* end)
+{
+    unsigned char buffer[4096];
+    size_t count = 0;
+    for (;;) {
+        if (sizeof buffer - count < 48) {
+            plain->writeAscii(plain->output, buffer, count);
+            count = 0;
+        }
+        size_t bytes = static_cast<size_t>(end - p) < 32 ? static_cast<size_t>(end - p) : 32;
+#ifdef TROVIK_SSE2
+        if (end - p >= 34) {
+            // 16 bytes with at most two line breaks and nothing else that
+            // stops the copy are stored without a branch on where the breaks
+            // are (lines are short): whole, then again from after the first
+            // break and from after the second, each store one byte further
+            // back. Stores for breaks that are not there land past the kept
+            // bytes, and so do the bytes they read past the block.
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const unsigned breaks = LineBreakMask(block);
+            const unsigned stops = (RunEndMask(p) & ~breaks) | static_cast<unsigned>(_mm_movemask_epi8(block));
+            const unsigned later = breaks & (breaks - 1);
+            if (stops == 0 && (later & (later - 1)) == 0) {
+                const unsigned first = LowestSetBit(breaks | 0x10000u);
+                const unsigned second = LowestSetBit(later | 0x20000u);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count), block);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count + first),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + first + 1)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count + second - 1),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + second + 1)));
+                count += 16 - (breaks != 0 ? 1 : 0) - (later != 0 ? 1 : 0);
+                p += 16;
+                continue;
+            }
+            bytes = 16;
+        }
+#endif
+        // Byte by byte: near the end, and blocks with markup, high bytes or
+        // many line breaks.
+        const unsigned char* const stop = p + bytes;
+        bool stopped = p == end;
+        for (; p < stop; ++p) {
+            const unsigned char byte = *p;
+            if (IsLineBreak(byte))
+                continue;
+            if (byte >= 0x80 || EndsRun(byte)) {
+                stopped = true;
+                break;
+            }
+            buffer[count++] = byte;
+        }
+        if (stopped || p == end)
+            break;
+    }
+    if (count != 0)
+        plain->writeAscii(plain->output, buffer, count);
+    return p;
+}
+
 inline void WriteVisible(RtfGroupState* state, RtfPlainText* plain, std::uint16_t unit)
 {
     if (state->charHandler == PlainTextChar)
@@ -209,17 +331,34 @@ inline void WriteVisible(RtfGroupState* state, RtfPlainText* plain, std::uint16_
 typedef RtfTextCounter::Window CountingWindow;
 
 const size_t kWindowUnits = sizeof(CountingWindow::units) / sizeof(CountingWindow::units[0]);
+const size_t kWindowBytes = sizeof(CountingWindow::units);
 
-// Counts the occurrences that lie wholly in the window. Unless final, keeps
-// the tail that may still begin one, and where the next may start. (The
+// The bytes of a byte window, which take the units' storage.
+inline unsigned char* WindowBytes(CountingWindow* window)
+{
+    return reinterpret_cast<unsigned char*>(window->units);
+}
+
+// The next occurrence in the window at or after from, or kNotFound. (The
 // window's units are in the machine's order, little-endian on every target,
 // as FindUnits reads them.)
+size_t FindInWindow(CountingWindow* window, size_t from)
+{
+    const size_t m = window->patternLength;
+    if (!window->bytes)
+        return FindUnits(WindowBytes(window), window->length, from, window->pattern, m);
+    if (window->fold == nullptr)
+        return FindBytes(WindowBytes(window), window->length, from, window->bytePattern, m);
+    return FindBytesFolded(WindowBytes(window), window->length, from, window->bytePattern, m, window->byteFold,
+                           window->firstVariants, window->lastVariants);
+}
+
+// Counts the occurrences that lie wholly in the window. Unless final, keeps
+// the tail that may still begin one, and where the next may start.
 void CountInWindow(CountingWindow* window, bool final)
 {
     const size_t m = window->patternLength;
-    const unsigned char* text = reinterpret_cast<const unsigned char*>(window->units);
-    for (size_t at = FindUnits(text, window->length, window->from, window->pattern, m); at != kNotFound;
-         at = FindUnits(text, window->length, window->from, window->pattern, m)) {
+    for (size_t at = FindInWindow(window, window->from); at != kNotFound; at = FindInWindow(window, window->from)) {
         window->count += 1;
         window->from = at + m;
     }
@@ -228,32 +367,94 @@ void CountInWindow(CountingWindow* window, bool final)
     size_t keep = window->length >= m - 1 ? window->length - (m - 1) : 0;
     if (keep < window->from)
         keep = window->from < window->length ? window->from : window->length;
-    std::memmove(window->units, window->units + keep, (window->length - keep) * sizeof(std::uint16_t));
+    const size_t elementSize = window->bytes ? 1 : sizeof(std::uint16_t);
+    unsigned char* text = WindowBytes(window);
+    std::memmove(text, text + keep * elementSize, (window->length - keep) * elementSize);
     window->length -= keep;
     window->from = window->from > keep ? window->from - keep : 0;
+}
+
+// The byte of a byte window that stands for a unit (see RtfTextCounter::Window).
+inline unsigned char WindowByte(const CountingWindow* window, std::uint16_t unit)
+{
+    if (unit < 0x80)
+        return static_cast<unsigned char>(unit);
+    if (window->fold == nullptr)
+        return 0x80;
+    const std::uint16_t folded = window->fold[unit];
+    return folded < 0x7F ? static_cast<unsigned char>(0x80 + folded) : 0xFF;
 }
 
 // UnitWriter of the counting window: folds the units where a table is given.
 void AppendUnits(void* output, const std::uint16_t* units, size_t count)
 {
     CountingWindow* window = static_cast<CountingWindow*>(output);
+    const size_t capacity = window->bytes ? kWindowBytes : kWindowUnits;
     while (count != 0) {
-        size_t take = kWindowUnits - window->length;
+        size_t take = capacity - window->length;
         if (take > count)
             take = count;
-        std::uint16_t* to = window->units + window->length;
-        if (window->fold != nullptr) {
+        if (window->bytes) {
+            unsigned char* to = WindowBytes(window) + window->length;
+            for (size_t i = 0; i < take; ++i)
+                to[i] = WindowByte(window, units[i]);
+        } else if (window->fold != nullptr) {
+            std::uint16_t* to = window->units + window->length;
             for (size_t i = 0; i < take; ++i)
                 to[i] = window->fold[units[i]];
         } else {
-            std::memcpy(to, units, take * sizeof(std::uint16_t));
+            std::memcpy(window->units + window->length, units, take * sizeof(std::uint16_t));
         }
         window->length += take;
         units += take;
         count -= take;
-        if (window->length == kWindowUnits)
+        if (window->length == capacity)
             CountInWindow(window, false);
     }
+}
+
+// AsciiWriter of a byte window: ASCII bytes are their own bytes there (a
+// fold table applies when the window is searched).
+void AppendAscii(void* output, const unsigned char* bytes, size_t count)
+{
+    CountingWindow* window = static_cast<CountingWindow*>(output);
+    while (count != 0) {
+        size_t take = kWindowBytes - window->length;
+        if (take > count)
+            take = count;
+        std::memcpy(WindowBytes(window) + window->length, bytes, take);
+        window->length += take;
+        bytes += take;
+        count -= take;
+        if (window->length == kWindowBytes)
+            CountInWindow(window, false);
+    }
+}
+
+// Sets the window up for a pattern: on bytes when every unit of it is below
+// 127 (and it is short enough), else on units.
+void PrepareWindow(CountingWindow* window)
+{
+    const size_t m = window->patternLength;
+    window->bytes = m != 0 && m <= RtfTextCounter::BytePatternLimit;
+    for (size_t i = 0; i < m && window->bytes; ++i) {
+        if (window->pattern[i] >= 0x7F)
+            window->bytes = false;
+        else
+            window->bytePattern[i] = static_cast<unsigned char>(window->pattern[i]);
+    }
+    if (!window->bytes || window->fold == nullptr)
+        return;
+    for (unsigned byte = 0; byte < 0x80; ++byte) {
+        const std::uint16_t folded = window->fold[byte];
+        window->byteFold[byte] = folded < 0x7F ? static_cast<unsigned char>(folded) : 0xFF;
+    }
+    for (unsigned byte = 0x80; byte < 0xFF; ++byte)
+        window->byteFold[byte] = static_cast<unsigned char>(byte - 0x80);
+    window->byteFold[0xFF] = 0xFF;
+    // The variants of a pattern byte are those that fold as 0x80 + it does.
+    window->firstVariants = BytesFoldingLike(window->byteFold, 0x80u + window->bytePattern[0]);
+    window->lastVariants = BytesFoldingLike(window->byteFold, 0x80u + window->bytePattern[m - 1]);
 }
 
 // The state for inner depth (1-based) depth + 1, or nullptr when none can be had.
@@ -753,6 +954,7 @@ void BeginPlainText(RtfPlainText* plain, UnitWriter write, void* output, RtfCode
                     RtfGroupState* outermost)
 {
     plain->write = write;
+    plain->writeAscii = nullptr;
     plain->output = output;
     plain->codePages = codePages;
     plain->codePage = &RtfCodePage1252;
@@ -784,48 +986,35 @@ void PlainTextChar(int byte, RtfGroupState* state)
 const unsigned char* PlainTextRun(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
 {
     RtfPlainText* plain = static_cast<RtfPlainText*>(state->charContext);
-    const unsigned char* const runEnd = FindRunEnd(p, end);
-    if (p == runEnd)
-        return runEnd;
-    plain->groupStart = false;
-    std::uint16_t units[512];
-    while (p < runEnd) {
-        if (plain->fallbackLeft > 0 || plain->leadByte != 0) {
-            DecodeByte(plain, *p++);
-            continue;
-        }
-        const RtfCodePage* page = plain->codePage;
-        size_t count = 0;
-        bool lead = false;
-        while (p < runEnd && count < sizeof units / sizeof units[0]) {
-#ifdef TROVIK_SSE2
-            if (plain->asciiSame && runEnd - p >= 16 && sizeof units / sizeof units[0] - count >= 16) {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                if (_mm_movemask_epi8(bytes) == 0) {
-                    const __m128i zero = _mm_setzero_si128();
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count), _mm_unpacklo_epi8(bytes, zero));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count + 8), _mm_unpackhi_epi8(bytes, zero));
-                    count += 16;
-                    p += 16;
-                    continue;
-                }
-            }
-#endif
-            const std::uint16_t unit = page->units[*p];
-            if (unit == 0 && page->pairs != nullptr) {
-                lead = true;
-                break;
-            }
-            if (unit != 0)
-                units[count++] = unit;
-            ++p;
-        }
-        if (count != 0)
-            plain->write(plain->output, units, count);
-        if (lead)
-            DecodeByte(plain, *p++);
+    if (plain->writeAscii == nullptr || !plain->asciiSame) {
+        const unsigned char* const runEnd = FindRunEnd(p, end);
+        if (p == runEnd)
+            return runEnd;
+        plain->groupStart = false;
+        return DecodeRun(plain, p, runEnd, false);
     }
-    return runEnd;
+    // ASCII bytes go to their own writer as they are, line after line; the
+    // other bytes are widened.
+    if (p == end || EndsRun(*p))
+        return p;
+    plain->groupStart = false;
+    const unsigned char* runEnd = p;  // the end of the last run FindRunEnd found
+    while (p < end) {
+        if (plain->fallbackLeft == 0 && plain->leadByte == 0) {
+            p = CopyAscii(plain, p, end);
+            if (p == end || EndsRun(*p))
+                break;
+        } else if (IsLineBreak(*p)) {
+            ++p;
+            continue;
+        } else if (EndsRun(*p)) {
+            break;
+        }
+        if (p >= runEnd)
+            runEnd = FindRunEnd(p, end);
+        p = DecodeRun(plain, p, runEnd, true);
+    }
+    return p;
 }
 
 void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
@@ -977,6 +1166,7 @@ RtfTextCounter::RtfTextCounter() : reader(), outermost(), plain(), count(0), end
     window.pattern = nullptr;
     window.patternLength = 0;
     window.fold = nullptr;
+    window.bytes = false;
     window.length = 0;
     window.from = 0;
     window.count = 0;
@@ -1021,6 +1211,9 @@ void RtfTextCounter::Begin(const std::uint16_t* pattern, size_t patternLength, c
     window.pattern = pattern;
     window.patternLength = patternLength;
     window.fold = fold;
+    PrepareWindow(&window);
+    if (window.bytes)
+        plain.writeAscii = AppendAscii;
     window.length = 0;
     window.from = 0;
     window.count = 0;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "search/TextScan.h"
+
 // Code pages: how the bytes of a document's text become UTF-16 units.
 
 // One code page's table. units[b] is the unit of byte b alone; 0 means that
@@ -190,12 +192,16 @@ void PopGroup(RtfReader* reader);
 
 // Receives the units of the plain text, count at least 1.
 typedef void (*UnitWriter)(void* output, const std::uint16_t* units, size_t count);
+// Receives bytes 1 to 127 of the plain text that a code page writing them as
+// themselves turned into the units of the same values, count at least 1.
+typedef void (*AsciiWriter)(void* output, const unsigned char* bytes, size_t count);
 
 // How the plain-text destination reads the document's text: its code page,
 // and what the last tokens left pending. The character, control and group
 // contexts of every state point to it.
 struct RtfPlainText {
     UnitWriter write;
+    AsciiWriter writeAscii;           // nullptr: ASCII text goes to write as units too
     void* output;
     RtfCodePages* codePages;          // nullptr: code page 1252 only
     const RtfCodePage* codePage;      // the document's (\ansicpgN), 1252 until named
@@ -258,11 +264,25 @@ public:
     bool Ended() const { return ended; }
     unsigned long long Count() const { return count; }
 
+    // The longest pattern counted on bytes.
+    static const size_t BytePatternLimit = 256;
+
+    // The text held while it is counted: UTF-16 units, or bytes when every
+    // unit of the pattern is below 127. Then a unit below 128 is its own
+    // byte, and any other unit one byte that no pattern byte equals (0x80),
+    // or through a fold table, 0x80 + its folded unit where that is below
+    // 127, and 0xFF where it is not; byteFold maps every byte to the folded
+    // unit it stands for (0xFF: one no pattern holds).
     struct Window {
         const std::uint16_t* pattern;
         size_t patternLength;
         const std::uint16_t* fold;
-        size_t length;      // units of text in units
+        bool bytes;
+        unsigned char bytePattern[BytePatternLimit];
+        unsigned char byteFold[256];
+        FoldVariants firstVariants;  // the byte values that fold to the pattern's first byte
+        FoldVariants lastVariants;   // and to its last
+        size_t length;      // elements of text in units (bytes when bytes is set)
         size_t from;        // where the next occurrence may start (no overlap)
         unsigned long long count;
         std::uint16_t units[32 * 1024];

@@ -877,3 +877,54 @@ TEST(RtfMatcher, DocumentsAreSearchedAsTheirReadersSeeThem)
         }
     }
 }
+
+// The counter compares short ASCII patterns on bytes: units of 128 or more
+// must match only through what they fold to, across line breaks, pieces and
+// text in several code pages; patterns with other units compare units.
+TEST(RtfMatcher, CountsThroughAFoldTableAsOnUnits)
+{
+    std::vector<std::uint16_t> fold(65536);
+    for (size_t unit = 0; unit < fold.size(); ++unit)
+        fold[unit] = static_cast<std::uint16_t>(unit >= 'a' && unit <= 'z' ? unit - 32 : unit);
+    fold[0x212A] = 'K';   // Kelvin sign
+    fold[0x017F] = 'S';   // long s
+    fold[0x0100] = '~';
+    fold[0x0101] = 0x7F;
+    fold[0x00E9] = 0x00C9;
+    struct Case {
+        const char* text;
+        std::vector<std::uint16_t> pattern;  // folded already when folding
+        bool folding;
+        unsigned long long count;
+    } cases[] = {
+        {"ask \\u8490?\\u383?", {'K', 'S'}, true, 1},
+        {"ask \\u8490?\\u383?", {'K', 'S'}, false, 0},
+        {"\\u8490?\\u383?ks", {'k', 's'}, false, 1},
+        {"\\u256?~\\u257?\x7F", {'~'}, true, 2},
+        {"\\u256?~\\u257?\x7F", {'~'}, false, 1},
+        {"\\u257?\x7F", {0x7F}, true, 2},
+        {"\\u128?\x80\\u255?\xFF" "A", {'A'}, false, 1},
+        {"caf\xE9\r\n caf\r\n\xC9 CAF\\'c9", {'C', 'A', 'F', 0xC9}, true, 3},
+        {"caf\xE9\r\n caf\r\n\xC9 CAF\\'c9", {'c', 'a', 'f', 0xE9}, false, 1},
+        {"x\r\ny\rz\n\r\nxyz{\\b x}y\\par z", {'X', 'Y', 'Z'}, true, 2},
+        // Blocks of text with no, one, two and more line breaks.
+        {"AbC\nabc\r\nab\nc\n\r\n\r\nABC abc\rabcabcab\r\n\r\nc xx abcabcabcabcabc\n\nab\ncabc\r\nabc\nab\r\nc\n",
+         {'A', 'B', 'C'}, true, 17},
+        {"AbC\nabc\r\nab\nc\n\r\n\r\nABC abc\rabcabcab\r\n\r\nc xx abcabcabcabcabc\n\nab\ncabc\r\nabc\nab\r\nc\n",
+         {'a', 'b', 'c'}, false, 15},
+        {"{\\rtf1\\ansicpg1251 \xC0\xE0 ab\xE0}", {'A', 'B'}, true, 1},
+    };
+    for (const Case& c : cases) {
+        const std::string text(c.text);
+        for (size_t pieceSize : {size_t(1), size_t(3), text.size()}) {
+            RtfTextCounter counter;
+            counter.Begin(c.pattern.data(), c.pattern.size(), c.folding ? fold.data() : nullptr, &Pages());
+            for (size_t at = 0; at < text.size(); at += pieceSize) {
+                const size_t take = std::min(pieceSize, text.size() - at);
+                counter.Feed(reinterpret_cast<const unsigned char*>(text.data()) + at, take);
+            }
+            counter.End();
+            EXPECT_EQ(counter.Count(), c.count) << c.text << " in pieces of " << pieceSize;
+        }
+    }
+}
