@@ -73,7 +73,8 @@ testpages::TestCodePages& Pages()
 
 // A stand-in for a platform's case folding: ASCII and Latin-1 letters, ÿ to a
 // capital beyond Latin-1, Greek, ɐ (whose capital takes more UTF-8 bytes),
-// and double-byte pairs behind lead byte 0x82.
+// two letters beyond ASCII that fold into it, and double-byte pairs behind
+// lead byte 0x82.
 const CaseFolding& FuzzFolding()
 {
     static CaseFolding* folding = nullptr;
@@ -92,6 +93,8 @@ const CaseFolding& FuzzFolding()
         for (unsigned c = 0x3B1; c <= 0x3C9; ++c)
             folding->unit[c] = static_cast<std::uint16_t>(c - 32);
         folding->unit[0x250] = 0x2C6F;
+        folding->unit[0x17F] = 'S';    // long s and the Kelvin sign fold into ASCII
+        folding->unit[0x212A] = 'K';
         folding->lead[0x82] = true;
         for (unsigned trail = 0x81; trail <= 0x9A; ++trail)
             folding->pair[0x8200 | trail] = static_cast<std::uint16_t>(0x8200 | (trail - 0x21));
