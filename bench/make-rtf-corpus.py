@@ -111,9 +111,9 @@ def table_rows(rng, rows, cols):
     return [head] + body
 
 
-def noise_png(side, seed):
+def noise_png(side, start):
     """A picture of random pixels: compresses badly, so its data is large."""
-    rng = random.Random(seed)
+    rng = random.Random(start)
     raw = b"".join(b"\x00" + bytes(rng.randrange(256) for _ in range(side * 3)) for _ in range(side))
 
     def chunk(kind, data):
@@ -126,9 +126,9 @@ def noise_png(side, seed):
 class Doc:
     """One document's content, written in each writer's source format."""
 
-    def __init__(self, name, seed, paragraphs, lists=False, table=None, picture=0,
+    def __init__(self, name, start, paragraphs, lists=False, table=None, picture=0,
                  notes=0, header=False, link=False, foreign=(), title=True):
-        rng = random.Random(seed)
+        rng = random.Random(start)
         self.name = name
         self.title = "%s %s report" % (rng.choice(WORDS).capitalize(), rng.choice(WORDS))
         self.author = rng.choice(["Ingrid Halvorsen", "Tomasz Wierzbicki", "Aoife Brennan"])

@@ -108,7 +108,7 @@ const CaseFolding& FuzzFolding()
 unsigned long long ScanInPieces(FileScan* scan, const std::vector<unsigned char>& file, unsigned selector, int* view)
 {
     const unsigned mode = selector >> 12;
-    unsigned seed = selector;
+    unsigned state = selector;
     scan->BeginFile();
     for (size_t at = 0; at < file.size() && !scan->Decided();) {
         size_t pieceSize;
@@ -117,8 +117,8 @@ unsigned long long ScanInPieces(FileScan* scan, const std::vector<unsigned char>
         } else if (mode == 15) {
             pieceSize = file.size();
         } else {
-            seed = seed * 1103515245u + 12345u;
-            pieceSize = 1 + (seed >> 16) % 64;
+            state = state * 1103515245u + 12345u;
+            pieceSize = 1 + (state >> 16) % 64;
         }
         if (pieceSize > file.size() - at)
             pieceSize = file.size() - at;
