@@ -37,30 +37,6 @@ bool DecodeSequence(const unsigned char* bytes, std::size_t length, std::uint32_
     return true;
 }
 
-std::size_t Encode(std::uint32_t code, unsigned char* out)
-{
-    if (code < 0x80) {
-        out[0] = static_cast<unsigned char>(code);
-        return 1;
-    }
-    if (code < 0x800) {
-        out[0] = static_cast<unsigned char>(0xC0 | (code >> 6));
-        out[1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-        return 2;
-    }
-    if (code < 0x10000) {
-        out[0] = static_cast<unsigned char>(0xE0 | (code >> 12));
-        out[1] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
-        out[2] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<unsigned char>(0xF0 | (code >> 18));
-    out[1] = static_cast<unsigned char>(0x80 | ((code >> 12) & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
-    out[3] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    return 4;
-}
-
 // One whole sequence, folded, or the bytes as they are when it is not well formed.
 std::size_t FoldSequence(const CaseFolding& folding, const unsigned char* bytes, std::size_t length, unsigned char* out)
 {
@@ -75,7 +51,7 @@ std::size_t FoldSequence(const CaseFolding& folding, const unsigned char* bytes,
         if (folded < 0xD800 || folded > 0xDFFF)
             code = folded;
     }
-    return Encode(code, out);
+    return EncodeUtf8Character(code, out);
 }
 
 }  // namespace

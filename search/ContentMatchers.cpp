@@ -132,11 +132,9 @@ std::uint16_t SwapBytes(std::uint16_t unit)
 // second byte is zero.
 class Utf16TextView : public ContentView {
 public:
-    PieceCounter counter;
+    PieceCounter counter;  // folds through its table where the search ignores case
     bool enabled = false;
     bool bigEndian = false;
-    const CaseFolding* folding = nullptr;  // nullptr: units compare exactly
-    unsigned char* scratch = nullptr;
 
     void BeginFile() override
     {
@@ -157,11 +155,11 @@ public:
                 ended = true;
                 return;
             }
-            FeedUnits(unit, 1);
+            counter.Feed(unit, 1);
         }
         const size_t units = count / 2;
         const size_t zero = FindZeroUnit(bytes, units);
-        FeedUnits(bytes, zero);
+        counter.Feed(bytes, zero);
         if (zero < units) {
             ended = true;
             return;
@@ -175,7 +173,7 @@ public:
     {
         if (!ended && hasOdd && odd != 0) {
             const unsigned char unit[2] = {odd, 0};
-            FeedUnits(unit, 1);
+            counter.Feed(unit, 1);
         }
         ended = true;
     }
@@ -183,21 +181,6 @@ public:
     unsigned long long Count() const override { return counter.Count(); }
 
 private:
-    void FeedUnits(const unsigned char* bytes, size_t units)
-    {
-        if (folding == nullptr) {
-            counter.Feed(bytes, units);
-            return;
-        }
-        while (units != 0) {
-            const size_t take = units < FoldChunk / 2 ? units : FoldChunk / 2;
-            FoldUnits(*folding, bigEndian, bytes, take, scratch);
-            counter.Feed(scratch, take);
-            bytes += 2 * take;
-            units -= take;
-        }
-    }
-
     bool hasOdd = false;
     unsigned char odd = 0;
     bool ended = true;
@@ -406,8 +389,6 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
         // Units fold one to one: the counter compares them through the table.
         if (folding != nullptr)
             view->counter.Fold(nullptr, view->bigEndian ? swappedFold : folding->unit);
-        view->folding = nullptr;
-        view->scratch = foldScratch;
         view->enabled = (viewMask & (1u << unitViews[i])) != 0 && forms.Runs(unitViews[i] + 1) && !text.empty();
     }
 
@@ -416,22 +397,12 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
     size_t lengths[2];
     for (int i = 0; i < 2; ++i) {
         const std::string& text = *byteTexts[i];
-        const unsigned char* raw = reinterpret_cast<const unsigned char*>(text.data());
+        const std::string folded = folding == nullptr ? text
+                                   : i == 0           ? FoldedCodePageText(*folding, text)
+                                                      : FoldedUtf8(*folding, text);
         patterns[i] = carver.Take(2 * text.size() + 8);
-        if (folding == nullptr) {
-            std::memcpy(patterns[i], raw, text.size());
-            lengths[i] = text.size();
-        } else if (i == 0) {
-            CodePageFolder folder;
-            folder.Begin();
-            lengths[i] = folder.Fold(*folding, raw, text.size(), patterns[i]);
-            lengths[i] += folder.Finish(patterns[i] + lengths[i]);
-        } else {
-            Utf8Folder folder;
-            folder.Begin();
-            lengths[i] = folder.Fold(*folding, raw, text.size(), patterns[i]);
-            lengths[i] += folder.Finish(patterns[i] + lengths[i]);
-        }
+        std::memcpy(patterns[i], folded.data(), folded.size());
+        lengths[i] = folded.size();
     }
     static const int byteViews[2] = {AnsiView, Utf8View};
     for (int i = 0; i < 2; ++i) {

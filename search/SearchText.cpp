@@ -17,6 +17,30 @@ const char* ReadingName(int reading)
     }
 }
 
+std::size_t EncodeUtf8Character(std::uint32_t code, unsigned char* out)
+{
+    if (code < 0x80) {
+        out[0] = static_cast<unsigned char>(code);
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = static_cast<unsigned char>(0xC0 | (code >> 6));
+        out[1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = static_cast<unsigned char>(0xE0 | (code >> 12));
+        out[1] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+        out[2] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<unsigned char>(0xF0 | (code >> 18));
+    out[1] = static_cast<unsigned char>(0x80 | ((code >> 12) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+    out[3] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+    return 4;
+}
+
 bool EncodeUtf8(const std::u16string& units, std::string* bytes)
 {
     bytes->clear();
@@ -30,21 +54,8 @@ bool EncodeUtf8(const std::u16string& units, std::string* bytes)
             bytes->clear();
             return false;
         }
-        if (code < 0x80) {
-            bytes->push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            bytes->push_back(static_cast<char>(0xC0 | (code >> 6)));
-            bytes->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            bytes->push_back(static_cast<char>(0xE0 | (code >> 12)));
-            bytes->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            bytes->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            bytes->push_back(static_cast<char>(0xF0 | (code >> 18)));
-            bytes->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            bytes->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            bytes->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
+        unsigned char encoded[4];
+        bytes->append(reinterpret_cast<const char*>(encoded), EncodeUtf8Character(code, encoded));
     }
     return true;
 }
@@ -116,12 +127,6 @@ void ResetCaseFolding(CaseFolding* folding)
 
 namespace {
 
-// The code page the ANSI file and text functions use.
-UINT AnsiCodePage()
-{
-    return GetACP();
-}
-
 // Text in the code page, exactly: false when a character has no spelling of
 // its own there (a best-fit or default character would stand for another).
 bool SpellExactly(UINT codePage, const WCHAR* units, int count, char* bytes, int room, int* length)
@@ -154,7 +159,7 @@ void BuildCaseFolding(CaseFolding* folding)
         CharUpperBuffW(&unit, 1);
         folding->unit[i] = static_cast<std::uint16_t>(unit);
     }
-    const UINT codePage = AnsiCodePage();
+    const UINT codePage = GetACP();  // the ANSI code page
     if (codePage == CP_UTF8)
         return;  // the ANSI readings of a UTF-8 system compare bytes of ASCII only
     for (int b = 1; b < 256; ++b) {
@@ -201,7 +206,7 @@ void PrepareSearchText(SearchTextForms* forms, const WCHAR* typed)
     // A typed text is at most 259 units; each takes at most 4 bytes anywhere.
     char bytes[1040];
     int length = 0;
-    if (SpellExactly(AnsiCodePage(), typed, count, bytes, sizeof bytes, &length))
+    if (SpellExactly(GetACP(), typed, count, bytes, sizeof bytes, &length))
         SetAnsiText(forms, bytes, static_cast<std::size_t>(length));
 }
 

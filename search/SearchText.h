@@ -42,6 +42,8 @@ void SetAnsiText(SearchTextForms* forms, const char* bytes, std::size_t length);
 
 // T in UTF-8; false when T holds an unpaired surrogate, which UTF-8 cannot spell.
 bool EncodeUtf8(const std::u16string& units, std::string* bytes);
+// One character (below 0x110000) in UTF-8 at out; returns its 1 to 4 bytes.
+std::size_t EncodeUtf8Character(std::uint32_t code, unsigned char* out);
 
 // Simple one-to-one uppercase of every UTF-16 unit and of the characters of
 // the ANSI code page (double-byte characters included), as the platform
