@@ -13,7 +13,7 @@ set_tests_properties(ResultsListTest.JapaneseLocaleAndTimeZone PROPERTIES
 # text inside the window and apart, the columns readable, the growth scaled.
 if(CMAKE_CROSSCOMPILING)
   add_test(NAME SearchWindowTest.At144Dpi
-    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/high-dpi.sh ${CMAKE_BINARY_DIR}/wineprefix-144dpi 144
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/high-dpi.sh ${TROVIK_RUN} ${CMAKE_BINARY_DIR}/wineprefix-144dpi 144
       $<TARGET_FILE:SearchWindowTest> --gtest_filter=Template.HoldsEveryControlInTabOrderAsTabled:Growth.*)
   set_tests_properties(SearchWindowTest.At144Dpi PROPERTIES ENVIRONMENT "TROVIK_EXPECT_DPI=144" TIMEOUT 600)
 endif()
