@@ -36,8 +36,34 @@ public:
     void Feed(const unsigned char* bytes, size_t count);
     unsigned long long Count() const { return count; }
 
+    // A scan shared by several counters looks for one byte of each pattern,
+    // its anchor, and the counters look for occurrences only around the
+    // bytes it found. Picks the anchor: the byte of the pattern, with all the
+    // values that fold alike, that is likely rarest in files, where the
+    // values already set in shared cost nothing; sets its values in shared.
+    // False (no anchor) when every byte of the pattern is zero or has too
+    // many variants.
+    bool ChooseAnchor(bool shared[256]);
+    bool HasAnchor() const { return anchorCount != 0; }
+    const unsigned char* AnchorValues(unsigned* valueCount) const
+    {
+        *valueCount = anchorCount;
+        return anchorValues;
+    }
+    // As Feed, where the shared scan has found, at positions[0, found)
+    // (ascending offsets from bytes - skip), every byte of bytes[0, count *
+    // width) that equals one of the anchor's values, and maybe others.
+    void FeedAround(const unsigned char* bytes, size_t count, const std::uint16_t* positions, size_t found,
+                    size_t skip);
+
 private:
     size_t Find(const unsigned char* text, size_t elements, size_t from) const;
+    // Settles the occurrences that begin in the carry; returns where the
+    // next one may begin in the piece, or kNotFound when the whole piece
+    // went into the carry.
+    size_t SettleCarry(const unsigned char* bytes, size_t elements);
+    void KeepTail(const unsigned char* bytes, size_t elements, size_t from);
+    bool FitsAt(const unsigned char* text, size_t at) const;
 
     size_t width = 1;
     const unsigned char* bytePattern = nullptr;
@@ -50,6 +76,21 @@ private:
     const unsigned char* byteFold = nullptr;
     const std::uint16_t* unitFold = nullptr;
     FoldVariants first = {}, last = {};
+    size_t anchorElement = 0;  // the anchor: byte anchorOffset of this element of the pattern
+    size_t anchorOffset = 0;
+    unsigned anchorCount = 0;
+    unsigned char anchorValues[4] = {};
+    bool anchorValue[256] = {};
+};
+
+// What a scan shared by several views found in a piece of size bytes: the
+// offsets, ascending, of the bytes that equal an anchor value of any of
+// them, and the offset of the first zero byte (size when none).
+struct ScanHits {
+    const std::uint16_t* positions;
+    size_t found;
+    size_t zero;
+    size_t size;
 };
 
 // One way of reading a file's bytes: a row of the view table.
@@ -60,6 +101,13 @@ public:
     virtual void BeginFile() = 0;
     // The next piece of the file; called only while the view has not ended.
     virtual void Feed(const unsigned char* bytes, size_t count) = 0;
+    // The same, for a view that takes part in the shared scan: every byte
+    // of the piece that equals one of its anchor's values is in hits.
+    virtual void FeedScanned(const unsigned char* bytes, size_t count, const ScanHits& hits)
+    {
+        (void)hits;
+        Feed(bytes, count);
+    }
     // The file has no more bytes: the view ends.
     virtual void EndFile() = 0;
     // Whether the rest of the file can add nothing to the count.
@@ -115,8 +163,17 @@ public:
     // order whose count is not zero (0 when none), and that view (-1 when none).
     unsigned long long Result(int* view = nullptr) const;
 
+    // The size of the blocks in which pieces are scanned once for the
+    // anchors of the views that share the scan.
+    static const size_t ScanBlock = 16 * 1024;
+    // More hits than this in one block: the views scan it on their own.
+    static const size_t ScanRoom = 512;
+
 private:
     void Release();
+    // Feeds a block to the views in order; true once the rest of the file
+    // can change nothing.
+    bool FeedViews(const unsigned char* bytes, size_t size, const ScanHits* hits);
 
     unsigned char* block;  // the patterns, the counters' scratch and the folding scratch
     unsigned viewMask;
@@ -124,4 +181,7 @@ private:
     RtfTextView* rtf;
     ByteTextView* bytes[2];
     ContentView* views[ContentViewCount];
+    PieceCounter* sharedCounters[ContentViewCount];  // the counter of a view that shares the scan, or nullptr
+    bool sharing;
+    std::uint16_t positions[ScanRoom];
 };

@@ -243,3 +243,84 @@ size_t FindUnitsFolded(const unsigned char* text, size_t units, size_t from, con
     }
     return kNotFound;
 }
+
+namespace {
+
+#ifdef TROVIK_SSE2
+// The SSE2 part of FindAnyOf for n values (the set padded to n by repeats):
+// scans from i while whole blocks remain, looking for the first zero byte
+// too until it is found. Returns where it stopped; false in *full when the
+// positions ran out.
+template <unsigned n>
+size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned char* values, std::uint16_t* positions,
+                       size_t room, size_t* found, size_t* zero, bool* full)
+{
+    __m128i wanted[n];
+    for (unsigned k = 0; k < n; ++k)
+        wanted[k] = _mm_set1_epi8(static_cast<char>(values[k]));
+    const __m128i zeroByte = _mm_setzero_si128();
+    size_t i = 0;
+    size_t hits = *found;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        __m128i equal = _mm_cmpeq_epi8(block, wanted[0]);
+        for (unsigned k = 1; k < n; ++k)
+            equal = _mm_or_si128(equal, _mm_cmpeq_epi8(block, wanted[k]));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(equal));
+        if (*zero == count) {
+            const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zeroByte)));
+            if (zeros != 0)
+                *zero = i + LowestSetBit(zeros);
+        }
+        while (mask != 0) {
+            if (hits == room) {
+                *full = true;
+                return i;
+            }
+            positions[hits++] = static_cast<std::uint16_t>(i + LowestSetBit(mask));
+            mask &= mask - 1;
+        }
+    }
+    *found = hits;
+    return i;
+}
+#endif
+
+}  // namespace
+
+size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* values, unsigned valueCount,
+                 std::uint16_t* positions, size_t room, size_t* zero)
+{
+    bool wanted[256] = {};
+    for (unsigned k = 0; k < valueCount; ++k)
+        wanted[values[k]] = true;
+    size_t found = 0;
+    size_t i = 0;
+    size_t firstZero = count;
+#ifdef TROVIK_SSE2
+    unsigned char padded[8];
+    unsigned n = valueCount <= 1 ? 1 : valueCount <= 2 ? 2 : valueCount <= 4 ? 4 : 8;
+    for (unsigned k = 0; k < n; ++k)
+        padded[k] = values[k < valueCount ? k : 0];
+    bool full = false;
+    switch (n) {
+    case 1: i = FindAnyOfBlocks<1>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
+    case 2: i = FindAnyOfBlocks<2>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
+    case 4: i = FindAnyOfBlocks<4>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
+    default: i = FindAnyOfBlocks<8>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
+    }
+    if (full)
+        return kNotFound;
+#endif
+    for (; i < count; ++i) {
+        if (bytes[i] == 0 && firstZero == count)
+            firstZero = i;
+        if (!wanted[bytes[i]])
+            continue;
+        if (found == room)
+            return kNotFound;
+        positions[found++] = static_cast<std::uint16_t>(i);
+    }
+    *zero = firstZero;
+    return found;
+}

@@ -55,6 +55,14 @@ size_t FindUnitsFolded(const unsigned char* text, size_t units, size_t from, con
                        size_t patternLength, const std::uint16_t* fold, const FoldVariants& first,
                        const FoldVariants& last);
 
+// The positions, ascending, of the bytes among bytes[0, count) that equal
+// one of values[0, valueCount) (1 to 8 values, none zero), and the index of
+// the first zero byte (count when none) in *zero. count is at most 65,536.
+// Returns how many positions were written, or kNotFound (and *zero unset)
+// when there are more than room.
+size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* values, unsigned valueCount,
+                 std::uint16_t* positions, size_t room, size_t* zero);
+
 // Index of the lowest set bit of a mask that is not zero.
 inline unsigned LowestSetBit(unsigned mask)
 {
