@@ -368,3 +368,74 @@ TEST(Readings, EachEncodingIsFoundByItsReadingInPiecesAsInTheWholeFile)
         }
     }
 }
+
+// Files of several scan blocks: stretches so dense with the text that the
+// views scan them on their own, sparse stretches where they look only
+// around the shared scan's hits, occurrences across block and piece ends,
+// zero bytes now and then. Every view alone counts as in the whole file.
+TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
+{
+    const std::unique_ptr<CaseFolding> folding = TestFolding();
+    struct Text {
+        std::u16string typed;
+        const char* ansi;
+    } const texts[] = {{u"needle", "needle"}, {u"caf\u00E9", "caf\xE9"}, {u"\u20AC5", "\x80" "5"}, {u"\u03B1\u03B2", nullptr}};
+    std::mt19937 random(16);
+    for (const Text& text : texts) {
+        SearchTextForms forms;
+        SetTypedText(&forms, reinterpret_cast<const WCHAR*>(text.typed.c_str()));
+        if (text.ansi != nullptr)
+            SetAnsiText(&forms, text.ansi, std::string(text.ansi).size());
+        std::u16string upper = text.typed;
+        for (char16_t& unit : upper)
+            unit = static_cast<char16_t>(folding->unit[unit]);
+        for (int encoding = 0; encoding < 4; ++encoding) {
+            if (encoding == 3 && text.ansi == nullptr)
+                continue;
+            const auto encode = [&](const std::u16string& units) {
+                std::string bytes;
+                if (encoding == 0)
+                    EncodeUtf8(units, &bytes);
+                else if (encoding < 3)
+                    bytes = Utf16Bytes(units, encoding == 2);
+                else
+                    bytes = units == text.typed ? text.ansi : wholefile::FoldCodePage(text.ansi, folding.get());
+                return bytes;
+            };
+            std::string content;
+            while (content.size() < 3 * FileScan::ScanBlock) {
+                const unsigned pick = random() % 40;
+                if (pick < 14)
+                    content += encode(text.typed);
+                else if (pick < 20)
+                    content += encode(upper);
+                else if (pick < 21)
+                    for (int i = 0; i < 1100; ++i)
+                        content += encode(text.typed);
+                else if (pick < 22 && content.size() > 2 * FileScan::ScanBlock)
+                    content.push_back('\0');
+                else
+                    content += encode(u"x ");
+            }
+            const std::string buffer = content + std::string(3, '\0');
+            const size_t pieces[] = {5, FileScan::ScanBlock - 1, FileScan::ScanBlock + 3, content.size()};
+            const CaseFolding* const folds[2] = {nullptr, folding.get()};
+            for (const CaseFolding* fold : folds) {
+                const wholefile::Readings whole = wholefile::RunReadings(
+                    reinterpret_cast<const unsigned char*>(buffer.data()), content.size(), forms, fold);
+                for (int view = 0; view < ContentViewCount; ++view) {
+                    if (view == RtfView)
+                        continue;
+                    FileScan scan;
+                    ASSERT_TRUE(scan.Prepare(forms, fold, 1u << view));
+                    for (size_t piece : pieces) {
+                        ASSERT_EQ(FeedInPieces(&scan, content, piece).matches,
+                                  static_cast<long long>(whole.counts[view]))
+                            << ContentViewNames[view] << ", encoding " << encoding << (fold ? ", any case" : "")
+                            << ", pieces of " << piece;
+                    }
+                }
+            }
+        }
+    }
+}
