@@ -464,7 +464,7 @@ private:
 
 FileScan::FileScan()
     : block(nullptr), viewMask(0), utf16(), rtf(nullptr), bytes(), views(), sharedCounters(), sharing(false),
-      positions()
+      unsharedBlocks(0), unsharedRun(0), positions()
 {
 }
 
@@ -669,6 +669,8 @@ bool FileScan::Prepare(const WCHAR* searchText, unsigned mask, RtfCodePages* cod
 
 void FileScan::BeginFile()
 {
+    unsharedBlocks = 0;
+    unsharedRun = 0;
     for (int i = 0; i < ContentViewCount; ++i)
         views[i]->BeginFile();
 }
@@ -720,8 +722,19 @@ void FileScan::Feed(const unsigned char* piece, size_t size)
             }
         }
         ScanHits hits = {positions, kNotFound, take, take};
-        if (valueCount != 0 && valueCount <= 8)
+        if (unsharedBlocks != 0) {
+            unsharedBlocks -= 1;
+        } else if (valueCount != 0 && valueCount <= 8) {
             hits.found = FindAnyOf(piece, take, values, valueCount, positions, ScanRoom, &hits.zero);
+            // Where the anchors are common the views' own scans are faster:
+            // the shared scan rests for longer each time it is tried in vain.
+            if (hits.found == kNotFound) {
+                unsharedRun = unsharedRun == 0 ? 2 : unsharedRun < 64 ? 2 * unsharedRun : 64;
+                unsharedBlocks = unsharedRun;
+            } else {
+                unsharedRun = 0;
+            }
+        }
         if (FeedViews(piece, take, hits.found == kNotFound ? nullptr : &hits))
             return;
         piece += take;

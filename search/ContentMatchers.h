@@ -167,7 +167,7 @@ public:
     // anchors of the views that share the scan.
     static const size_t ScanBlock = 16 * 1024;
     // More hits than this in one block: the views scan it on their own.
-    static const size_t ScanRoom = 512;
+    static const size_t ScanRoom = 256;
 
 private:
     void Release();
@@ -183,5 +183,9 @@ private:
     ContentView* views[ContentViewCount];
     PieceCounter* sharedCounters[ContentViewCount];  // the counter of a view that shares the scan, or nullptr
     bool sharing;
+    // Blocks the views still scan on their own after a block had too many
+    // hits, and how many the next such block earns.
+    unsigned unsharedBlocks;
+    unsigned unsharedRun;
     std::uint16_t positions[ScanRoom];
 };
