@@ -38,6 +38,8 @@ public:
     // runs of ASCII then fold sixteen bytes at a time.
     void Prepare(const CaseFolding& folding);
     void Begin() { pending = 0; }
+    // Whether no character waits for its last bytes.
+    bool Idle() const { return pending == 0; }
     // Writes at most 2 * count + 4 bytes to out; returns how many.
     std::size_t Fold(const CaseFolding& folding, const unsigned char* bytes, std::size_t count, unsigned char* out);
     // The text has ended: bytes still waiting are written as they are.

@@ -418,12 +418,33 @@ public:
         if (zero < count)
             Finish();
     }
-    // Only a view that compares bytes as they lie shares the scan.
+    // A view that compares bytes as they lie, and UTF-8 folded through
+    // asciiFold where the piece is ASCII, share the scan.
     void FeedScanned(const unsigned char* bytes, size_t count, const ScanHits& hits) override
     {
-        counter.FeedAround(bytes, hits.zero, hits.positions, hits.found, 0);
+        if (folding == nullptr || (hits.ascii && utf8Folder.Idle()))
+            counter.FeedAround(bytes, hits.zero, hits.positions, hits.found, 0);
+        else
+            FeedText(bytes, hits.zero);
         if (hits.zero < count)
             Finish();
+    }
+    // UTF-8 text, folded or not, is compared through this table: ASCII
+    // folds as the folder folds it, every other byte stays. Folded text is
+    // left as it is, and an ASCII piece needs no folder: its bytes fold one
+    // to one where they lie. False when the folding is not of that kind.
+    bool PrepareAsciiFold(const CaseFolding& table)
+    {
+        for (unsigned byte = 0; byte < 256; ++byte)
+            asciiFold[byte] = static_cast<unsigned char>(
+                byte < 0x80 && table.unit[byte] < 0x80 ? table.unit[byte] : byte);
+        for (std::uint32_t unit = 0; unit < 65536; ++unit) {
+            const std::uint16_t folded = table.unit[unit];
+            if (folded < 0x80 && asciiFold[folded] != folded)
+                return false;
+        }
+        counter.Fold(asciiFold, nullptr);
+        return true;
     }
     void EndFile() override
     {
@@ -460,6 +481,7 @@ private:
     CodePageFolder codePageFolder;
     Utf8Folder utf8Folder;
     bool ended = true;
+    unsigned char asciiFold[256] = {};
 };
 
 FileScan::FileScan()
@@ -642,8 +664,10 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
             sharedCounters[unitViews[i]] = &utf16[i]->counter;
     }
     for (int i = 0; i < 2; ++i) {
-        if (bytes[i]->enabled && bytes[i]->folding == nullptr && bytes[i]->counter.ChooseAnchor(shared))
-            sharedCounters[byteViews[i]] = &bytes[i]->counter;
+        ByteTextView* view = bytes[i];
+        const bool folded = view->folding != nullptr && !(view->utf8 && view->PrepareAsciiFold(*folding));
+        if (view->enabled && !folded && view->counter.ChooseAnchor(shared))
+            sharedCounters[byteViews[i]] = &view->counter;
     }
     for (PieceCounter* counter : sharedCounters)
         sharing = sharing || counter != nullptr;
@@ -721,11 +745,11 @@ void FileScan::Feed(const unsigned char* piece, size_t size)
                 ++valueCount;
             }
         }
-        ScanHits hits = {positions, kNotFound, take, take};
+        ScanHits hits = {positions, kNotFound, take, take, false};
         if (unsharedBlocks != 0) {
             unsharedBlocks -= 1;
         } else if (valueCount != 0 && valueCount <= 8) {
-            hits.found = FindAnyOf(piece, take, values, valueCount, positions, ScanRoom, &hits.zero);
+            hits.found = FindAnyOf(piece, take, values, valueCount, positions, ScanRoom, &hits.zero, &hits.ascii);
             // Where the anchors are common the views' own scans are faster:
             // the shared scan rests for longer each time it is tried in vain.
             if (hits.found == kNotFound) {

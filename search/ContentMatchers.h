@@ -85,12 +85,14 @@ private:
 
 // What a scan shared by several views found in a piece of size bytes: the
 // offsets, ascending, of the bytes that equal an anchor value of any of
-// them, and the offset of the first zero byte (size when none).
+// them, the offset of the first zero byte (size when none), and whether
+// every byte of the piece is below 128.
 struct ScanHits {
     const std::uint16_t* positions;
     size_t found;
     size_t zero;
     size_t size;
+    bool ascii;
 };
 
 // One way of reading a file's bytes: a row of the view table.

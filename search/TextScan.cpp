@@ -248,21 +248,23 @@ namespace {
 
 #ifdef TROVIK_SSE2
 // The SSE2 part of FindAnyOf for n values (the set padded to n by repeats):
-// scans from i while whole blocks remain, looking for the first zero byte
-// too until it is found. Returns where it stopped; false in *full when the
-// positions ran out.
+// scans while whole blocks remain, looking for the first zero byte too
+// until it is found, and for high bytes. Returns where it stopped; true in
+// *full when the positions ran out.
 template <unsigned n>
 size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned char* values, std::uint16_t* positions,
-                       size_t room, size_t* found, size_t* zero, bool* full)
+                       size_t room, size_t* found, size_t* zero, bool* ascii, bool* full)
 {
     __m128i wanted[n];
     for (unsigned k = 0; k < n; ++k)
         wanted[k] = _mm_set1_epi8(static_cast<char>(values[k]));
     const __m128i zeroByte = _mm_setzero_si128();
+    __m128i high = _mm_setzero_si128();
     size_t i = 0;
     size_t hits = *found;
     for (; i + 16 <= count; i += 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        high = _mm_or_si128(high, block);
         __m128i equal = _mm_cmpeq_epi8(block, wanted[0]);
         for (unsigned k = 1; k < n; ++k)
             equal = _mm_or_si128(equal, _mm_cmpeq_epi8(block, wanted[k]));
@@ -282,6 +284,7 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
         }
     }
     *found = hits;
+    *ascii = _mm_movemask_epi8(high) == 0;
     return i;
 }
 #endif
@@ -289,7 +292,7 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
 }  // namespace
 
 size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* values, unsigned valueCount,
-                 std::uint16_t* positions, size_t room, size_t* zero)
+                 std::uint16_t* positions, size_t room, size_t* zero, bool* ascii)
 {
     bool wanted[256] = {};
     for (unsigned k = 0; k < valueCount; ++k)
@@ -297,6 +300,7 @@ size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* 
     size_t found = 0;
     size_t i = 0;
     size_t firstZero = count;
+    bool allAscii = true;
 #ifdef TROVIK_SSE2
     unsigned char padded[8];
     unsigned n = valueCount <= 1 ? 1 : valueCount <= 2 ? 2 : valueCount <= 4 ? 4 : 8;
@@ -304,10 +308,10 @@ size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* 
         padded[k] = values[k < valueCount ? k : 0];
     bool full = false;
     switch (n) {
-    case 1: i = FindAnyOfBlocks<1>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
-    case 2: i = FindAnyOfBlocks<2>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
-    case 4: i = FindAnyOfBlocks<4>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
-    default: i = FindAnyOfBlocks<8>(bytes, count, padded, positions, room, &found, &firstZero, &full); break;
+    case 1: i = FindAnyOfBlocks<1>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
+    case 2: i = FindAnyOfBlocks<2>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
+    case 4: i = FindAnyOfBlocks<4>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
+    default: i = FindAnyOfBlocks<8>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
     }
     if (full)
         return kNotFound;
@@ -315,6 +319,7 @@ size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* 
     for (; i < count; ++i) {
         if (bytes[i] == 0 && firstZero == count)
             firstZero = i;
+        allAscii = allAscii && bytes[i] < 0x80;
         if (!wanted[bytes[i]])
             continue;
         if (found == room)
@@ -322,5 +327,6 @@ size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* 
         positions[found++] = static_cast<std::uint16_t>(i);
     }
     *zero = firstZero;
+    *ascii = allAscii;
     return found;
 }

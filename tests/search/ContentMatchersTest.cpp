@@ -372,14 +372,17 @@ TEST(Readings, EachEncodingIsFoundByItsReadingInPiecesAsInTheWholeFile)
 // Files of several scan blocks: stretches so dense with the text that the
 // views scan them on their own, sparse stretches where they look only
 // around the shared scan's hits, occurrences across block and piece ends,
-// zero bytes now and then. Every view alone counts as in the whole file.
+// zero bytes now and then, characters beyond ASCII here and there (a folded
+// UTF-8 view folds such blocks first). Every view alone counts as in the
+// whole file.
 TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
 {
     const std::unique_ptr<CaseFolding> folding = TestFolding();
     struct Text {
         std::u16string typed;
         const char* ansi;
-    } const texts[] = {{u"needle", "needle"}, {u"caf\u00E9", "caf\xE9"}, {u"\u20AC5", "\x80" "5"}, {u"\u03B1\u03B2", nullptr}};
+    } const texts[] = {{u"needle", "needle"}, {u"ss", "ss"}, {u"caf\u00E9", "caf\xE9"}, {u"\u20AC5", "\x80" "5"},
+                       {u"\u03B1\u03B2", nullptr}};
     std::mt19937 random(16);
     for (const Text& text : texts) {
         SearchTextForms forms;
@@ -414,6 +417,8 @@ TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
                         content += encode(text.typed);
                 else if (pick < 22 && content.size() > 2 * FileScan::ScanBlock)
                     content.push_back('\0');
+                else if (pick < 23 && encoding != 3)
+                    content += encode(random() % 2 ? u"\u00E9" : u"\u017F");
                 else
                     content += encode(u"x ");
             }

@@ -8,8 +8,8 @@
 #include "search/SearchText.h"
 
 // A small stand-in for the platform's tables: ASCII, é, ÿ (whose capital is
-// beyond Latin-1), ɐ (whose capital needs more UTF-8 bytes), α, and one
-// double-byte letter pair behind lead byte 0x82.
+// beyond Latin-1), ɐ (whose capital needs more UTF-8 bytes), α, the long s
+// (whose capital is ASCII), and one double-byte letter pair behind lead byte 0x82.
 inline std::unique_ptr<CaseFolding> TestFolding()
 {
     std::unique_ptr<CaseFolding> folding(new CaseFolding);
@@ -24,6 +24,7 @@ inline std::unique_ptr<CaseFolding> TestFolding()
     folding->byte[0xFF] = 0x9F;
     folding->unit[0x250] = 0x2C6F;
     folding->unit[0x3B1] = 0x391;
+    folding->unit[0x17F] = 'S';
     folding->lead[0x82] = true;
     folding->pair[0x8281] = 0x8260;  // a full-width small a to its capital
     return folding;
