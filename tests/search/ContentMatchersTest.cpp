@@ -381,7 +381,7 @@ TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
     struct Text {
         std::u16string typed;
         const char* ansi;
-    } const texts[] = {{u"needle", "needle"}, {u"ss", "ss"}, {u"caf\u00E9", "caf\xE9"}, {u"\u20AC5", "\x80" "5"},
+    } const texts[] = {{u"needle", "needle"}, {u"ss", "ss"}, {u"\u00E9ab", "\xE9" "ab"}, {u"\u20AC5", "\x80" "5"},
                        {u"\u03B1\u03B2", nullptr}};
     std::mt19937 random(16);
     for (const Text& text : texts) {
@@ -406,6 +406,10 @@ TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
                 return bytes;
             };
             std::string content;
+            // A character cut short at the end of the first block, which
+            // ends nothing the next block may continue.
+            if (encoding == 0)
+                content = std::string(FileScan::ScanBlock - 3, 'x') + "\xC3\xA9\xC3" + "ab";
             while (content.size() < 3 * FileScan::ScanBlock) {
                 const unsigned pick = random() % 40;
                 if (pick < 14)
@@ -417,7 +421,7 @@ TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
                         content += encode(text.typed);
                 else if (pick < 22 && content.size() > 2 * FileScan::ScanBlock)
                     content.push_back('\0');
-                else if (pick < 23 && encoding != 3)
+                else if (pick < 23 && encoding != 3 && content.size() > 2 * FileScan::ScanBlock)
                     content += encode(random() % 2 ? u"\u00E9" : u"\u017F");
                 else
                     content += encode(u"x ");
