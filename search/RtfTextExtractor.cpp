@@ -80,15 +80,21 @@ inline bool IsWhiteSpace(unsigned char byte)
     return (byte >= 9 && byte <= 13) || byte == ' ';
 }
 
+// The bytes that name a control symbol: ' * - : _ { | } ~ and the backslash.
+struct ControlSymbols {
+    bool is[256];
+    constexpr ControlSymbols() : is()
+    {
+        const char names[] = "'*-:\\_{|}~";
+        for (size_t i = 0; names[i] != 0; ++i)
+            is[static_cast<unsigned char>(names[i])] = true;
+    }
+};
+constexpr ControlSymbols kControlSymbols;
+
 inline bool IsControlSymbol(unsigned char byte)
 {
-    switch (byte) {
-    case '\'': case '*': case '-': case ':': case '\\':
-    case '_': case '{': case '|': case '}': case '~':
-        return true;
-    default:
-        return false;
-    }
+    return kControlSymbols.is[byte];
 }
 
 inline int HexValue(unsigned char byte)
@@ -173,13 +179,22 @@ inline void WriteUnit(RtfPlainText* plain, std::uint16_t unit)
     plain->write(plain->output, &unit, 1);
 }
 
-// Writes one byte of a byte window's text (any byte may begin an occurrence).
+// Counts one byte of text written into a byte window for what it lets go.
+inline void KeepAfter(RtfByteSpace* space, unsigned char byte)
+{
+    if (space->startBytes[byte])
+        space->keep = space->span;
+    else if (space->keep != 0)
+        space->keep -= 1;
+}
+
+// Writes one byte of a byte window's text.
 inline void WriteCode(RtfByteSpace* space, unsigned char code)
 {
     if (space->next == space->limit)
         space->makeRoom(space->owner);
     *space->next++ = code;
-    space->keep = space->span;
+    KeepAfter(space, code);
 }
 
 // One byte of visible text: a fallback still to skip, the trail of a lead
@@ -374,6 +389,10 @@ const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, cons
                 *to++ = space->gap;
                 gapWritten = true;
                 p = after;
+                // It stopped at a byte that may begin an occurrence, or at
+                // one that ends the copy.
+                if (p == end || !IsStart(*p, space->starts))
+                    break;
                 continue;
             }
         }
@@ -424,7 +443,7 @@ const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, cons
             }
             *to++ = byte;
             gapWritten = false;
-            if (IsStart(byte, space->starts))
+            if (space->startBytes[byte])
                 keep = space->span;
             else if (keep != 0)
                 --keep;
@@ -555,16 +574,16 @@ void AppendUnits(void* output, const std::uint16_t* units, size_t count)
     CountingWindow* window = static_cast<CountingWindow*>(output);
     if (window->bytes) {
         RtfByteSpace* space = &window->space;
-        // Any unit may begin an occurrence: the text after it is kept.
-        space->keep = space->span;
         while (count != 0) {
             if (space->next == space->limit)
                 CountInWindow(window, false);
             size_t take = static_cast<size_t>(space->limit - space->next);
             if (take > count)
                 take = count;
-            for (size_t i = 0; i < take; ++i)
+            for (size_t i = 0; i < take; ++i) {
                 space->next[i] = WindowByte(window, units[i]);
+                KeepAfter(space, space->next[i]);
+            }
             space->next += take;
             units += take;
             count -= take;
@@ -662,9 +681,12 @@ void PrepareWindow(CountingWindow* window)
     RtfByteSpace* space = &window->space;
     unsigned starts = 0;
     space->filtering = true;
-    for (unsigned byte = 0; byte < 0x80; ++byte) {
+    for (unsigned byte = 0; byte < 0x100; ++byte) {
         const unsigned char key = window->fold != nullptr ? window->byteFold[byte] : static_cast<unsigned char>(byte);
-        if (key != window->bytePattern[0])
+        space->startBytes[byte] = key == window->bytePattern[0];
+    }
+    for (unsigned byte = 0; byte < 0x80; ++byte) {
+        if (!space->startBytes[byte])
             continue;
         if (starts == 4) {
             space->filtering = false;
@@ -741,11 +763,6 @@ inline PackedName PackedSymbol(unsigned char byte)
     return packed;
 }
 
-inline bool NotAfter(const PackedName& a, const PackedName& b)
-{
-    return a.high < b.high || (a.high == b.high && a.low <= b.low);
-}
-
 const size_t kKeywordRows = sizeof RtfKeywordTable / sizeof RtfKeywordTable[0];
 
 // RtfKeywordTable's names packed, row for row.
@@ -765,22 +782,48 @@ struct PackedKeywordTable {
 
 const PackedKeywordTable kPackedKeywords;
 
-// The binary search of RtfKeywordTable, on packed names, without branches
-// that depend on the name: halve the range, keep the upper half when its
-// first row orders below the name.
+// RtfKeywordTable's rows by a perfect hash of their packed names: the
+// first multiplier (tried in a fixed order when the program starts) under
+// which no two rows share a slot.
+struct KeywordHash {
+    static const unsigned kSlotBits = 10;
+    std::uint64_t multiplier;
+    unsigned char slots[1u << kSlotBits];  // row + 1, 0 for none
+
+    static unsigned Slot(const PackedName& name, std::uint64_t multiplier)
+    {
+        const std::uint64_t mixed = name.high ^ (name.low * 0x9E3779B97F4A7C15ull);
+        return static_cast<unsigned>((mixed * multiplier) >> (64 - kSlotBits));
+    }
+
+    KeywordHash() : multiplier(0x9E3779B97F4A7C15ull), slots()
+    {
+        for (;; multiplier += 2) {
+            std::memset(slots, 0, sizeof slots);
+            size_t row = 0;
+            for (; row < kKeywordRows; ++row) {
+                unsigned char& slot = slots[Slot(kPackedKeywords.rows[row], multiplier)];
+                if (slot != 0)
+                    break;
+                slot = static_cast<unsigned char>(row + 1);
+            }
+            if (row == kKeywordRows)
+                return;
+        }
+    }
+};
+
+const KeywordHash kKeywordHash;
+
 bool LookupPackedName(const PackedName& name, int* code)
 {
-    size_t base = 0;
-    size_t count = kKeywordRows;
-    while (count > 1) {
-        const size_t half = count / 2;
-        base = NotAfter(kPackedKeywords.rows[base + half], name) ? base + half : base;
-        count -= half;
-    }
-    const PackedName& row = kPackedKeywords.rows[base];
+    const unsigned slot = kKeywordHash.slots[KeywordHash::Slot(name, kKeywordHash.multiplier)];
+    if (slot == 0)
+        return false;
+    const PackedName& row = kPackedKeywords.rows[slot - 1];
     if (row.high != name.high || row.low != name.low)
         return false;
-    *code = RtfKeywordTable[base].code;
+    *code = RtfKeywordTable[slot - 1].code;
     return true;
 }
 

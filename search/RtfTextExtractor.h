@@ -109,7 +109,7 @@ struct RtfKeyword {
 const std::size_t RtfKeywordCount = 63;
 extern const RtfKeyword RtfKeywordTable[RtfKeywordCount];
 
-// Binary search of RtfKeywordTable for the zero-terminated name; exact and
+// Looks RtfKeywordTable up for the zero-terminated name; exact and
 // case-sensitive. Returns true and sets *code when found.
 bool LookupRtfKeyword(const char* name, int* code);
 
@@ -208,12 +208,13 @@ struct RtfByteSpace {
     const unsigned char* (*pageCodes)(void* owner, const RtfCodePage* page);
     static const size_t RoomAfterCount = 4096;
 
-    // An occurrence begins with one of the bytes starts (repeated to fill
-    // them) when it begins in text of bytes below 128: text more than span - 1
+    // An occurrence begins with one of startBytes; those below 128 are
+    // starts (repeated to fill them, 0x80 when none). Text more than span - 1
     // bytes after the last such byte may be left out, and gap, which no
     // pattern byte equals, written in its place. keep: how many bytes of text
     // must still be written before text may be left out.
     unsigned char starts[4];
+    bool startBytes[256];  // every byte that may begin an occurrence
     bool filtering;        // false: every byte is written
     unsigned char gap;
     size_t span;
