@@ -67,7 +67,7 @@ inline bool IsLineBreak(unsigned char byte)
 
 inline bool IsLetter(unsigned char byte)
 {
-    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+    return static_cast<unsigned char>((byte | 0x20) - 'a') < 26;
 }
 
 inline bool IsDigit(unsigned char byte)
@@ -878,11 +878,23 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
         SendControl(reader, RtfHexEscape);
         return p + 3;
     }
+    // The letters packed as AddToPackedName does, in registers: the first
+    // nine, the nine after them, then the rest only passed.
     const unsigned char* q = p;
     PackedName name = {0, 0};
-    for (; q < end && IsLetter(*q); ++q) {
-        if (static_cast<size_t>(q - p) < kLongestKeyword)
-            AddToPackedName(&name, static_cast<size_t>(q - p), *q);
+    const unsigned char* const highEnd = end - p > static_cast<std::ptrdiff_t>(kPackedLetters) ? p + kPackedLetters : end;
+    std::uint64_t high = 0;
+    for (; q < highEnd && IsLetter(*q); ++q)
+        high = high << 7 | *q;
+    name.high = high;
+    if (q == highEnd && q < end && IsLetter(*q)) {
+        const unsigned char* const lowEnd = end - q > static_cast<std::ptrdiff_t>(kPackedLetters) ? q + kPackedLetters : end;
+        std::uint64_t low = 0;
+        for (; q < lowEnd && IsLetter(*q); ++q)
+            low = low << 7 | *q;
+        name.low = low;
+        while (q < end && IsLetter(*q))
+            ++q;
     }
     if (q == end || IsLineBreak(*q))
         return nullptr;
