@@ -201,12 +201,11 @@ struct RtfByteSpace {
     unsigned char* limit;  // where the space ends
     void* owner;
     // Counts what the window holds and keeps only the tail that may still
-    // begin an occurrence: then at least RoomAfterCount bytes are free.
+    // begin an occurrence (under 256 bytes): then most of the space is free.
     void (*makeRoom)(void* owner);
     // The bytes of a code page's bytes that write one unit alone, 0 for the
     // others (a lead byte, a byte that writes nothing); valid until the next call.
     const unsigned char* (*pageCodes)(void* owner, const RtfCodePage* page);
-    static const size_t RoomAfterCount = 4096;
 
     // An occurrence begins with one of startBytes; those below 128 are
     // starts (repeated to fill them, 0x80 when none). Text more than span - 1
