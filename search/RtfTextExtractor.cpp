@@ -67,7 +67,7 @@ inline bool IsLineBreak(unsigned char byte)
 
 inline bool IsLetter(unsigned char byte)
 {
-    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+    return static_cast<unsigned char>((byte | 0x20) - 'a') < 26;
 }
 
 inline bool IsDigit(unsigned char byte)
@@ -80,15 +80,21 @@ inline bool IsWhiteSpace(unsigned char byte)
     return (byte >= 9 && byte <= 13) || byte == ' ';
 }
 
+// The bytes that name a control symbol: ' * - : _ { | } ~ and the backslash.
+struct ControlSymbols {
+    bool is[256];
+    constexpr ControlSymbols() : is()
+    {
+        const char names[] = "'*-:\\_{|}~";
+        for (size_t i = 0; names[i] != 0; ++i)
+            is[static_cast<unsigned char>(names[i])] = true;
+    }
+};
+constexpr ControlSymbols kControlSymbols;
+
 inline bool IsControlSymbol(unsigned char byte)
 {
-    switch (byte) {
-    case '\'': case '*': case '-': case ':': case '\\':
-    case '_': case '{': case '|': case '}': case '~':
-        return true;
-    default:
-        return false;
-    }
+    return kControlSymbols.is[byte];
 }
 
 inline int HexValue(unsigned char byte)
@@ -173,6 +179,24 @@ inline void WriteUnit(RtfPlainText* plain, std::uint16_t unit)
     plain->write(plain->output, &unit, 1);
 }
 
+// Counts one byte of text written into a byte window for what it lets go.
+inline void KeepAfter(RtfByteSpace* space, unsigned char byte)
+{
+    if (space->startBytes[byte])
+        space->keep = space->span;
+    else if (space->keep != 0)
+        space->keep -= 1;
+}
+
+// Writes one byte of a byte window's text.
+inline void WriteCode(RtfByteSpace* space, unsigned char code)
+{
+    if (space->next == space->limit)
+        space->makeRoom(space->owner);
+    *space->next++ = code;
+    KeepAfter(space, code);
+}
+
 // One byte of visible text: a fallback still to skip, the trail of a lead
 // byte, a lead byte itself, or a character alone.
 void DecodeByte(RtfPlainText* plain, unsigned char byte)
@@ -187,6 +211,10 @@ void DecodeByte(RtfPlainText* plain, unsigned char byte)
         plain->leadByte = 0;
         if (unit != 0)
             WriteUnit(plain, unit);
+        return;
+    }
+    if (plain->byteCodes != nullptr && plain->byteCodes[byte] != 0) {
+        WriteCode(plain->space, plain->byteCodes[byte]);
         return;
     }
     const std::uint16_t unit = page->units[byte];
@@ -206,13 +234,13 @@ void SetCodePage(RtfPlainText* plain, std::int32_t codePage)
     plain->codePage = page;
     plain->asciiSame = AsciiSame(page);
     plain->leadByte = 0;
+    if (plain->space != nullptr)
+        plain->byteCodes = plain->space->pageCodes(plain->space->owner, page);
 }
 
 // Widens the bytes at p, up to runEnd (none of them ends a run), into units
-// of the document's code page. With stopAtAscii, stops at a byte below 128
-// that no fallback or lead byte takes, for the ASCII writer.
-const unsigned char* DecodeRun(RtfPlainText* plain, const unsigned char* p, const unsigned char* runEnd,
-                               bool stopAtAscii)
+// of the document's code page.
+const unsigned char* DecodeRun(RtfPlainText* plain, const unsigned char* p, const unsigned char* runEnd)
 {
     std::uint16_t units[512];
     while (p < runEnd) {
@@ -223,14 +251,9 @@ const unsigned char* DecodeRun(RtfPlainText* plain, const unsigned char* p, cons
         const RtfCodePage* page = plain->codePage;
         size_t count = 0;
         bool lead = false;
-        bool ascii = false;
         while (p < runEnd && count < sizeof units / sizeof units[0]) {
-            if (stopAtAscii && *p < 0x80) {
-                ascii = true;
-                break;
-            }
 #ifdef TROVIK_SSE2
-            if (!stopAtAscii && plain->asciiSame && runEnd - p >= 16 && sizeof units / sizeof units[0] - count >= 16) {
+            if (plain->asciiSame && runEnd - p >= 16 && sizeof units / sizeof units[0] - count >= 16) {
                 const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
                 if (_mm_movemask_epi8(bytes) == 0) {
                     const __m128i zero = _mm_setzero_si128();
@@ -253,26 +276,126 @@ const unsigned char* DecodeRun(RtfPlainText* plain, const unsigned char* p, cons
         }
         if (count != 0)
             plain->write(plain->output, units, count);
-        if (ascii)
-            break;
         if (lead)
             DecodeByte(plain, *p++);
     }
     return p;
 }
 
-// Hands the bytes at p to the ASCII writer, skipping line breaks, up to the
-// first byte of 128 or more, the first other byte that ends a run, or end.
+// Writes the window bytes of the bytes at p, up to runEnd (none of them
+// ends a run), into a byte window's space; stops at a byte below 128 that no
+// fallback or lead byte takes.
+const unsigned char* CodeRun(RtfPlainText* plain, const unsigned char* p, const unsigned char* runEnd)
+{
+    RtfByteSpace* const space = plain->space;
+    while (p < runEnd) {
+        if (plain->fallbackLeft > 0 || plain->leadByte != 0) {
+            DecodeByte(plain, *p++);
+            continue;
+        }
+        if (*p < 0x80)
+            break;
+        const unsigned char code = plain->byteCodes[*p];
+        if (code != 0)
+            WriteCode(space, code);
+        else
+            DecodeByte(plain, *p);
+        ++p;
+    }
+    return p;
+}
+
+inline bool IsStart(unsigned char byte, const unsigned char* starts)
+{
+    return byte == starts[0] || byte == starts[1] || byte == starts[2] || byte == starts[3];
+}
+
+// The first byte at or after p that stops a copy of text (markup, a zero, a
+// byte of 128 or more) or is one of starts, or end; line breaks are passed.
+const unsigned char* SkipText(const unsigned char* p, const unsigned char* end, const unsigned char* starts)
+{
+#ifdef TROVIK_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i open = _mm_set1_epi8('{');
+    const __m128i close = _mm_set1_epi8('}');
+    const __m128i start0 = _mm_set1_epi8(static_cast<char>(starts[0]));
+    const __m128i start1 = _mm_set1_epi8(static_cast<char>(starts[1]));
+    const __m128i start2 = _mm_set1_epi8(static_cast<char>(starts[2]));
+    const __m128i start3 = _mm_set1_epi8(static_cast<char>(starts[3]));
+    // The top bit of each byte of the result: the byte stops the skip.
+    const auto hits = [&](const unsigned char* at) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
+                                            _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
+        const __m128i begins = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, start0), _mm_cmpeq_epi8(block, start1)),
+                                            _mm_or_si128(_mm_cmpeq_epi8(block, start2), _mm_cmpeq_epi8(block, start3)));
+        return _mm_or_si128(_mm_or_si128(markup, begins), block);
+    };
+    while (end - p >= 32) {
+        const __m128i a = hits(p);
+        const __m128i b = hits(p + 16);
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(a)) |
+                              static_cast<unsigned>(_mm_movemask_epi8(b)) << 16;
+        if (mask != 0)
+            return p + LowestSetBit(mask);
+        p += 32;
+    }
+    if (end - p >= 16) {
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits(p)));
+        if (mask != 0)
+            return p + LowestSetBit(mask);
+        p += 16;
+    }
+#endif
+    while (p < end && (IsLineBreak(*p) || !(*p >= 0x80 || EndsRun(*p) || IsStart(*p, starts))))
+        ++p;
+    return p;
+}
+
+#ifdef TROVIK_SSE2
+// Whether one of the 16 bytes is one of starts.
+inline bool HasStart(__m128i block, const unsigned char* starts)
+{
+    const __m128i hits =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(starts[0]))),
+                                  _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(starts[1])))),
+                     _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(starts[2]))),
+                                  _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(starts[3])))));
+    return _mm_movemask_epi8(hits) != 0;
+}
+#endif
+
+// Writes the bytes at p into the byte window's space, skipping line breaks,
+// up to the first byte of 128 or more, the first other byte that ends a run,
+// or end. Text that no occurrence can touch is left out, a gap byte in its
+// place.
 const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, const unsigned char* end)
 {
-    unsigned char buffer[4096];
-    size_t count = 0;
+    RtfByteSpace* const space = plain->space;
+    unsigned char* to = space->next;
+    size_t keep = space->keep;
+    bool gapWritten = false;
     for (;;) {
-        if (sizeof buffer - count < 48) {
-            plain->writeAscii(plain->output, buffer, count);
-            count = 0;
+        if (static_cast<size_t>(space->limit - to) < 48) {
+            space->next = to;
+            space->makeRoom(space->owner);
+            to = space->next;
         }
         size_t bytes = static_cast<size_t>(end - p) < 32 ? static_cast<size_t>(end - p) : 32;
+        if (keep == 0 && space->filtering && !gapWritten) {
+            const unsigned char* after = SkipText(p, end, space->starts);
+            if (after != p) {
+                *to++ = space->gap;
+                gapWritten = true;
+                p = after;
+                // It stopped at a byte that may begin an occurrence, or at
+                // one that ends the copy.
+                if (p == end || !IsStart(*p, space->starts))
+                    break;
+                continue;
+            }
+        }
 #ifdef TROVIK_SSE2
         if (end - p >= 34) {
             // 16 bytes with at most two line breaks and nothing else that
@@ -288,13 +411,19 @@ const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, cons
             if (stops == 0 && (later & (later - 1)) == 0) {
                 const unsigned first = LowestSetBit(breaks | 0x10000u);
                 const unsigned second = LowestSetBit(later | 0x20000u);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count), block);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count + first),
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + first),
                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + first + 1)));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + count + second - 1),
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + second - 1),
                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + second + 1)));
-                count += 16 - (breaks != 0 ? 1 : 0) - (later != 0 ? 1 : 0);
+                const size_t written = 16 - (breaks != 0 ? 1 : 0) - (later != 0 ? 1 : 0);
+                to += written;
                 p += 16;
+                gapWritten = false;
+                if (HasStart(block, space->starts))
+                    keep = space->span;
+                else
+                    keep = keep > written ? keep - written : 0;
                 continue;
             }
             bytes = 16;
@@ -312,13 +441,18 @@ const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, cons
                 stopped = true;
                 break;
             }
-            buffer[count++] = byte;
+            *to++ = byte;
+            gapWritten = false;
+            if (space->startBytes[byte])
+                keep = space->span;
+            else if (keep != 0)
+                --keep;
         }
         if (stopped || p == end)
             break;
     }
-    if (count != 0)
-        plain->writeAscii(plain->output, buffer, count);
+    space->next = to;
+    space->keep = keep;
     return p;
 }
 
@@ -332,6 +466,8 @@ typedef RtfTextCounter::Window CountingWindow;
 
 const size_t kWindowUnits = sizeof(CountingWindow::units) / sizeof(CountingWindow::units[0]);
 const size_t kWindowBytes = sizeof(CountingWindow::units);
+// The byte no pattern byte equals.
+const unsigned char kNoPatternByte = 0xFF;
 
 // The bytes of a byte window, which take the units' storage.
 inline unsigned char* WindowBytes(CountingWindow* window)
@@ -357,6 +493,8 @@ size_t FindInWindow(CountingWindow* window, size_t from)
 // the tail that may still begin one, and where the next may start.
 void CountInWindow(CountingWindow* window, bool final)
 {
+    if (window->bytes)
+        window->length = static_cast<size_t>(window->space.next - WindowBytes(window));
     const size_t m = window->patternLength;
     for (size_t at = FindInWindow(window, window->from); at != kNotFound; at = FindInWindow(window, window->from)) {
         window->count += 1;
@@ -372,6 +510,27 @@ void CountInWindow(CountingWindow* window, bool final)
     std::memmove(text, text + keep * elementSize, (window->length - keep) * elementSize);
     window->length -= keep;
     window->from = window->from > keep ? window->from - keep : 0;
+    window->space.next = text + window->length;
+}
+
+void MakeRoom(void* owner)
+{
+    CountInWindow(static_cast<CountingWindow*>(owner), false);
+}
+
+inline unsigned HashUnit(std::uint16_t unit)
+{
+    return (unit ^ (unit >> 8) ^ (unit >> 5)) & 0xFFu;
+}
+
+// The code of a pattern unit of 128 or more, or kNoPatternByte.
+inline unsigned char UnitCode(const CountingWindow* window, std::uint16_t unit)
+{
+    for (unsigned slot = HashUnit(unit); window->unitCodes[slot] != 0; slot = (slot + 1) & 0xFFu) {
+        if (window->codedUnits[slot] == unit)
+            return window->unitCodes[slot];
+    }
+    return kNoPatternByte;
 }
 
 // The byte of a byte window that stands for a unit (see RtfTextCounter::Window).
@@ -380,25 +539,62 @@ inline unsigned char WindowByte(const CountingWindow* window, std::uint16_t unit
     if (unit < 0x80)
         return static_cast<unsigned char>(unit);
     if (window->fold == nullptr)
-        return 0x80;
+        return UnitCode(window, unit);
     const std::uint16_t folded = window->fold[unit];
-    return folded < 0x7F ? static_cast<unsigned char>(0x80 + folded) : 0xFF;
+    return folded < 0x80 ? window->asciiCodes[folded] : UnitCode(window, folded);
+}
+
+// The window bytes of a code page's bytes that write one unit alone; 0 for
+// the others.
+void CodePageBytes(const CountingWindow* window, const RtfCodePage* page, unsigned char* codes)
+{
+    for (unsigned byte = 0; byte < 0x100; ++byte)
+        codes[byte] = page->units[byte] == 0 ? 0 : WindowByte(window, page->units[byte]);
+}
+
+// RtfByteSpace::pageCodes of a byte window: 1252's table is made with the
+// window, another code page's when a document names it, and kept while the
+// next document names the same.
+const unsigned char* PageCodes(void* owner, const RtfCodePage* page)
+{
+    CountingWindow* window = static_cast<CountingWindow*>(owner);
+    if (page == &RtfCodePage1252)
+        return window->codes1252;
+    if (!window->hasOther || std::memcmp(window->otherUnits, page->units, sizeof window->otherUnits) != 0) {
+        CodePageBytes(window, page, window->otherCodes);
+        std::memcpy(window->otherUnits, page->units, sizeof window->otherUnits);
+        window->hasOther = true;
+    }
+    return window->otherCodes;
 }
 
 // UnitWriter of the counting window: folds the units where a table is given.
 void AppendUnits(void* output, const std::uint16_t* units, size_t count)
 {
     CountingWindow* window = static_cast<CountingWindow*>(output);
-    const size_t capacity = window->bytes ? kWindowBytes : kWindowUnits;
+    if (window->bytes) {
+        RtfByteSpace* space = &window->space;
+        while (count != 0) {
+            if (space->next == space->limit)
+                CountInWindow(window, false);
+            size_t take = static_cast<size_t>(space->limit - space->next);
+            if (take > count)
+                take = count;
+            for (size_t i = 0; i < take; ++i) {
+                space->next[i] = WindowByte(window, units[i]);
+                KeepAfter(space, space->next[i]);
+            }
+            space->next += take;
+            units += take;
+            count -= take;
+        }
+        return;
+    }
     while (count != 0) {
-        size_t take = capacity - window->length;
+        size_t take = kWindowUnits - window->length;
         if (take > count)
             take = count;
-        if (window->bytes) {
-            unsigned char* to = WindowBytes(window) + window->length;
-            for (size_t i = 0; i < take; ++i)
-                to[i] = WindowByte(window, units[i]);
-        } else if (window->fold != nullptr) {
+        if (window->fold != nullptr) {
             std::uint16_t* to = window->units + window->length;
             for (size_t i = 0; i < take; ++i)
                 to[i] = window->fold[units[i]];
@@ -408,53 +604,105 @@ void AppendUnits(void* output, const std::uint16_t* units, size_t count)
         window->length += take;
         units += take;
         count -= take;
-        if (window->length == capacity)
+        if (window->length == kWindowUnits)
             CountInWindow(window, false);
     }
 }
 
-// AsciiWriter of a byte window: ASCII bytes are their own bytes there (a
-// fold table applies when the window is searched).
-void AppendAscii(void* output, const unsigned char* bytes, size_t count)
-{
-    CountingWindow* window = static_cast<CountingWindow*>(output);
-    while (count != 0) {
-        size_t take = kWindowBytes - window->length;
-        if (take > count)
-            take = count;
-        std::memcpy(WindowBytes(window) + window->length, bytes, take);
-        window->length += take;
-        bytes += take;
-        count -= take;
-        if (window->length == kWindowBytes)
-            CountInWindow(window, false);
-    }
-}
-
-// Sets the window up for a pattern: on bytes when every unit of it is below
-// 127 (and it is short enough), else on units.
+// Sets the window up for a pattern: on bytes when it is short enough and
+// its units take no more codes than there are, else on units. The tables
+// are kept while the pattern and the fold table stay the same.
 void PrepareWindow(CountingWindow* window)
 {
     const size_t m = window->patternLength;
-    window->bytes = m != 0 && m <= RtfTextCounter::BytePatternLimit;
-    for (size_t i = 0; i < m && window->bytes; ++i) {
-        if (window->pattern[i] >= 0x7F)
-            window->bytes = false;
-        else
-            window->bytePattern[i] = static_cast<unsigned char>(window->pattern[i]);
-    }
-    if (!window->bytes || window->fold == nullptr)
+    if (window->prepared && window->preparedFold == window->fold && m != 0 && m <= RtfTextCounter::BytePatternLimit &&
+        std::memcmp(window->preparedPattern, window->pattern, m * sizeof(std::uint16_t)) == 0)
         return;
-    for (unsigned byte = 0; byte < 0x80; ++byte) {
-        const std::uint16_t folded = window->fold[byte];
-        window->byteFold[byte] = folded < 0x7F ? static_cast<unsigned char>(folded) : 0xFF;
+    window->prepared = false;
+    window->bytes = false;
+    window->hasOther = false;
+    if (m == 0 || m > RtfTextCounter::BytePatternLimit)
+        return;
+    std::memset(window->unitCodes, 0, sizeof window->unitCodes);
+    unsigned nextCode = 0x80;
+    for (size_t i = 0; i < m; ++i) {
+        const std::uint16_t unit = window->pattern[i];
+        if (unit < 0x80) {
+            window->bytePattern[i] = static_cast<unsigned char>(unit);
+            continue;
+        }
+        unsigned char code = UnitCode(window, unit);
+        if (code == kNoPatternByte) {
+            if (nextCode == kNoPatternByte)
+                return;  // more distinct units than codes
+            code = static_cast<unsigned char>(nextCode++);
+            unsigned slot = HashUnit(unit);
+            while (window->unitCodes[slot] != 0)
+                slot = (slot + 1) & 0xFFu;
+            window->codedUnits[slot] = unit;
+            window->unitCodes[slot] = code;
+        }
+        window->bytePattern[i] = code;
     }
-    for (unsigned byte = 0x80; byte < 0xFF; ++byte)
-        window->byteFold[byte] = static_cast<unsigned char>(byte - 0x80);
-    window->byteFold[0xFF] = 0xFF;
-    // The variants of a pattern byte are those that fold as 0x80 + it does.
-    window->firstVariants = BytesFoldingLike(window->byteFold, 0x80u + window->bytePattern[0]);
-    window->lastVariants = BytesFoldingLike(window->byteFold, 0x80u + window->bytePattern[m - 1]);
+    unsigned char startValue = window->bytePattern[0];  // a byte whose byteFold is the first pattern byte
+    unsigned char endValue = window->bytePattern[m - 1];
+    if (window->fold != nullptr) {
+        std::memset(window->asciiCodes, kNoPatternByte, sizeof window->asciiCodes);
+        for (size_t i = 0; i < m; ++i) {
+            const std::uint16_t unit = window->pattern[i];
+            if (unit >= 0x80 || window->asciiCodes[unit] != kNoPatternByte)
+                continue;
+            if (nextCode == kNoPatternByte)
+                return;
+            window->asciiCodes[unit] = static_cast<unsigned char>(nextCode++);
+        }
+        for (unsigned byte = 0; byte < 0x80; ++byte) {
+            const std::uint16_t folded = window->fold[byte];
+            window->byteFold[byte] = folded < 0x80 ? static_cast<unsigned char>(folded) : UnitCode(window, folded);
+        }
+        for (unsigned byte = 0x80; byte < 0x100; ++byte)
+            window->byteFold[byte] = byte < nextCode ? static_cast<unsigned char>(byte) : kNoPatternByte;
+        for (unsigned value = 0; value < 0x80; ++value) {
+            if (window->asciiCodes[value] != kNoPatternByte)
+                window->byteFold[window->asciiCodes[value]] = static_cast<unsigned char>(value);
+        }
+        if (startValue < 0x80)
+            startValue = window->asciiCodes[startValue];
+        if (endValue < 0x80)
+            endValue = window->asciiCodes[endValue];
+        window->firstVariants = BytesFoldingLike(window->byteFold, startValue);
+        window->lastVariants = BytesFoldingLike(window->byteFold, endValue);
+    }
+    window->bytes = true;
+    CodePageBytes(window, &RtfCodePage1252, window->codes1252);
+
+    // The bytes below 128 that may begin an occurrence; up to four of them
+    // let text that cannot be left out.
+    RtfByteSpace* space = &window->space;
+    unsigned starts = 0;
+    space->filtering = true;
+    for (unsigned byte = 0; byte < 0x100; ++byte) {
+        const unsigned char key = window->fold != nullptr ? window->byteFold[byte] : static_cast<unsigned char>(byte);
+        space->startBytes[byte] = key == window->bytePattern[0];
+    }
+    for (unsigned byte = 0; byte < 0x80; ++byte) {
+        if (!space->startBytes[byte])
+            continue;
+        if (starts == 4) {
+            space->filtering = false;
+            break;
+        }
+        space->starts[starts++] = static_cast<unsigned char>(byte);
+    }
+    // No byte below 128 begins one: a byte that no run of them holds.
+    for (unsigned k = starts; k < 4; ++k)
+        space->starts[k] = starts == 0 ? 0x80 : space->starts[0];
+    space->gap = kNoPatternByte;
+    space->span = m;
+
+    std::memcpy(window->preparedPattern, window->pattern, m * sizeof(std::uint16_t));
+    window->preparedFold = window->fold;
+    window->prepared = true;
 }
 
 // The state for inner depth (1-based) depth + 1, or nullptr when none can be had.
@@ -515,11 +763,6 @@ inline PackedName PackedSymbol(unsigned char byte)
     return packed;
 }
 
-inline bool NotAfter(const PackedName& a, const PackedName& b)
-{
-    return a.high < b.high || (a.high == b.high && a.low <= b.low);
-}
-
 const size_t kKeywordRows = sizeof RtfKeywordTable / sizeof RtfKeywordTable[0];
 
 // RtfKeywordTable's names packed, row for row.
@@ -539,22 +782,48 @@ struct PackedKeywordTable {
 
 const PackedKeywordTable kPackedKeywords;
 
-// The binary search of RtfKeywordTable, on packed names, without branches
-// that depend on the name: halve the range, keep the upper half when its
-// first row orders below the name.
+// RtfKeywordTable's rows by a perfect hash of their packed names: the
+// first multiplier (tried in a fixed order when the program starts) under
+// which no two rows share a slot.
+struct KeywordHash {
+    static const unsigned kSlotBits = 10;
+    std::uint64_t multiplier;
+    unsigned char slots[1u << kSlotBits];  // row + 1, 0 for none
+
+    static unsigned Slot(const PackedName& name, std::uint64_t multiplier)
+    {
+        const std::uint64_t mixed = name.high ^ (name.low * 0x9E3779B97F4A7C15ull);
+        return static_cast<unsigned>((mixed * multiplier) >> (64 - kSlotBits));
+    }
+
+    KeywordHash() : multiplier(0x9E3779B97F4A7C15ull), slots()
+    {
+        for (;; multiplier += 2) {
+            std::memset(slots, 0, sizeof slots);
+            size_t row = 0;
+            for (; row < kKeywordRows; ++row) {
+                unsigned char& slot = slots[Slot(kPackedKeywords.rows[row], multiplier)];
+                if (slot != 0)
+                    break;
+                slot = static_cast<unsigned char>(row + 1);
+            }
+            if (row == kKeywordRows)
+                return;
+        }
+    }
+};
+
+const KeywordHash kKeywordHash;
+
 bool LookupPackedName(const PackedName& name, int* code)
 {
-    size_t base = 0;
-    size_t count = kKeywordRows;
-    while (count > 1) {
-        const size_t half = count / 2;
-        base = NotAfter(kPackedKeywords.rows[base + half], name) ? base + half : base;
-        count -= half;
-    }
-    const PackedName& row = kPackedKeywords.rows[base];
+    const unsigned slot = kKeywordHash.slots[KeywordHash::Slot(name, kKeywordHash.multiplier)];
+    if (slot == 0)
+        return false;
+    const PackedName& row = kPackedKeywords.rows[slot - 1];
     if (row.high != name.high || row.low != name.low)
         return false;
-    *code = RtfKeywordTable[base].code;
+    *code = RtfKeywordTable[slot - 1].code;
     return true;
 }
 
@@ -609,11 +878,23 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
         SendControl(reader, RtfHexEscape);
         return p + 3;
     }
+    // The letters packed as AddToPackedName does, in registers: the first
+    // nine, the nine after them, then the rest only passed.
     const unsigned char* q = p;
     PackedName name = {0, 0};
-    for (; q < end && IsLetter(*q); ++q) {
-        if (static_cast<size_t>(q - p) < kLongestKeyword)
-            AddToPackedName(&name, static_cast<size_t>(q - p), *q);
+    const unsigned char* const highEnd = end - p > static_cast<std::ptrdiff_t>(kPackedLetters) ? p + kPackedLetters : end;
+    std::uint64_t high = 0;
+    for (; q < highEnd && IsLetter(*q); ++q)
+        high = high << 7 | *q;
+    name.high = high;
+    if (q == highEnd && q < end && IsLetter(*q)) {
+        const unsigned char* const lowEnd = end - q > static_cast<std::ptrdiff_t>(kPackedLetters) ? q + kPackedLetters : end;
+        std::uint64_t low = 0;
+        for (; q < lowEnd && IsLetter(*q); ++q)
+            low = low << 7 | *q;
+        name.low = low;
+        while (q < end && IsLetter(*q))
+            ++q;
     }
     if (q == end || IsLineBreak(*q))
         return nullptr;
@@ -954,8 +1235,9 @@ void BeginPlainText(RtfPlainText* plain, UnitWriter write, void* output, RtfCode
                     RtfGroupState* outermost)
 {
     plain->write = write;
-    plain->writeAscii = nullptr;
     plain->output = output;
+    plain->space = nullptr;
+    plain->byteCodes = nullptr;
     plain->codePages = codePages;
     plain->codePage = &RtfCodePage1252;
     plain->asciiSame = true;
@@ -986,15 +1268,15 @@ void PlainTextChar(int byte, RtfGroupState* state)
 const unsigned char* PlainTextRun(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
 {
     RtfPlainText* plain = static_cast<RtfPlainText*>(state->charContext);
-    if (plain->writeAscii == nullptr || !plain->asciiSame) {
+    if (plain->space == nullptr || !plain->asciiSame) {
         const unsigned char* const runEnd = FindRunEnd(p, end);
         if (p == runEnd)
             return runEnd;
         plain->groupStart = false;
-        return DecodeRun(plain, p, runEnd, false);
+        return DecodeRun(plain, p, runEnd);
     }
-    // ASCII bytes go to their own writer as they are, line after line; the
-    // other bytes are widened.
+    // ASCII bytes go to the byte window as they are, line after line; the
+    // other bytes as their codes.
     if (p == end || EndsRun(*p))
         return p;
     plain->groupStart = false;
@@ -1012,7 +1294,7 @@ const unsigned char* PlainTextRun(const unsigned char* p, const unsigned char* e
         }
         if (p >= runEnd)
             runEnd = FindRunEnd(p, end);
-        p = DecodeRun(plain, p, runEnd, true);
+        p = CodeRun(plain, p, runEnd);
     }
     return p;
 }
@@ -1167,6 +1449,9 @@ RtfTextCounter::RtfTextCounter() : reader(), outermost(), plain(), count(0), end
     window.patternLength = 0;
     window.fold = nullptr;
     window.bytes = false;
+    window.prepared = false;
+    window.hasOther = false;
+    window.space = RtfByteSpace();
     window.length = 0;
     window.from = 0;
     window.count = 0;
@@ -1212,8 +1497,17 @@ void RtfTextCounter::Begin(const std::uint16_t* pattern, size_t patternLength, c
     window.patternLength = patternLength;
     window.fold = fold;
     PrepareWindow(&window);
-    if (window.bytes)
-        plain.writeAscii = AppendAscii;
+    if (window.bytes) {
+        RtfByteSpace* space = &window.space;
+        space->next = WindowBytes(&window);
+        space->limit = space->next + kWindowBytes;
+        space->owner = &window;
+        space->makeRoom = MakeRoom;
+        space->pageCodes = PageCodes;
+        space->keep = 0;
+        plain.space = space;
+        plain.byteCodes = PageCodes(&window, &RtfCodePage1252);
+    }
     window.length = 0;
     window.from = 0;
     window.count = 0;

@@ -109,7 +109,7 @@ struct RtfKeyword {
 const std::size_t RtfKeywordCount = 63;
 extern const RtfKeyword RtfKeywordTable[RtfKeywordCount];
 
-// Binary search of RtfKeywordTable for the zero-terminated name; exact and
+// Looks RtfKeywordTable up for the zero-terminated name; exact and
 // case-sensitive. Returns true and sets *code when found.
 bool LookupRtfKeyword(const char* name, int* code);
 
@@ -192,17 +192,42 @@ void PopGroup(RtfReader* reader);
 
 // Receives the units of the plain text, count at least 1.
 typedef void (*UnitWriter)(void* output, const std::uint16_t* units, size_t count);
-// Receives bytes 1 to 127 of the plain text that a code page writing them as
-// themselves turned into the units of the same values, count at least 1.
-typedef void (*AsciiWriter)(void* output, const unsigned char* bytes, size_t count);
+
+// A byte window's free space (see RtfTextCounter::Window), which the
+// plain-text destination fills with the bytes of the text directly, and what
+// it may leave out: text that no occurrence can touch.
+struct RtfByteSpace {
+    unsigned char* next;   // where the next byte of text goes
+    unsigned char* limit;  // where the space ends
+    void* owner;
+    // Counts what the window holds and keeps only the tail that may still
+    // begin an occurrence (under 256 bytes): then most of the space is free.
+    void (*makeRoom)(void* owner);
+    // The bytes of a code page's bytes that write one unit alone, 0 for the
+    // others (a lead byte, a byte that writes nothing); valid until the next call.
+    const unsigned char* (*pageCodes)(void* owner, const RtfCodePage* page);
+
+    // An occurrence begins with one of startBytes; those below 128 are
+    // starts (repeated to fill them, 0x80 when none). Text more than span - 1
+    // bytes after the last such byte may be left out, and gap, which no
+    // pattern byte equals, written in its place. keep: how many bytes of text
+    // must still be written before text may be left out.
+    unsigned char starts[4];
+    bool startBytes[256];  // every byte that may begin an occurrence
+    bool filtering;        // false: every byte is written
+    unsigned char gap;
+    size_t span;
+    size_t keep;
+};
 
 // How the plain-text destination reads the document's text: its code page,
 // and what the last tokens left pending. The character, control and group
 // contexts of every state point to it.
 struct RtfPlainText {
     UnitWriter write;
-    AsciiWriter writeAscii;           // nullptr: ASCII text goes to write as units too
     void* output;
+    RtfByteSpace* space;              // nullptr: all text goes to write as units
+    const unsigned char* byteCodes;   // with space: the code page's bytes as the window's bytes
     RtfCodePages* codePages;          // nullptr: code page 1252 only
     const RtfCodePage* codePage;      // the document's (\ansicpgN), 1252 until named
     bool asciiSame;                   // the code page writes bytes below 128 as themselves
@@ -253,7 +278,10 @@ public:
     // pattern: patternLength units (none counts nothing); fold: nullptr to
     // compare units exactly, else a table of 65,536 units through which every
     // unit of the text is folded before it is compared (the pattern must be
-    // folded already). codePages: as for ExtractRtfText. All must outlive the count.
+    // folded already). codePages: as for ExtractRtfText. All must outlive the
+    // count, and a fold table must not change while it is in use: what the
+    // counter derives from the pattern and the table is kept from one Begin to
+    // the next while they are the same.
     void Begin(const std::uint16_t* pattern, size_t patternLength, const std::uint16_t* fold = nullptr,
                RtfCodePages* codePages = nullptr);
     // Reads a piece of the file; does nothing once ended.
@@ -267,12 +295,15 @@ public:
     // The longest pattern counted on bytes.
     static const size_t BytePatternLimit = 256;
 
-    // The text held while it is counted: UTF-16 units, or bytes when every
-    // unit of the pattern is below 127. Then a unit below 128 is its own
-    // byte, and any other unit one byte that no pattern byte equals (0x80),
-    // or through a fold table, 0x80 + its folded unit where that is below
-    // 127, and 0xFF where it is not; byteFold maps every byte to the folded
-    // unit it stands for (0xFF: one no pattern holds).
+    // The text held while it is counted: UTF-16 units, or one byte for each
+    // unit when the pattern is short enough and has few enough distinct units
+    // of 128 or more. Then a unit below 128 is its own byte; each distinct
+    // pattern unit of 128 or more has a code of its own (0x80 + k), and with
+    // a fold table so does each distinct pattern unit below 128, for the
+    // units of 128 or more that fold to it; every other unit is 0xFF, which
+    // no pattern byte equals. byteFold maps each byte to the pattern byte it
+    // matches through the fold table (0xFF, or another value no pattern byte
+    // holds, for none).
     struct Window {
         const std::uint16_t* pattern;
         size_t patternLength;
@@ -280,8 +311,20 @@ public:
         bool bytes;
         unsigned char bytePattern[BytePatternLimit];
         unsigned char byteFold[256];
+        unsigned char asciiCodes[128];     // with a fold table: the byte of a unit folding to this value
+        std::uint16_t codedUnits[256];     // the pattern's (folded) units of 128 or more, hashed
+        unsigned char unitCodes[256];      // and their codes; 0: an empty slot
+        unsigned char codes1252[256];      // code page 1252's bytes as window bytes (see RtfByteSpace)
+        unsigned char otherCodes[256];     // and those of the last other code page a document named
+        std::uint16_t otherUnits[256];     // that code page's units, to know it again
+        bool hasOther;
         FoldVariants firstVariants;  // the byte values that fold to the pattern's first byte
         FoldVariants lastVariants;   // and to its last
+        // What the byte tables were made for, kept from one file to the next.
+        bool prepared;
+        const std::uint16_t* preparedFold;
+        std::uint16_t preparedPattern[BytePatternLimit];
+        RtfByteSpace space;
         size_t length;      // elements of text in units (bytes when bytes is set)
         size_t from;        // where the next occurrence may start (no overlap)
         unsigned long long count;

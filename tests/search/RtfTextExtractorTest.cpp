@@ -878,9 +878,12 @@ TEST(RtfMatcher, DocumentsAreSearchedAsTheirReadersSeeThem)
     }
 }
 
-// The counter compares short ASCII patterns on bytes: units of 128 or more
-// must match only through what they fold to, across line breaks, pieces and
-// text in several code pages; patterns with other units compare units.
+// The counter compares short patterns on bytes, each unit of 128 or more of
+// the pattern by a code of its own: every unit must match only through what
+// it folds to, whether written as a byte, an escape, a number or a
+// double-byte pair, across line breaks, pieces and code pages; long stretches
+// with no byte that begins the pattern are left out. Patterns with more
+// distinct units than codes compare units.
 TEST(RtfMatcher, CountsThroughAFoldTableAsOnUnits)
 {
     std::vector<std::uint16_t> fold(65536);
@@ -891,8 +894,17 @@ TEST(RtfMatcher, CountsThroughAFoldTableAsOnUnits)
     fold[0x0100] = '~';
     fold[0x0101] = 0x7F;
     fold[0x00E9] = 0x00C9;
+    fold['#'] = 0x0102;
+    fold[0x0430] = 0x0410;
+    const std::string letters(40, 'y');
+    std::vector<std::uint16_t> manyUnits;  // 128 distinct units, more than there are codes
+    std::string manyText;
+    for (std::uint16_t unit = 0x100; unit < 0x180; ++unit) {
+        manyUnits.push_back(unit);
+        manyText += "\\u" + std::to_string(unit) + "?";
+    }
     struct Case {
-        const char* text;
+        std::string text;
         std::vector<std::uint16_t> pattern;  // folded already when folding
         bool folding;
         unsigned long long count;
@@ -913,11 +925,32 @@ TEST(RtfMatcher, CountsThroughAFoldTableAsOnUnits)
         {"AbC\nabc\r\nab\nc\n\r\n\r\nABC abc\rabcabcab\r\n\r\nc xx abcabcabcabcabc\n\nab\ncabc\r\nabc\nab\r\nc\n",
          {'a', 'b', 'c'}, false, 15},
         {"{\\rtf1\\ansicpg1251 \xC0\xE0 ab\xE0}", {'A', 'B'}, true, 1},
+        // Units beyond ASCII on bytes: 1252's bytes raw and escaped, numbers
+        // (their fallback skipped), double-byte pairs and another code page.
+        {"\\u8364?x \\'80x \x80x\\u8364 x", {0x20AC, 'x'}, false, 3},
+        {"\\u8364?x \\'80X \x80x\\u8364 x", {0x20AC, 'X'}, true, 3},
+        {"{\\rtf1\\ansicpg932 \x82\xa0\x93\xfa x\\'82\\'a0\\'93\\'fa\\u12354?\\u26085?}", {0x3042, 0x65E5}, false, 3},
+        {"{\\rtf1\\ansicpg1251 \xC0\xE0 \\'c0\\u1072?}", {0x410, 0x410}, true, 2},
+        {"{\\rtf1\\ansicpg1251 \xC0\xE0 \\'c0\\u1072?}", {0x410, 0x430}, false, 2},
+        {"\\u8490?\\'e9 k\xC9 K\\u233?", {'K', 0xC9}, true, 3},
+        {"\\u8490?\\'e9 k\xC9 K\\u233?", {0x212A, 0xE9}, false, 1},
+        {"#\\u258?x#", {0x0102}, false, 1},
+        {"#\\u258?x#", {0x0102}, true, 3},
+        // Long stretches without the pattern's first byte, and occurrences
+        // right after them, across line breaks and markup.
+        {(letters + "zq" + letters + "z\r\nq" + letters + "{z}q" + letters + "Zq"), {'Z', 'Q'}, true, 4},
+        {(letters + "zq" + letters + "z\r\nq" + letters + "{z}q" + letters + "Zq"), {'z', 'q'}, false, 3},
+        {(letters + "\\'80" + letters + "\x80y" + letters + "\x80\r\ny"), {0x20AC, 'y'}, false, 3},
+        {(letters + "\\par y\r\n" + letters + "\r\n" + letters), {'\n', 'y'}, false, 1},
+        {(manyText + "x" + manyText), manyUnits, false, 2},
     };
+    // One counter for every row, as a search keeps one for all its files:
+    // nothing it keeps from one pattern, fold table or code page may leak
+    // into the next.
+    RtfTextCounter counter;
     for (const Case& c : cases) {
-        const std::string text(c.text);
+        const std::string& text = c.text;
         for (size_t pieceSize : {size_t(1), size_t(3), text.size()}) {
-            RtfTextCounter counter;
             counter.Begin(c.pattern.data(), c.pattern.size(), c.folding ? fold.data() : nullptr, &Pages());
             for (size_t at = 0; at < text.size(); at += pieceSize) {
                 const size_t take = std::min(pieceSize, text.size() - at);
