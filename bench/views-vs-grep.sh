@@ -1,6 +1,8 @@
 #!/bin/sh
 # The whole view table natively against GNU grep -F on one 72 MB file of C
-# headers with a text found nowhere, and on a 64 MB RTF document: runs them
+# headers with a text found nowhere (an ASCII one, read three ways, and one
+# with a character beyond the code page's first half, read all six ways,
+# with Match case and without), and on a 64 MB RTF document: runs them
 # alternately and prints medians, the ratio to grep and GB/s.
 #   bench/views-vs-grep.sh [REPETITIONS]
 # Needs the native benchmark build (see README): build-bench/bench/trovik-treebench.
@@ -31,6 +33,10 @@ while [ "$i" -lt "$repetitions" ]; do
   "$treebench" "$scratch/headers" zqxjv 1 | awk '$1 == "table" { print $2 }' >> "$scratch/table"
   start=$(now); grep -cF -a -- zqxjv "$scratch/headers/all.h" > /dev/null || true; end=$(now)
   echo "$end - $start" | bc -l >> "$scratch/grep"
+  "$treebench" "$scratch/headers" 'zqxj€' 1 | awk '$1 == "table" { print $2 }' >> "$scratch/wide"
+  "$treebench" "$scratch/headers" 'zqxj€' 1 --ignore-case | awk '$1 == "table" { print $2 }' >> "$scratch/wideany"
+  start=$(now); grep -cF -a -- 'zqxj€' "$scratch/headers/all.h" > /dev/null || true; end=$(now)
+  echo "$end - $start" | bc -l >> "$scratch/widegrep"
   "$treebench" "$scratch/rtf" zqxjv 1 | awk '$1 == "RTF" { print $4 } $1 == "table" { print $4 > "/dev/stderr" }' \
     >> "$scratch/rtfview" 2>> "$scratch/rtftable"
 done
@@ -40,5 +46,10 @@ echo "72 MB of C headers ($bytes bytes), text found nowhere, $repetitions runs a
 printf 'view table  %.4f s  %.2f GB/s\n' "$table" "$(echo "$bytes / $table / 1000000000" | bc -l)"
 printf 'grep -F     %.4f s  %.2f GB/s   table/grep %.2f\n' "$grep_time" \
   "$(echo "$bytes / $grep_time / 1000000000" | bc -l)" "$(echo "$table / $grep_time" | bc -l)"
+wide=$(median < "$scratch/wide")
+wideany=$(median < "$scratch/wideany")
+widegrep=$(median < "$scratch/widegrep")
+printf "Text 'zqxj€', every reading: table %.4f s, Match case off %.4f s; grep -F %.4f s   table/grep %.2f and %.2f\n" \
+  "$wide" "$wideany" "$widegrep" "$(echo "$wide / $widegrep" | bc -l)" "$(echo "$wideany / $widegrep" | bc -l)"
 printf '64 MB RTF document: RTF view alone %.2f GB/s, whole table %.2f GB/s\n' \
   "$(median < "$scratch/rtfview")" "$(median < "$scratch/rtftable")"
