@@ -260,6 +260,7 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
         wanted[k] = _mm_set1_epi8(static_cast<char>(values[k]));
     const __m128i zeroByte = _mm_setzero_si128();
     __m128i high = _mm_setzero_si128();
+    size_t firstZero = *zero;
     size_t i = 0;
     size_t hits = *found;
     for (; i + 16 <= count; i += 16) {
@@ -269,10 +270,10 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
         for (unsigned k = 1; k < n; ++k)
             equal = _mm_or_si128(equal, _mm_cmpeq_epi8(block, wanted[k]));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(equal));
-        if (*zero == count) {
+        if (firstZero == count) {
             const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zeroByte)));
             if (zeros != 0)
-                *zero = i + LowestSetBit(zeros);
+                firstZero = i + LowestSetBit(zeros);
         }
         while (mask != 0) {
             if (hits == room) {
@@ -284,6 +285,7 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
         }
     }
     *found = hits;
+    *zero = firstZero;
     *ascii = _mm_movemask_epi8(high) == 0;
     return i;
 }
