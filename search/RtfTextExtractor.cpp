@@ -1063,6 +1063,7 @@ struct RawKeywordHash {
 
     RawKeywordHash() : multiplier(0xD6E8FEB86659FD93ull), slots(), low(), high()
     {
+        bool hashed[kKeywordRows] = {};
         for (size_t row = 0; row < kKeywordRows; ++row) {
             const char* name = RtfKeywordTable[row].name;
             unsigned char padded[16] = {};
@@ -1071,13 +1072,15 @@ struct RawKeywordHash {
                 padded[length] = static_cast<unsigned char>(name[length]);
             std::memcpy(&low[row], padded, 8);
             std::memcpy(&high[row], padded + 8, 8);
+            hashed[row] = IsLetter(padded[0]) && std::strlen(name) <= kRawNameLimit;
         }
-        for (;; multiplier += 2) {
+        // Multipliers far apart: neighbours would put the names in nearly
+        // the same slots.
+        for (;; multiplier += 0x9E3779B97F4A7C16ull) {
             std::memset(slots, 0, sizeof slots);
             size_t row = 0;
             for (; row < kKeywordRows; ++row) {
-                if (!IsLetter(static_cast<unsigned char>(RtfKeywordTable[row].name[0])) ||
-                    std::strlen(RtfKeywordTable[row].name) > kRawNameLimit)
+                if (!hashed[row])
                     continue;
                 unsigned char& slot = slots[Slot(low[row], high[row], multiplier)];
                 if (slot != 0)
