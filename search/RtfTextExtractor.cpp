@@ -1020,15 +1020,28 @@ inline void PlainControl(RtfPlainText* plain, RtfGroupState* state, int code, st
         WriteCode(plain->space, action);
 }
 
-// Whether a state's control and group events go to the plain-text
-// destination plain, and its characters to plain or nowhere.
+// Whether a state's events go to the plain-text destination plain (its
+// characters may also go nowhere: the fast path looks at that for each run).
 inline bool IsPlainState(const RtfGroupState* state, const RtfPlainText* plain)
 {
     return state->controlHandler == PlainTextControl && state->groupHandler == PlainTextGroup &&
-           state->controlContext == plain && state->groupContext == plain &&
-           (state->charHandler == static_cast<CharHandler>(IgnoreEvent) ||
-            (state->charHandler == PlainTextChar && state->charContext == plain));
+           state->controlContext == plain && state->groupContext == plain && state->charContext == plain;
 }
+
+// What the fast path does with a byte in the text state.
+enum ByteKind : unsigned char { kTextByte, kLineBreakByte, kOpenByte, kCloseByte, kBackslashByte, kZeroByte };
+struct ByteKinds {
+    unsigned char kinds[256];
+    constexpr ByteKinds() : kinds()
+    {
+        kinds[0] = kZeroByte;
+        kinds[static_cast<unsigned char>('\r')] = kinds[static_cast<unsigned char>('\n')] = kLineBreakByte;
+        kinds[static_cast<unsigned char>('{')] = kOpenByte;
+        kinds[static_cast<unsigned char>('}')] = kCloseByte;
+        kinds[static_cast<unsigned char>('\\')] = kBackslashByte;
+    }
+};
+constexpr ByteKinds kByteKinds;
 
 // The code of every control symbol but the escape.
 struct SymbolCodes {
@@ -1144,9 +1157,16 @@ const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const
     if (slot != 0 && kRawKeywords.low[slot - 1] == low && kRawKeywords.high[slot - 1] == high)
         code = RtfKeywordTable[slot - 1].code;
 
+    // Line breaks after the name are passed; a number may still follow them,
+    // which the states read. Nothing at or past limit is looked at.
+    const unsigned char* const limit = p + 31;
     const unsigned char* q = p + length;
-    if (IsLineBreak(*q))
-        return nullptr;
+    if (IsLineBreak(*q)) {
+        while (q < limit && IsLineBreak(*q))
+            ++q;
+        if (q == limit || IsDigit(*q) || *q == '-')
+            return nullptr;
+    }
     std::int32_t parameter = code == RtfB || code == RtfI ? 1 : reader->parameter;
     const bool hasNumber = IsDigit(*q) || *q == '-';
     if (hasNumber) {
@@ -1156,7 +1176,7 @@ const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const
         const unsigned minus = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(run, _mm_set1_epi8('-'))));
         const unsigned runMask = RangeMask(run, '0', 10) | minus;
         const size_t runLength = LowestSetBit(~runMask);
-        if (runLength == 16 || (minus & ~1u & ((1u << runLength) - 1)) != 0 || IsLineBreak(q[runLength]))
+        if (runLength == 16 || (minus & ~1u & ((1u << runLength) - 1)) != 0)
             return nullptr;
         const bool negative = (minus & 1u) != 0;
         const unsigned char* digits = q + (negative ? 1 : 0);
@@ -1171,6 +1191,12 @@ const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const
         }
         parameter = WrapToInt32(negative ? 0u - value : value);
         q += runLength;
+        // A line break ends the value; the digits and '-' after it are
+        // passed with any further line breaks.
+        while (q < limit && (IsLineBreak(*q) || IsDigit(*q) || *q == '-'))
+            ++q;
+        if (q == limit)
+            return nullptr;
     }
     if (IsWhiteSpace(*q))
         ++q;
@@ -1197,34 +1223,64 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
     if (state->controlHandler != PlainTextControl || plain->space == nullptr || !IsPlainState(state, plain))
         return p;
     RtfByteSpace* const space = plain->space;
+#ifdef TROVIK_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i open = _mm_set1_epi8('{');
+    const __m128i close = _mm_set1_epi8('}');
+    const __m128i start0 = _mm_set1_epi8(static_cast<char>(space->starts[0]));
+    const __m128i start1 = _mm_set1_epi8(static_cast<char>(space->starts[1]));
+    const __m128i start2 = _mm_set1_epi8(static_cast<char>(space->starts[2]));
+    const __m128i start3 = _mm_set1_epi8(static_cast<char>(space->starts[3]));
+#endif
     while (p < end) {
         const unsigned char byte = *p;
-        if (!EndsRun(byte)) {
+        switch (kByteKinds.kinds[byte]) {
+        case kTextByte: {
             if (state->charHandler != PlainTextChar) {
+                if (state->charHandler != static_cast<CharHandler>(IgnoreEvent))
+                    return p;
                 p = FindRunEnd(p, end);
                 continue;
             }
-            // Text no occurrence can touch, left out where it lies.
-            if (space->keep == 0 && space->filtering && plain->asciiSame && plain->fallbackLeft == 0 &&
-                plain->leadByte == 0) {
-                const unsigned char* after = SkipText(p, end, space->starts);
-                if (after != p) {
-                    if (space->next == space->limit)
-                        space->makeRoom(space->owner);
-                    *space->next++ = space->gap;
-                    plain->groupStart = false;
-                    p = after;
-                    continue;
-                }
+            if (space->keep != 0 || !space->filtering || !plain->asciiSame || plain->fallbackLeft != 0 ||
+                plain->leadByte != 0) {
+                p = PlainTextRun(p, end, state);
+                continue;
             }
-            p = PlainTextRun(p, end, state);
+            // Text no occurrence can touch, left out where it lies: a gap
+            // byte in its place (as SkipText, the first 16 bytes here).
+            const unsigned char* after;
+#ifdef TROVIK_SSE2
+            if (end - p >= 16) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                const __m128i markup =
+                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
+                                 _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
+                const __m128i begins =
+                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, start0), _mm_cmpeq_epi8(block, start1)),
+                                 _mm_or_si128(_mm_cmpeq_epi8(block, start2), _mm_cmpeq_epi8(block, start3)));
+                const unsigned stops =
+                    static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(markup, begins), block)));
+                after = stops != 0 ? p + LowestSetBit(stops) : SkipText(p + 16, end, space->starts);
+            } else
+#endif
+                after = SkipText(p, end, space->starts);
+            if (after == p) {
+                p = PlainTextRun(p, end, state);
+                continue;
+            }
+            if (space->next == space->limit)
+                space->makeRoom(space->owner);
+            *space->next++ = space->gap;
+            plain->groupStart = false;
+            p = after;
             continue;
         }
-        if (IsLineBreak(byte)) {
+        case kLineBreakByte:
             ++p;
             continue;
-        }
-        if (byte == '{') {
+        case kOpenByte:
             if (reader->excessDepth != 0 || reader->depth >= RtfInlineGroups) {
                 PushGroup(reader);
                 state = reader->current;
@@ -1240,17 +1296,18 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
             }
             ++p;
             continue;
-        }
-        if (byte == '}') {
+        case kCloseByte:
             PopGroup(reader);
             ++p;
             state = reader->current;
             if (!IsPlainState(state, plain))
                 return p;
             continue;
-        }
-        if (byte != '\\')
+        case kBackslashByte:
+            break;
+        default:
             return p;  // the zero byte that ends the input
+        }
         const unsigned char* token = p + 1;
         const unsigned char* after = nullptr;
 #ifdef TROVIK_SSE2
@@ -1259,13 +1316,20 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
             if (IsLetter(first)) {
                 after = ReadPlainWord(reader, plain, token);
             } else if (first == '\'') {
-                // The escape takes the next two bytes whatever they are.
+                // The escape takes the next two bytes whatever they are; a
+                // zero byte is not written.
                 if (!IsLineBreak(token[1]) && !IsLineBreak(token[2])) {
                     const int high = HexValue(token[1]);
                     const int low = HexValue(token[2]);
                     if (high >= 0)
                         reader->parameter = low >= 0 ? high * 16 + low : high;
-                    PlainTextControl(RtfHexEscape, reader->parameter, state);
+                    plain->groupStart = false;
+                    plain->ignorablePending = false;
+                    const unsigned char escaped = static_cast<unsigned char>(reader->parameter & 0xFF);
+                    if (plain->fallbackLeft > 0)
+                        plain->fallbackLeft -= 1;
+                    else if (escaped != 0 && state->charHandler == PlainTextChar)
+                        DecodeByte(plain, escaped);
                     after = token + 3;
                 }
             } else if (IsControlSymbol(first)) {
@@ -1280,7 +1344,9 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
                 return p;
         }
         p = after;
-        if (reader->readState != RtfReadText || !IsPlainState(state, plain))
+        // The token may begin binary data; it may have changed where the
+        // state's characters go, which the next run looks at.
+        if (reader->readState != RtfReadText)
             return p;
     }
     return p;
