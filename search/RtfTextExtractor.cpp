@@ -1126,6 +1126,35 @@ inline unsigned RangeMask(__m128i bytes, unsigned char low, unsigned char span)
     return static_cast<unsigned>(_mm_movemask_epi8(inside));
 }
 
+// The bytes a run of text left out stops at, as SkipText finds them.
+struct TextStops {
+    __m128i zero, backslash, open, close;
+    __m128i starts[4];
+
+    explicit TextStops(const unsigned char* startBytes)
+        : zero(_mm_setzero_si128()), backslash(_mm_set1_epi8('\\')), open(_mm_set1_epi8('{')),
+          close(_mm_set1_epi8('}'))
+    {
+        for (int k = 0; k < 4; ++k)
+            starts[k] = _mm_set1_epi8(static_cast<char>(startBytes[k]));
+    }
+
+    // A bit for each of the 16 bytes that is markup (a zero, a backslash, a
+    // brace) in *markup; for each that is markup, a possible start or a
+    // byte of 128 or more as the result.
+    unsigned Find(__m128i block, unsigned* markup) const
+    {
+        const __m128i marks =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
+        const __m128i begins =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, starts[0]), _mm_cmpeq_epi8(block, starts[1])),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, starts[2]), _mm_cmpeq_epi8(block, starts[3])));
+        *markup = static_cast<unsigned>(_mm_movemask_epi8(marks));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(marks, begins), block)));
+    }
+};
+
 // The value of 1 to 8 decimal digits at p, with at least 8 bytes readable.
 inline std::uint32_t EightDigits(const unsigned char* p, size_t count)
 {
@@ -1140,12 +1169,11 @@ inline std::uint32_t EightDigits(const unsigned char* p, size_t count)
 }
 
 // Reads a control word whose name is 1 to 15 letters, with 32 bytes
-// readable at p (just past the backslash), exactly as ReadWholeToken does,
-// and sends it to the plain-text destination. Returns where it ends, or
-// nullptr (nothing read) for every other token.
-const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const unsigned char* p)
+// readable at p (just past the backslash; block holds the first 16), exactly
+// as ReadWholeToken does, and sends it to the plain-text destination.
+// Returns where it ends, or nullptr (nothing read) for every other token.
+const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const unsigned char* p, __m128i block)
 {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const unsigned letters = RangeMask(_mm_or_si128(block, _mm_set1_epi8(0x20)), 'a', 26);
     const size_t length = LowestSetBit(~letters);  // 16: the name may go on
     if (length == 0 || length > kRawNameLimit)
@@ -1224,14 +1252,7 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
         return p;
     RtfByteSpace* const space = plain->space;
 #ifdef TROVIK_SSE2
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i open = _mm_set1_epi8('{');
-    const __m128i close = _mm_set1_epi8('}');
-    const __m128i start0 = _mm_set1_epi8(static_cast<char>(space->starts[0]));
-    const __m128i start1 = _mm_set1_epi8(static_cast<char>(space->starts[1]));
-    const __m128i start2 = _mm_set1_epi8(static_cast<char>(space->starts[2]));
-    const __m128i start3 = _mm_set1_epi8(static_cast<char>(space->starts[3]));
+    const TextStops textStops(space->starts);
 #endif
     while (p < end) {
         const unsigned char byte = *p;
@@ -1253,15 +1274,8 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
             const unsigned char* after;
 #ifdef TROVIK_SSE2
             if (end - p >= 16) {
-                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                const __m128i markup =
-                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
-                                 _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
-                const __m128i begins =
-                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, start0), _mm_cmpeq_epi8(block, start1)),
-                                 _mm_or_si128(_mm_cmpeq_epi8(block, start2), _mm_cmpeq_epi8(block, start3)));
-                const unsigned stops =
-                    static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(markup, begins), block)));
+                unsigned markup;
+                const unsigned stops = textStops.Find(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), &markup);
                 after = stops != 0 ? p + LowestSetBit(stops) : SkipText(p + 16, end, space->starts);
             } else
 #endif
@@ -1314,7 +1328,32 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
         if (end - token >= 32) {
             const unsigned char first = *token;
             if (IsLetter(first)) {
-                after = ReadPlainWord(reader, plain, token);
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(token));
+                unsigned markup;
+                const unsigned stops = textStops.Find(block, &markup);
+                after = ReadPlainWord(reader, plain, token, block);
+                // The run of text after the word, up to the next markup,
+                // when it lies in the 16 bytes: its end does not wait for
+                // where the word ends (no byte of a word is markup).
+                if (after != nullptr && markup != 0 && reader->readState == RtfReadText) {
+                    const unsigned next = LowestSetBit(markup);
+                    const unsigned from = static_cast<unsigned>(after - token);
+                    if (from <= next && (stops & ~markup & ((1u << next) - 1) & ~((1u << from) - 1)) == 0) {
+                        if (state->charHandler == static_cast<CharHandler>(IgnoreEvent)) {
+                            after = token + next;
+                        } else if (state->charHandler == PlainTextChar && space->keep == 0 && space->filtering &&
+                                   plain->asciiSame && plain->fallbackLeft == 0 && plain->leadByte == 0) {
+                            // Text or line breaks only; the word has already
+                            // ended the group's start.
+                            if (from != next) {
+                                if (space->next == space->limit)
+                                    space->makeRoom(space->owner);
+                                *space->next++ = space->gap;
+                            }
+                            after = token + next;
+                        }
+                    }
+                }
             } else if (first == '\'') {
                 // The escape takes the next two bytes whatever they are; a
                 // zero byte is not written.
