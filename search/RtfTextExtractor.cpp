@@ -1324,8 +1324,16 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
         }
         const unsigned char* token = p + 1;
         const unsigned char* after = nullptr;
+        if (token < end && IsLineBreak(*token)) {
+            // Line breaks right after the backslash are passed (a line may
+            // end inside a token); the token is the same after them.
+            do
+                ++token;
+            while (token < end && IsLineBreak(*token));
+            after = ReadWholeToken(reader, token, end);
+        }
 #ifdef TROVIK_SSE2
-        if (end - token >= 32) {
+        else if (end - token >= 32) {
             const unsigned char first = *token;
             if (IsLetter(first)) {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(token));
@@ -1379,8 +1387,11 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
 #endif
         if (after == nullptr) {
             after = ReadWholeToken(reader, token, end);
-            if (after == nullptr)
-                return p;
+            if (after == nullptr) {
+                // The states read the token on (as the general loop would).
+                reader->readState = RtfReadTokenStart;
+                return token;
+            }
         }
         p = after;
         // The token may begin binary data; it may have changed where the
