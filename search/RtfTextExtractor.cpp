@@ -1002,6 +1002,7 @@ const unsigned char* Start(RtfReader* reader, const unsigned char* p, const unsi
     return p;
 }
 
+#ifdef TROVIK_SSE2
 // A control token's effect on a plain-text state whose handlers are the
 // plain-text destination's: PlainTextControl, with the codes that only end a
 // group's start or write one unit done here.
@@ -1019,6 +1020,7 @@ inline void PlainControl(RtfPlainText* plain, RtfGroupState* state, int code, st
     else if (action != 0 && state->charHandler == PlainTextChar)
         WriteCode(plain->space, action);
 }
+#endif
 
 // Whether a state's events go to the plain-text destination plain (its
 // characters may also go nowhere: the fast path looks at that for each run).
@@ -1043,6 +1045,7 @@ struct ByteKinds {
 };
 constexpr ByteKinds kByteKinds;
 
+#ifdef TROVIK_SSE2
 // The code of every control symbol but the escape.
 struct SymbolCodes {
     int codes[256];
@@ -1056,11 +1059,10 @@ struct SymbolCodes {
 };
 const SymbolCodes kSymbolCodes;
 
-#ifdef TROVIK_SSE2
 // The names of RtfKeywordTable of letters only, up to 15 of them, as they lie
-// in the input: their first eight bytes and the next eight, zero-padded, in
-// the machine's order (little-endian on every target with SSE2), by a
-// perfect hash found when the program starts, as for KeywordHash.
+// in the input: their first eight bytes and the next eight, zero-padded, read
+// as two numbers, by a perfect hash found when the program starts, as for
+// KeywordHash.
 const size_t kRawNameLimit = 15;
 struct RawKeywordHash {
     static const unsigned kSlotBits = 10;
@@ -1107,7 +1109,8 @@ struct RawKeywordHash {
 };
 const RawKeywordHash kRawKeywords;
 
-// The first count (at most 8) of eight bytes, in the machine's order.
+// The eight bytes at p as a number, with those from count on (count at most
+// 8) zero.
 inline std::uint64_t FirstBytes(const unsigned char* p, size_t count)
 {
     static const unsigned char ones[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -1172,7 +1175,8 @@ inline std::uint32_t EightDigits(const unsigned char* p, size_t count)
 // readable at p (just past the backslash; block holds the first 16), exactly
 // as ReadWholeToken does, and sends it to the plain-text destination.
 // Returns where it ends, or nullptr (nothing read) for every other token.
-const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const unsigned char* p, __m128i block)
+const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const unsigned char* p,
+                                   const __m128i& block)
 {
     const unsigned letters = RangeMask(_mm_or_si128(block, _mm_set1_epi8(0x20)), 'a', 26);
     const size_t length = LowestSetBit(~letters);  // 16: the name may go on
@@ -1270,7 +1274,8 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
                 continue;
             }
             // Text no occurrence can touch, left out where it lies: a gap
-            // byte in its place (as SkipText, the first 16 bytes here).
+            // byte in its place. Runs are short in documents: the first 16
+            // bytes are looked at here.
             const unsigned char* after;
 #ifdef TROVIK_SSE2
             if (end - p >= 16) {
