@@ -462,6 +462,35 @@ inline void WriteVisible(RtfGroupState* state, RtfPlainText* plain, std::uint16_
         WriteUnit(plain, unit);
 }
 
+// What the plain-text destination does with each control code, besides
+// ending a group's start and a pending \*: nothing (0), writing one ASCII
+// unit where the text is visible, or kControlSwitch: the rest of
+// PlainTextControl's rules (destinations, escapes, letters by number, code
+// pages). The reader's fast path reads it to leave out the call.
+const unsigned char kControlSwitch = 0xFF;
+struct PlainControls {
+    unsigned char action[RtfNonBreakingSpace + 1];
+    constexpr PlainControls() : action()
+    {
+        const int lines[] = {RtfPar, RtfLine, RtfRow, RtfSect, RtfPage};
+        for (int code : lines)
+            action[code] = '\n';
+        action[RtfTab] = action[RtfCell] = '\t';
+        action[RtfNonBreakingSpace] = ' ';
+        action[RtfNonBreakingHyphen] = action[RtfEndash] = action[RtfEmdash] = '-';
+        action[RtfLquote] = action[RtfRquote] = '\'';
+        action[RtfLdblquote] = action[RtfRdblquote] = '"';
+        const int others[] = {RtfIgnorable, RtfFootnote, RtfFldrslt, RtfFonttbl, RtfColortbl, RtfStylesheet,
+                              RtfInfo, RtfListtable, RtfListoverridetable, RtfRevtbl, RtfRsidtbl, RtfPict,
+                              RtfObjdata, RtfSp, RtfNonesttables, RtfFldinst, RtfXmlnstbl, RtfThemedata,
+                              RtfColorschememapping, RtfLatentstyles, RtfDatastore, RtfHexEscape, RtfU, RtfUc,
+                              RtfAnsicpg};
+        for (int code : others)
+            action[code] = kControlSwitch;
+    }
+};
+constexpr PlainControls kPlainControls;
+
 typedef RtfTextCounter::Window CountingWindow;
 
 const size_t kWindowUnits = sizeof(CountingWindow::units) / sizeof(CountingWindow::units[0]);
@@ -973,6 +1002,411 @@ const unsigned char* Start(RtfReader* reader, const unsigned char* p, const unsi
     return p;
 }
 
+#ifdef TROVIK_SSE2
+// A control token's effect on a plain-text state whose handlers are the
+// plain-text destination's: PlainTextControl, with the codes that only end a
+// group's start or write one unit done here.
+inline void PlainControl(RtfPlainText* plain, RtfGroupState* state, int code, std::int32_t parameter)
+{
+    const unsigned char action = kPlainControls.action[code];
+    if (action == kControlSwitch) {
+        PlainTextControl(code, parameter, state);
+        return;
+    }
+    plain->groupStart = false;
+    plain->ignorablePending = false;
+    if (plain->fallbackLeft > 0)
+        plain->fallbackLeft -= 1;
+    else if (action != 0 && state->charHandler == PlainTextChar)
+        WriteCode(plain->space, action);
+}
+#endif
+
+// Whether a state's events go to the plain-text destination plain (its
+// characters may also go nowhere: the fast path looks at that for each run).
+inline bool IsPlainState(const RtfGroupState* state, const RtfPlainText* plain)
+{
+    return state->controlHandler == PlainTextControl && state->groupHandler == PlainTextGroup &&
+           state->controlContext == plain && state->groupContext == plain && state->charContext == plain;
+}
+
+// What the fast path does with a byte in the text state.
+enum ByteKind : unsigned char { kTextByte, kLineBreakByte, kOpenByte, kCloseByte, kBackslashByte, kZeroByte };
+struct ByteKinds {
+    unsigned char kinds[256];
+    constexpr ByteKinds() : kinds()
+    {
+        kinds[0] = kZeroByte;
+        kinds[static_cast<unsigned char>('\r')] = kinds[static_cast<unsigned char>('\n')] = kLineBreakByte;
+        kinds[static_cast<unsigned char>('{')] = kOpenByte;
+        kinds[static_cast<unsigned char>('}')] = kCloseByte;
+        kinds[static_cast<unsigned char>('\\')] = kBackslashByte;
+    }
+};
+constexpr ByteKinds kByteKinds;
+
+#ifdef TROVIK_SSE2
+// The code of every control symbol but the escape.
+struct SymbolCodes {
+    int codes[256];
+    SymbolCodes() : codes()
+    {
+        for (unsigned byte = 0; byte < 0x100; ++byte) {
+            if (IsControlSymbol(static_cast<unsigned char>(byte)))
+                codes[byte] = NameCode(PackedSymbol(static_cast<unsigned char>(byte)), 1);
+        }
+    }
+};
+const SymbolCodes kSymbolCodes;
+
+// The names of RtfKeywordTable of letters only, up to 15 of them, as they lie
+// in the input: their first eight bytes and the next eight, zero-padded, read
+// as two numbers, by a perfect hash found when the program starts, as for
+// KeywordHash.
+const size_t kRawNameLimit = 15;
+struct RawKeywordHash {
+    static const unsigned kSlotBits = 10;
+    std::uint64_t multiplier;
+    unsigned char slots[1u << kSlotBits];  // row + 1, 0 for none
+    std::uint64_t low[kKeywordRows];
+    std::uint64_t high[kKeywordRows];
+
+    static unsigned Slot(std::uint64_t low, std::uint64_t high, std::uint64_t multiplier)
+    {
+        return static_cast<unsigned>(((low ^ high * 0x9E3779B97F4A7C15ull) * multiplier) >> (64 - kSlotBits));
+    }
+
+    RawKeywordHash() : multiplier(0xD6E8FEB86659FD93ull), slots(), low(), high()
+    {
+        bool hashed[kKeywordRows] = {};
+        for (size_t row = 0; row < kKeywordRows; ++row) {
+            const char* name = RtfKeywordTable[row].name;
+            unsigned char padded[16] = {};
+            size_t length = 0;
+            for (; name[length] != 0 && length < 16; ++length)
+                padded[length] = static_cast<unsigned char>(name[length]);
+            std::memcpy(&low[row], padded, 8);
+            std::memcpy(&high[row], padded + 8, 8);
+            hashed[row] = IsLetter(padded[0]) && std::strlen(name) <= kRawNameLimit;
+        }
+        // Multipliers far apart: neighbours would put the names in nearly
+        // the same slots.
+        for (;; multiplier += 0x9E3779B97F4A7C16ull) {
+            std::memset(slots, 0, sizeof slots);
+            size_t row = 0;
+            for (; row < kKeywordRows; ++row) {
+                if (!hashed[row])
+                    continue;
+                unsigned char& slot = slots[Slot(low[row], high[row], multiplier)];
+                if (slot != 0)
+                    break;
+                slot = static_cast<unsigned char>(row + 1);
+            }
+            if (row == kKeywordRows)
+                return;
+        }
+    }
+};
+const RawKeywordHash kRawKeywords;
+
+// The eight bytes at p as a number, with those from count on (count at most
+// 8) zero.
+inline std::uint64_t FirstBytes(const unsigned char* p, size_t count)
+{
+    static const unsigned char ones[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::uint64_t value;
+    std::uint64_t mask;
+    std::memcpy(&value, p, 8);
+    std::memcpy(&mask, ones + 8 - count, 8);
+    return value & mask;
+}
+
+// A bit for each of the 16 bytes that is in [low, low + span).
+inline unsigned RangeMask(__m128i bytes, unsigned char low, unsigned char span)
+{
+    const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(low)));
+    const __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(static_cast<char>(span - 1))), offset);
+    return static_cast<unsigned>(_mm_movemask_epi8(inside));
+}
+
+// The bytes a run of text left out stops at, as SkipText finds them.
+struct TextStops {
+    __m128i zero, backslash, open, close;
+    __m128i starts[4];
+
+    explicit TextStops(const unsigned char* startBytes)
+        : zero(_mm_setzero_si128()), backslash(_mm_set1_epi8('\\')), open(_mm_set1_epi8('{')),
+          close(_mm_set1_epi8('}'))
+    {
+        for (int k = 0; k < 4; ++k)
+            starts[k] = _mm_set1_epi8(static_cast<char>(startBytes[k]));
+    }
+
+    // A bit for each of the 16 bytes that is markup (a zero, a backslash, a
+    // brace) in *markup; for each that is markup, a possible start or a
+    // byte of 128 or more as the result.
+    unsigned Find(__m128i block, unsigned* markup) const
+    {
+        const __m128i marks =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
+        const __m128i begins =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, starts[0]), _mm_cmpeq_epi8(block, starts[1])),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, starts[2]), _mm_cmpeq_epi8(block, starts[3])));
+        *markup = static_cast<unsigned>(_mm_movemask_epi8(marks));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(marks, begins), block)));
+    }
+};
+
+// The value of 1 to 8 decimal digits at p, with at least 8 bytes readable.
+inline std::uint32_t EightDigits(const unsigned char* p, size_t count)
+{
+    std::uint64_t value;
+    std::memcpy(&value, p, 8);
+    // The digits to the top (the machine's order is little-endian), zeros
+    // before them; then pairs, fours and eights combined by multiplication.
+    value = (value & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - count));
+    value = (value * 2561) >> 8;
+    value = ((value & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+    return static_cast<std::uint32_t>(((value & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32);
+}
+
+// Reads a control word whose name is 1 to 15 letters, with 32 bytes
+// readable at p (just past the backslash; block holds the first 16), exactly
+// as ReadWholeToken does, and sends it to the plain-text destination.
+// Returns where it ends, or nullptr (nothing read) for every other token.
+const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const unsigned char* p,
+                                   const __m128i& block)
+{
+    const unsigned letters = RangeMask(_mm_or_si128(block, _mm_set1_epi8(0x20)), 'a', 26);
+    const size_t length = LowestSetBit(~letters);  // 16: the name may go on
+    if (length == 0 || length > kRawNameLimit)
+        return nullptr;
+    const std::uint64_t low = length <= 8 ? FirstBytes(p, length) : FirstBytes(p, 8);
+    const std::uint64_t high = length <= 8 ? 0 : FirstBytes(p + 8, length - 8);
+    const unsigned slot = kRawKeywords.slots[RawKeywordHash::Slot(low, high, kRawKeywords.multiplier)];
+    int code = 0;
+    if (slot != 0 && kRawKeywords.low[slot - 1] == low && kRawKeywords.high[slot - 1] == high)
+        code = RtfKeywordTable[slot - 1].code;
+
+    // Line breaks after the name are passed; a number may still follow them,
+    // which the states read. Nothing at or past limit is looked at.
+    const unsigned char* const limit = p + 31;
+    const unsigned char* q = p + length;
+    if (IsLineBreak(*q)) {
+        while (q < limit && IsLineBreak(*q))
+            ++q;
+        if (q == limit || IsDigit(*q) || *q == '-')
+            return nullptr;
+    }
+    std::int32_t parameter = code == RtfB || code == RtfI ? 1 : reader->parameter;
+    const bool hasNumber = IsDigit(*q) || *q == '-';
+    if (hasNumber) {
+        // The run of digits and '-': a sign only at its start, else the
+        // states read it.
+        const __m128i run = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        const unsigned minus = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(run, _mm_set1_epi8('-'))));
+        const unsigned runMask = RangeMask(run, '0', 10) | minus;
+        const size_t runLength = LowestSetBit(~runMask);
+        if (runLength == 16 || (minus & ~1u & ((1u << runLength) - 1)) != 0)
+            return nullptr;
+        const bool negative = (minus & 1u) != 0;
+        const unsigned char* digits = q + (negative ? 1 : 0);
+        const size_t count = runLength - (negative ? 1 : 0);
+        std::uint32_t value = 0;
+        if (count <= 8) {
+            if (count != 0)
+                value = EightDigits(digits, count);
+        } else {
+            for (size_t i = 0; i < count; ++i)
+                value = value * 10u + static_cast<std::uint32_t>(digits[i] - '0');
+        }
+        parameter = WrapToInt32(negative ? 0u - value : value);
+        q += runLength;
+        // A line break ends the value; the digits and '-' after it are
+        // passed with any further line breaks.
+        while (q < limit && (IsLineBreak(*q) || IsDigit(*q) || *q == '-'))
+            ++q;
+        if (q == limit)
+            return nullptr;
+    }
+    if (IsWhiteSpace(*q))
+        ++q;
+    reader->parameter = parameter;
+    PlainControl(plain, reader->current, code, parameter);
+    if (code == RtfBin && hasNumber && parameter > 0) {
+        reader->binaryLeft = static_cast<std::uint32_t>(parameter);
+        reader->readState = RtfReadBinary;
+    }
+    return q;
+}
+#endif
+
+// The reader in the text state while the current state belongs to the
+// plain-text destination over a byte window: text, braces and whole tokens
+// handled in one loop without the handlers' indirect calls, with the effect
+// the handlers would have. Returns where it stops: at the end, at a zero
+// byte, at a token not whole before end, or where the current state is no
+// longer the destination's; the general loop reads on from there.
+const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, const unsigned char* end)
+{
+    RtfGroupState* state = reader->current;
+    RtfPlainText* const plain = static_cast<RtfPlainText*>(state->controlContext);
+    if (state->controlHandler != PlainTextControl || plain->space == nullptr || !IsPlainState(state, plain))
+        return p;
+    RtfByteSpace* const space = plain->space;
+#ifdef TROVIK_SSE2
+    const TextStops textStops(space->starts);
+#endif
+    while (p < end) {
+        const unsigned char byte = *p;
+        switch (kByteKinds.kinds[byte]) {
+        case kTextByte: {
+            if (state->charHandler != PlainTextChar) {
+                if (state->charHandler != static_cast<CharHandler>(IgnoreEvent))
+                    return p;
+                p = FindRunEnd(p, end);
+                continue;
+            }
+            if (space->keep != 0 || !space->filtering || !plain->asciiSame || plain->fallbackLeft != 0 ||
+                plain->leadByte != 0) {
+                p = PlainTextRun(p, end, state);
+                continue;
+            }
+            // Text no occurrence can touch, left out where it lies: a gap
+            // byte in its place. Runs are short in documents: the first 16
+            // bytes are looked at here.
+            const unsigned char* after;
+#ifdef TROVIK_SSE2
+            if (end - p >= 16) {
+                unsigned markup;
+                const unsigned stops = textStops.Find(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), &markup);
+                after = stops != 0 ? p + LowestSetBit(stops) : SkipText(p + 16, end, space->starts);
+            } else
+#endif
+                after = SkipText(p, end, space->starts);
+            if (after == p) {
+                p = PlainTextRun(p, end, state);
+                continue;
+            }
+            if (space->next == space->limit)
+                space->makeRoom(space->owner);
+            *space->next++ = space->gap;
+            plain->groupStart = false;
+            p = after;
+            continue;
+        }
+        case kLineBreakByte:
+            ++p;
+            continue;
+        case kOpenByte:
+            if (reader->excessDepth != 0 || reader->depth >= RtfInlineGroups) {
+                PushGroup(reader);
+                state = reader->current;
+            } else {
+                RtfGroupState* inner = &reader->inlineStates[reader->depth];
+                *inner = *state;
+                inner->enclosing = state;
+                plain->groupStart = true;
+                plain->ignorablePending = false;
+                plain->fallbackLeft = 0;
+                reader->current = state = inner;
+                reader->depth += 1;
+            }
+            ++p;
+            continue;
+        case kCloseByte:
+            PopGroup(reader);
+            ++p;
+            state = reader->current;
+            if (!IsPlainState(state, plain))
+                return p;
+            continue;
+        case kBackslashByte:
+            break;
+        default:
+            return p;  // the zero byte that ends the input
+        }
+        const unsigned char* token = p + 1;
+        const unsigned char* after = nullptr;
+        if (token < end && IsLineBreak(*token)) {
+            // Line breaks right after the backslash are passed (a line may
+            // end inside a token); the token is the same after them.
+            do
+                ++token;
+            while (token < end && IsLineBreak(*token));
+            after = ReadWholeToken(reader, token, end);
+        }
+#ifdef TROVIK_SSE2
+        else if (end - token >= 32) {
+            const unsigned char first = *token;
+            if (IsLetter(first)) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(token));
+                unsigned markup;
+                const unsigned stops = textStops.Find(block, &markup);
+                after = ReadPlainWord(reader, plain, token, block);
+                // The run of text after the word, up to the next markup,
+                // when it lies in the 16 bytes: its end does not wait for
+                // where the word ends (no byte of a word is markup).
+                if (after != nullptr && markup != 0 && reader->readState == RtfReadText) {
+                    const unsigned next = LowestSetBit(markup);
+                    const unsigned from = static_cast<unsigned>(after - token);
+                    if (from <= next && (stops & ~markup & ((1u << next) - 1) & ~((1u << from) - 1)) == 0) {
+                        if (state->charHandler == static_cast<CharHandler>(IgnoreEvent)) {
+                            after = token + next;
+                        } else if (state->charHandler == PlainTextChar && space->keep == 0 && space->filtering &&
+                                   plain->asciiSame && plain->fallbackLeft == 0 && plain->leadByte == 0) {
+                            // Text or line breaks only; the word has already
+                            // ended the group's start.
+                            if (from != next) {
+                                if (space->next == space->limit)
+                                    space->makeRoom(space->owner);
+                                *space->next++ = space->gap;
+                            }
+                            after = token + next;
+                        }
+                    }
+                }
+            } else if (first == '\'') {
+                // The escape takes the next two bytes whatever they are; a
+                // zero byte is not written.
+                if (!IsLineBreak(token[1]) && !IsLineBreak(token[2])) {
+                    const int high = HexValue(token[1]);
+                    const int low = HexValue(token[2]);
+                    if (high >= 0)
+                        reader->parameter = low >= 0 ? high * 16 + low : high;
+                    plain->groupStart = false;
+                    plain->ignorablePending = false;
+                    const unsigned char escaped = static_cast<unsigned char>(reader->parameter & 0xFF);
+                    if (plain->fallbackLeft > 0)
+                        plain->fallbackLeft -= 1;
+                    else if (escaped != 0 && state->charHandler == PlainTextChar)
+                        DecodeByte(plain, escaped);
+                    after = token + 3;
+                }
+            } else if (IsControlSymbol(first)) {
+                PlainControl(plain, state, kSymbolCodes.codes[first], reader->parameter);
+                after = token + 1;
+            }
+        }
+#endif
+        if (after == nullptr) {
+            after = ReadWholeToken(reader, token, end);
+            if (after == nullptr) {
+                // The states read the token on (as the general loop would).
+                reader->readState = RtfReadTokenStart;
+                return token;
+            }
+        }
+        p = after;
+        // The token may begin binary data; it may have changed where the
+        // state's characters go, which the next run looks at.
+        if (reader->readState != RtfReadText)
+            return p;
+    }
+    return p;
+}
+
 }  // namespace
 
 const RtfCodePage RtfCodePage1252 = Make1252();
@@ -1008,7 +1442,12 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
     while (p < end) {
         const unsigned char byte = *p;
         switch (reader->readState) {
-        case RtfReadText:
+        case RtfReadText: {
+            const unsigned char* after = ReadPlainText(reader, p, end);
+            if (after != p) {
+                p = after;
+                continue;
+            }
             if (!EndsRun(byte)) {
                 p = SendRun(reader, p, end);
                 continue;
@@ -1029,6 +1468,7 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
             else if (byte == '}')
                 PopGroup(reader);
             continue;
+        }
 
         case RtfReadTokenStart:
             if (IsLineBreak(byte)) {
@@ -1347,33 +1787,6 @@ void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
     case RtfDatastore:
         state->charHandler = IgnoreEvent;
         break;
-    case RtfPar:
-    case RtfLine:
-    case RtfRow:
-    case RtfSect:
-    case RtfPage:
-        WriteVisible(state, plain, '\n');
-        break;
-    case RtfTab:
-    case RtfCell:
-        WriteVisible(state, plain, '\t');
-        break;
-    case RtfNonBreakingSpace:
-        WriteVisible(state, plain, ' ');
-        break;
-    case RtfNonBreakingHyphen:
-    case RtfEndash:
-    case RtfEmdash:
-        WriteVisible(state, plain, '-');
-        break;
-    case RtfLquote:
-    case RtfRquote:
-        WriteVisible(state, plain, '\'');
-        break;
-    case RtfLdblquote:
-    case RtfRdblquote:
-        WriteVisible(state, plain, '"');
-        break;
     case RtfHexEscape: {
         // A zero byte is not written: the text goes on after it.
         const unsigned char byte = static_cast<unsigned char>(static_cast<std::uint32_t>(parameter) & 0xFFu);
@@ -1397,6 +1810,9 @@ void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
         SetCodePage(plain, parameter);
         break;
     default:
+        // Paragraph, line, cell and tab marks and the punctuation keywords.
+        if (code >= 0 && code <= RtfNonBreakingSpace && kPlainControls.action[code] != 0)
+            WriteVisible(state, plain, kPlainControls.action[code]);
         break;
     }
 }

@@ -832,7 +832,13 @@ TEST(RtfMatcher, CountsLargeFilesExactlyAsTheWholePlainText)
     const char* pieces[] = {"ab", "a", "b", "\\par ", "\r\nab", "{\\b a}", "\\'61", "\\tab ", "{\\fonttbl ab}",
                             "ba", "\\rdblquote ", "}", "{", "abab",
                             // Long runs, and runs that only line breaks separate.
-                            "abbabababaabbababbbaabababbaabab", "ab\r\nbaabababab\nabab\r\n\r\nbbaabababaabab\n"};
+                            "abbabababaabbababbbaabababbaabab", "ab\r\nbaabababab\nabab\r\n\r\nbbaabababaabab\n",
+                            // Words with line breaks after the name or in the number, signs, long numbers and
+                            // names, letters by number and their fallbacks, binary data, a field result,
+                            // line breaks right after the backslash.
+                            "\\par\r\n\r\n b", "\\li72\r\n5-1 a", "\\fi-3-6 b", "\\par\n7a", "\\b123456789012 a",
+                            "\\abcdefghijklmnop a", "\\abcdefghijklmno b", "\\uc2\\u-3 ??ab", "\\u98 a", "\\bin3 \\{}b",
+                            "{\\*\\fldrslt ab}", "\\\r\npar b", "\\\n\n'61b"};
     for (int round = 0; round < 12; ++round) {
         std::string text;
         const size_t target = 20000 + random() % 300000;
