@@ -310,26 +310,26 @@ inline bool IsStart(unsigned char byte, const unsigned char* starts)
     return byte == starts[0] || byte == starts[1] || byte == starts[2] || byte == starts[3];
 }
 
-// The first byte at or after p that stops a copy of text (markup, a zero, a
-// byte of 128 or more) or is one of starts, or end; line breaks are passed.
-const unsigned char* SkipText(const unsigned char* p, const unsigned char* end, const unsigned char* starts)
-{
 #ifdef TROVIK_SSE2
+// SkipText for starts of n distinct values (the rest repeat them).
+template <unsigned n>
+const unsigned char* SkipTextOf(const unsigned char* p, const unsigned char* end, const unsigned char* starts)
+{
     const __m128i zero = _mm_setzero_si128();
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i open = _mm_set1_epi8('{');
     const __m128i close = _mm_set1_epi8('}');
-    const __m128i start0 = _mm_set1_epi8(static_cast<char>(starts[0]));
-    const __m128i start1 = _mm_set1_epi8(static_cast<char>(starts[1]));
-    const __m128i start2 = _mm_set1_epi8(static_cast<char>(starts[2]));
-    const __m128i start3 = _mm_set1_epi8(static_cast<char>(starts[3]));
+    __m128i start[n];
+    for (unsigned k = 0; k < n; ++k)
+        start[k] = _mm_set1_epi8(static_cast<char>(starts[k]));
     // The top bit of each byte of the result: the byte stops the skip.
     const auto hits = [&](const unsigned char* at) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
                                             _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
-        const __m128i begins = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, start0), _mm_cmpeq_epi8(block, start1)),
-                                            _mm_or_si128(_mm_cmpeq_epi8(block, start2), _mm_cmpeq_epi8(block, start3)));
+        __m128i begins = _mm_cmpeq_epi8(block, start[0]);
+        for (unsigned k = 1; k < n; ++k)
+            begins = _mm_or_si128(begins, _mm_cmpeq_epi8(block, start[k]));
         return _mm_or_si128(_mm_or_si128(markup, begins), block);
     };
     while (end - p >= 32) {
@@ -347,6 +347,24 @@ const unsigned char* SkipText(const unsigned char* p, const unsigned char* end, 
             return p + LowestSetBit(mask);
         p += 16;
     }
+    return p;
+}
+#endif
+
+// The first byte at or after p that stops a copy of text (markup, a zero, a
+// byte of 128 or more) or is one of starts (count distinct values, the rest
+// repeating them), or end; line breaks are passed.
+const unsigned char* SkipText(const unsigned char* p, const unsigned char* end, const unsigned char* starts,
+                              unsigned count)
+{
+#ifdef TROVIK_SSE2
+    // Compares with fewer starts where there are fewer: most patterns have one.
+    p = count == 1 ? SkipTextOf<1>(p, end, starts) : count == 2 ? SkipTextOf<2>(p, end, starts)
+                                                               : SkipTextOf<4>(p, end, starts);
+    if (end - p >= 16)
+        return p;
+#else
+    (void)count;
 #endif
     while (p < end && (IsLineBreak(*p) || !(*p >= 0x80 || EndsRun(*p) || IsStart(*p, starts))))
         ++p;
@@ -384,7 +402,7 @@ const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, cons
         }
         size_t bytes = static_cast<size_t>(end - p) < 32 ? static_cast<size_t>(end - p) : 32;
         if (keep == 0 && space->filtering && !gapWritten) {
-            const unsigned char* after = SkipText(p, end, space->starts);
+            const unsigned char* after = SkipText(p, end, space->starts, space->startCount);
             if (after != p) {
                 *to++ = space->gap;
                 gapWritten = true;
@@ -726,6 +744,7 @@ void PrepareWindow(CountingWindow* window)
     // No byte below 128 begins one: a byte that no run of them holds.
     for (unsigned k = starts; k < 4; ++k)
         space->starts[k] = starts == 0 ? 0x80 : space->starts[0];
+    space->startCount = starts == 0 ? 1 : starts;
     space->gap = kNoPatternByte;
     space->span = m;
 
@@ -1133,10 +1152,11 @@ inline unsigned RangeMask(__m128i bytes, unsigned char low, unsigned char span)
 struct TextStops {
     __m128i zero, backslash, open, close;
     __m128i starts[4];
+    bool one;  // the starts are one value repeated
 
-    explicit TextStops(const unsigned char* startBytes)
+    explicit TextStops(const unsigned char* startBytes, unsigned startCount)
         : zero(_mm_setzero_si128()), backslash(_mm_set1_epi8('\\')), open(_mm_set1_epi8('{')),
-          close(_mm_set1_epi8('}'))
+          close(_mm_set1_epi8('}')), one(startCount == 1)
     {
         for (int k = 0; k < 4; ++k)
             starts[k] = _mm_set1_epi8(static_cast<char>(startBytes[k]));
@@ -1151,8 +1171,9 @@ struct TextStops {
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
                          _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
         const __m128i begins =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, starts[0]), _mm_cmpeq_epi8(block, starts[1])),
-                         _mm_or_si128(_mm_cmpeq_epi8(block, starts[2]), _mm_cmpeq_epi8(block, starts[3])));
+            one ? _mm_cmpeq_epi8(block, starts[0])
+                : _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, starts[0]), _mm_cmpeq_epi8(block, starts[1])),
+                               _mm_or_si128(_mm_cmpeq_epi8(block, starts[2]), _mm_cmpeq_epi8(block, starts[3])));
         *markup = static_cast<unsigned>(_mm_movemask_epi8(marks));
         return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(marks, begins), block)));
     }
@@ -1256,7 +1277,7 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
         return p;
     RtfByteSpace* const space = plain->space;
 #ifdef TROVIK_SSE2
-    const TextStops textStops(space->starts);
+    const TextStops textStops(space->starts, space->startCount);
 #endif
     while (p < end) {
         const unsigned char byte = *p;
@@ -1281,10 +1302,10 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
             if (end - p >= 16) {
                 unsigned markup;
                 const unsigned stops = textStops.Find(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), &markup);
-                after = stops != 0 ? p + LowestSetBit(stops) : SkipText(p + 16, end, space->starts);
+                after = stops != 0 ? p + LowestSetBit(stops) : SkipText(p + 16, end, space->starts, space->startCount);
             } else
 #endif
-                after = SkipText(p, end, space->starts);
+                after = SkipText(p, end, space->starts, space->startCount);
             if (after == p) {
                 p = PlainTextRun(p, end, state);
                 continue;

@@ -213,6 +213,7 @@ struct RtfByteSpace {
     // pattern byte equals, written in its place. keep: how many bytes of text
     // must still be written before text may be left out.
     unsigned char starts[4];
+    unsigned startCount;   // how many of starts differ (1 to 4)
     bool startBytes[256];  // every byte that may begin an occurrence
     bool filtering;        // false: every byte is written
     unsigned char gap;

@@ -248,33 +248,28 @@ namespace {
 
 #ifdef TROVIK_SSE2
 // The SSE2 part of FindAnyOf for n values (the set padded to n by repeats):
-// scans while whole blocks remain, looking for the first zero byte too
-// until it is found, and for high bytes. Returns where it stopped; true in
-// *full when the positions ran out.
+// scans while whole blocks remain, and notes whether a zero byte or a high
+// byte went by. Returns where it stopped; true in *full when the positions
+// ran out.
 template <unsigned n>
 size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned char* values, std::uint16_t* positions,
-                       size_t room, size_t* found, size_t* zero, bool* ascii, bool* full)
+                       size_t room, size_t* found, bool* zeroSeen, bool* ascii, bool* full)
 {
     __m128i wanted[n];
     for (unsigned k = 0; k < n; ++k)
         wanted[k] = _mm_set1_epi8(static_cast<char>(values[k]));
-    const __m128i zeroByte = _mm_setzero_si128();
     __m128i high = _mm_setzero_si128();
-    size_t firstZero = *zero;
+    __m128i low = _mm_set1_epi8(-1);
     size_t i = 0;
     size_t hits = *found;
     for (; i + 16 <= count; i += 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         high = _mm_or_si128(high, block);
+        low = _mm_min_epu8(low, block);
         __m128i equal = _mm_cmpeq_epi8(block, wanted[0]);
         for (unsigned k = 1; k < n; ++k)
             equal = _mm_or_si128(equal, _mm_cmpeq_epi8(block, wanted[k]));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(equal));
-        if (firstZero == count) {
-            const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zeroByte)));
-            if (zeros != 0)
-                firstZero = i + LowestSetBit(zeros);
-        }
         while (mask != 0) {
             if (hits == room) {
                 *full = true;
@@ -285,7 +280,7 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
         }
     }
     *found = hits;
-    *zero = firstZero;
+    *zeroSeen = _mm_movemask_epi8(_mm_cmpeq_epi8(low, _mm_setzero_si128())) != 0;
     *ascii = _mm_movemask_epi8(high) == 0;
     return i;
 }
@@ -309,14 +304,18 @@ size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* 
     for (unsigned k = 0; k < n; ++k)
         padded[k] = values[k < valueCount ? k : 0];
     bool full = false;
+    bool zeroSeen = false;
     switch (n) {
-    case 1: i = FindAnyOfBlocks<1>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
-    case 2: i = FindAnyOfBlocks<2>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
-    case 4: i = FindAnyOfBlocks<4>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
-    default: i = FindAnyOfBlocks<8>(bytes, count, padded, positions, room, &found, &firstZero, &allAscii, &full); break;
+    case 1: i = FindAnyOfBlocks<1>(bytes, count, padded, positions, room, &found, &zeroSeen, &allAscii, &full); break;
+    case 2: i = FindAnyOfBlocks<2>(bytes, count, padded, positions, room, &found, &zeroSeen, &allAscii, &full); break;
+    case 4: i = FindAnyOfBlocks<4>(bytes, count, padded, positions, room, &found, &zeroSeen, &allAscii, &full); break;
+    default: i = FindAnyOfBlocks<8>(bytes, count, padded, positions, room, &found, &zeroSeen, &allAscii, &full); break;
     }
     if (full)
         return kNotFound;
+    // Text holds no zero byte: it is looked for only where one went by.
+    if (zeroSeen)
+        firstZero = FindZeroByte(bytes, i);
 #endif
     for (; i < count; ++i) {
         if (bytes[i] == 0 && firstZero == count)
