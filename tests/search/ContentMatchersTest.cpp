@@ -22,16 +22,6 @@ long long RunOne(ContentViewIndex view, const std::string& content, const std::s
     return whole;
 }
 
-// A typed text's spellings; ansi: its spelling in the code page, nullptr for none.
-SearchTextForms FormsOf(const std::u16string& typed, const char* ansi)
-{
-    SearchTextForms forms;
-    SetTypedText(&forms, reinterpret_cast<const WCHAR*>(typed.c_str()));
-    if (ansi != nullptr)
-        SetAnsiText(&forms, ansi, std::string(ansi).size());
-    return forms;
-}
-
 std::u16string Folded(std::u16string units, const CaseFolding& folding)
 {
     for (char16_t& unit : units)
@@ -319,7 +309,7 @@ TEST(Readings, EachEncodingIsFoundByItsReadingInPiecesAsInTheWholeFile)
         {"emoji", u"\U0001F600!", nullptr},
     };
     for (const Text& text : texts) {
-        const SearchTextForms forms = FormsOf(text.typed, text.ansi);
+        const SearchTextForms forms = Forms(text.typed, text.ansi);
         const std::u16string upper = Folded(text.typed, *folding);
         std::string upperUtf8;
         EncodeUtf8(upper, &upperUtf8);
@@ -397,7 +387,7 @@ TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
                        {u"\u03B1\u03B2", nullptr}};
     std::mt19937 random(16);
     for (const Text& text : texts) {
-        const SearchTextForms forms = FormsOf(text.typed, text.ansi);
+        const SearchTextForms forms = Forms(text.typed, text.ansi);
         const std::u16string upper = Folded(text.typed, *folding);
         for (int encoding = 0; encoding < 4; ++encoding) {
             if (encoding == 3 && text.ansi == nullptr)

@@ -7,18 +7,10 @@
 
 #include "search/CaseFold.h"
 #include "search/SearchText.h"
+#include "tests/support/MatcherRun.h"
 #include "tests/support/TestFolding.h"
 
 namespace {
-
-SearchTextForms Forms(const std::u16string& typed, const char* ansi)
-{
-    SearchTextForms forms;
-    SetTypedText(&forms, reinterpret_cast<const WCHAR*>(typed.c_str()));
-    if (ansi != nullptr)
-        SetAnsiText(&forms, ansi, std::string(ansi).size());
-    return forms;
-}
 
 struct ReadingCase {
     const char* name;

@@ -15,6 +15,16 @@ struct TableRun {
     int decidedBy = -1;  // the view whose count decided, or -1
 };
 
+// A typed text's spellings; ansi: its spelling in the code page, nullptr for none.
+inline SearchTextForms Forms(const std::u16string& typed, const char* ansi)
+{
+    SearchTextForms forms;
+    SetTypedText(&forms, reinterpret_cast<const WCHAR*>(typed.c_str()));
+    if (ansi != nullptr)
+        SetAnsiText(&forms, ansi, std::string(ansi).size());
+    return forms;
+}
+
 // Each typed byte becomes the code unit of the same value, as the window does.
 inline std::basic_string<WCHAR> Widen(const std::string& bytes)
 {
