@@ -830,6 +830,29 @@ struct PackedKeywordTable {
 
 const PackedKeywordTable kPackedKeywords;
 
+// The first multiplier from start on, by step, under which slotOf(row,
+// multiplier) puts no two of the rows to hash in one slot; slots (slotCount)
+// then hold row + 1 for each of them, 0 elsewhere.
+template <typename SlotOf>
+std::uint64_t PerfectMultiplier(std::uint64_t start, std::uint64_t step, const bool* hashed, unsigned char* slots,
+                                size_t slotCount, SlotOf slotOf)
+{
+    for (std::uint64_t multiplier = start;; multiplier += step) {
+        std::memset(slots, 0, slotCount);
+        size_t row = 0;
+        for (; row < kKeywordRows; ++row) {
+            if (!hashed[row])
+                continue;
+            unsigned char& slot = slots[slotOf(row, multiplier)];
+            if (slot != 0)
+                break;
+            slot = static_cast<unsigned char>(row + 1);
+        }
+        if (row == kKeywordRows)
+            return multiplier;
+    }
+}
+
 // RtfKeywordTable's rows by a perfect hash of their packed names: the
 // first multiplier (tried in a fixed order when the program starts) under
 // which no two rows share a slot.
@@ -844,20 +867,13 @@ struct KeywordHash {
         return static_cast<unsigned>((mixed * multiplier) >> (64 - kSlotBits));
     }
 
-    KeywordHash() : multiplier(0x9E3779B97F4A7C15ull), slots()
+    KeywordHash() : multiplier(0), slots()
     {
-        for (;; multiplier += 2) {
-            std::memset(slots, 0, sizeof slots);
-            size_t row = 0;
-            for (; row < kKeywordRows; ++row) {
-                unsigned char& slot = slots[Slot(kPackedKeywords.rows[row], multiplier)];
-                if (slot != 0)
-                    break;
-                slot = static_cast<unsigned char>(row + 1);
-            }
-            if (row == kKeywordRows)
-                return;
-        }
+        bool hashed[kKeywordRows];
+        for (bool& row : hashed)
+            row = true;
+        multiplier = PerfectMultiplier(0x9E3779B97F4A7C15ull, 2, hashed, slots, sizeof slots,
+                                       [](size_t row, std::uint64_t m) { return Slot(kPackedKeywords.rows[row], m); });
     }
 };
 
@@ -1095,7 +1111,7 @@ struct RawKeywordHash {
         return static_cast<unsigned>(((low ^ high * 0x9E3779B97F4A7C15ull) * multiplier) >> (64 - kSlotBits));
     }
 
-    RawKeywordHash() : multiplier(0xD6E8FEB86659FD93ull), slots(), low(), high()
+    RawKeywordHash() : multiplier(0), slots(), low(), high()
     {
         bool hashed[kKeywordRows] = {};
         for (size_t row = 0; row < kKeywordRows; ++row) {
@@ -1110,20 +1126,8 @@ struct RawKeywordHash {
         }
         // Multipliers far apart: neighbours would put the names in nearly
         // the same slots.
-        for (;; multiplier += 0x9E3779B97F4A7C16ull) {
-            std::memset(slots, 0, sizeof slots);
-            size_t row = 0;
-            for (; row < kKeywordRows; ++row) {
-                if (!hashed[row])
-                    continue;
-                unsigned char& slot = slots[Slot(low[row], high[row], multiplier)];
-                if (slot != 0)
-                    break;
-                slot = static_cast<unsigned char>(row + 1);
-            }
-            if (row == kKeywordRows)
-                return;
-        }
+        multiplier = PerfectMultiplier(0xD6E8FEB86659FD93ull, 0x9E3779B97F4A7C16ull, hashed, slots, sizeof slots,
+                                       [this](size_t row, std::uint64_t m) { return Slot(low[row], high[row], m); });
     }
 };
 const RawKeywordHash kRawKeywords;
