@@ -315,22 +315,23 @@ inline bool IsStart(unsigned char byte, const unsigned char* starts)
 template <unsigned n>
 const unsigned char* SkipTextOf(const unsigned char* p, const unsigned char* end, const unsigned char* starts)
 {
-    const __m128i zero = _mm_setzero_si128();
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i open = _mm_set1_epi8('{');
     const __m128i close = _mm_set1_epi8('}');
     __m128i start[n];
     for (unsigned k = 0; k < n; ++k)
         start[k] = _mm_set1_epi8(static_cast<char>(starts[k]));
-    // The top bit of each byte of the result: the byte stops the skip.
+    // The top bit of each byte of the result: the byte stops the skip. A
+    // zero and a byte of 128 or more are those below one as signed bytes.
+    const __m128i one = _mm_set1_epi8(1);
     const auto hits = [&](const unsigned char* at) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, zero), _mm_cmpeq_epi8(block, backslash)),
+        const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(block, one), _mm_cmpeq_epi8(block, backslash)),
                                             _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close)));
         __m128i begins = _mm_cmpeq_epi8(block, start[0]);
         for (unsigned k = 1; k < n; ++k)
             begins = _mm_or_si128(begins, _mm_cmpeq_epi8(block, start[k]));
-        return _mm_or_si128(_mm_or_si128(markup, begins), block);
+        return _mm_or_si128(markup, begins);
     };
     while (end - p >= 32) {
         const __m128i a = hits(p);
