@@ -151,7 +151,7 @@ bool PieceCounter::FitsAt(const unsigned char* text, size_t at) const
 // Every occurrence wholly in the piece holds its anchor byte in the piece,
 // where the shared scan found it: it begins anchorElement elements before
 // the element of that byte.
-void PieceCounter::FeedAround(const unsigned char* bytes, size_t elements, const std::uint16_t* positions,
+void PieceCounter::FeedAround(const unsigned char* bytes, size_t elements, const std::uint32_t* positions,
                               size_t found, size_t skip)
 {
     if (length == 0 || elements == 0)

@@ -53,7 +53,7 @@ public:
     // As Feed, where the shared scan has found, at positions[0, found)
     // (ascending offsets from bytes - skip), every byte of bytes[0, count *
     // width) that equals one of the anchor's values, and maybe others.
-    void FeedAround(const unsigned char* bytes, size_t count, const std::uint16_t* positions, size_t found,
+    void FeedAround(const unsigned char* bytes, size_t count, const std::uint32_t* positions, size_t found,
                     size_t skip);
 
 private:
@@ -88,7 +88,7 @@ private:
 // them, the offset of the first zero byte (size when none), and whether
 // every byte of the piece is below 128.
 struct ScanHits {
-    const std::uint16_t* positions;
+    const std::uint32_t* positions;
     size_t found;
     size_t zero;
     size_t size;
@@ -167,9 +167,9 @@ public:
 
     // The size of the blocks in which pieces are scanned once for the
     // anchors of the views that share the scan.
-    static const size_t ScanBlock = 16 * 1024;
+    static const size_t ScanBlock = 128 * 1024;
     // More hits than this in one block: the views scan it on their own.
-    static const size_t ScanRoom = 256;
+    static const size_t ScanRoom = 2048;
 
 private:
     void Release();
@@ -189,5 +189,5 @@ private:
     // hits, and how many the next such block earns.
     unsigned unsharedBlocks;
     unsigned unsharedRun;
-    std::uint16_t positions[ScanRoom];
+    std::uint32_t positions[ScanRoom];
 };

@@ -252,7 +252,7 @@ namespace {
 // byte went by. Returns where it stopped; true in *full when the positions
 // ran out.
 template <unsigned n>
-size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned char* values, std::uint16_t* positions,
+size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned char* values, std::uint32_t* positions,
                        size_t room, size_t* found, bool* zeroSeen, bool* ascii, bool* full)
 {
     __m128i wanted[n];
@@ -275,7 +275,7 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
                 *full = true;
                 return i;
             }
-            positions[hits++] = static_cast<std::uint16_t>(i + LowestSetBit(mask));
+            positions[hits++] = static_cast<std::uint32_t>(i + LowestSetBit(mask));
             mask &= mask - 1;
         }
     }
@@ -289,7 +289,7 @@ size_t FindAnyOfBlocks(const unsigned char* bytes, size_t count, const unsigned 
 }  // namespace
 
 size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* values, unsigned valueCount,
-                 std::uint16_t* positions, size_t room, size_t* zero, bool* ascii)
+                 std::uint32_t* positions, size_t room, size_t* zero, bool* ascii)
 {
     bool wanted[256] = {};
     for (unsigned k = 0; k < valueCount; ++k)
@@ -325,7 +325,7 @@ size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* 
             continue;
         if (found == room)
             return kNotFound;
-        positions[found++] = static_cast<std::uint16_t>(i);
+        positions[found++] = static_cast<std::uint32_t>(i);
     }
     *zero = firstZero;
     *ascii = allAscii;

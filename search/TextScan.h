@@ -58,11 +58,11 @@ size_t FindUnitsFolded(const unsigned char* text, size_t units, size_t from, con
 // The positions, ascending, of the bytes among bytes[0, count) that equal
 // one of values[0, valueCount) (1 to 8 values, none zero), and the index of
 // the first zero byte (count when none) in *zero, and whether every byte is
-// below 128 in *ascii. count is at most 65,536. Returns how many positions
+// below 128 in *ascii. Returns how many positions
 // were written, or kNotFound (and *zero and *ascii unset) when there are
 // more than room.
 size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* values, unsigned valueCount,
-                 std::uint16_t* positions, size_t room, size_t* zero, bool* ascii);
+                 std::uint32_t* positions, size_t room, size_t* zero, bool* ascii);
 
 // Index of the lowest set bit of a mask that is not zero.
 inline unsigned LowestSetBit(unsigned mask)

@@ -414,7 +414,7 @@ TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
                 else if (pick < 20)
                     content += encode(upper);
                 else if (pick < 21)
-                    for (int i = 0; i < 1100; ++i)
+                    for (int i = 0; i < 2100; ++i)
                         content += encode(text.typed);
                 else if (pick < 22 && content.size() > 2 * FileScan::ScanBlock)
                     content.push_back('\0');
