@@ -151,3 +151,46 @@ TEST(TextScan, FindsTheFirstZeroOnEveryOffset)
     wide[2 * 33] = wide[2 * 33 + 1] = 0;
     EXPECT_EQ(FindZeroUnit(wide.data(), 40), 33u);
 }
+
+// The shared scan's hits, first zero byte and ASCII flag against a plain
+// loop: texts of every length up to a few blocks, one to eight values,
+// zero and high bytes anywhere, and too many hits for the room.
+TEST(TextScan, FindsAnyOfTheValuesWherePlainSearchDoes)
+{
+    std::mt19937 random(17);
+    for (int round = 0; round < 3000; ++round) {
+        const size_t length = random() % 150;
+        std::vector<unsigned char> text(length);
+        for (unsigned char& byte : text)
+            byte = static_cast<unsigned char>("abcdef\0\x80"[random() % (round % 3 == 0 ? 8 : 6)]);
+        unsigned char values[8];
+        const unsigned valueCount = 1 + random() % 8;
+        for (unsigned k = 0; k < valueCount; ++k)
+            values[k] = static_cast<unsigned char>('a' + random() % 6);
+        const size_t room = random() % 2 != 0 ? length : random() % 20;
+
+        std::vector<std::uint32_t> expected;
+        size_t expectedZero = length;
+        bool expectedAscii = true;
+        for (size_t i = 0; i < length; ++i) {
+            if (std::memchr(values, text[i], valueCount) != nullptr)
+                expected.push_back(static_cast<std::uint32_t>(i));
+            if (text[i] == 0 && expectedZero == length)
+                expectedZero = i;
+            expectedAscii = expectedAscii && text[i] < 0x80;
+        }
+        std::vector<std::uint32_t> positions(room + 1);
+        size_t zero = 0;
+        bool ascii = false;
+        const size_t found = FindAnyOf(text.data(), length, values, valueCount, positions.data(), room, &zero, &ascii);
+        if (expected.size() > room) {
+            ASSERT_EQ(found, kNotFound) << "round " << round;
+            continue;
+        }
+        ASSERT_EQ(found, expected.size()) << "round " << round;
+        positions.resize(found);
+        ASSERT_EQ(positions, expected) << "round " << round;
+        ASSERT_EQ(zero, expectedZero) << "round " << round;
+        ASSERT_EQ(ascii, expectedAscii) << "round " << round;
+    }
+}
