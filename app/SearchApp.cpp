@@ -12,6 +12,11 @@
 #include "search/FileSearcher.h"
 
 SearchApp* g_searchApp = nullptr;
+
+HINSTANCE AppInstance()
+{
+    return g_searchApp && g_searchApp->instance ? g_searchApp->instance : GetModuleHandleA(nullptr);
+}
 SearchApp* g_dialogApp = nullptr;
 
 void SearchApp::Reset()

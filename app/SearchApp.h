@@ -54,6 +54,10 @@ public:
 extern SearchApp* g_searchApp;
 extern SearchApp* g_dialogApp;
 
+// The module whose resources the window shows: the running application's,
+// or the process's own where none runs (tests).
+HINSTANCE AppInstance();
+
 void ScreenRectToClient(HWND window, RECT* rect);
 // A length in pixels at 96 DPI, scaled to the screen resolution of window.
 int ScaleToScreen(HWND window, int pixels);

@@ -302,34 +302,7 @@ public:
         hasOdd = false;
         ended = !enabled;
     }
-    void Feed(const unsigned char* bytes, size_t count) override
-    {
-        if (count == 0)
-            return;
-        if (hasOdd) {
-            const unsigned char unit[2] = {odd, bytes[0]};
-            hasOdd = false;
-            ++bytes;
-            --count;
-            if (unit[0] == 0 && unit[1] == 0) {
-                ended = true;
-                return;
-            }
-            counter.Feed(unit, 1);
-        }
-        const size_t units = count / 2;
-        const size_t zero = FindZeroUnit(bytes, units);
-        counter.Feed(bytes, zero);
-        if (zero < units) {
-            ended = true;
-            return;
-        }
-        if (count % 2 != 0) {
-            hasOdd = true;
-            odd = bytes[count - 1];
-        }
-    }
-    void FeedScanned(const unsigned char* bytes, size_t count, const ScanHits& hits) override
+    void Feed(const unsigned char* bytes, size_t count, const ScanHits* hits) override
     {
         if (count == 0)
             return;
@@ -346,8 +319,12 @@ public:
         }
         const size_t units = (count - skip) / 2;
         // No zero byte, no zero unit.
-        const size_t zero = hits.zero == hits.size ? units : FindZeroUnit(bytes + skip, units);
-        counter.FeedAround(bytes + skip, zero, hits.positions, hits.found, skip);
+        const size_t zero =
+            hits != nullptr && hits->zero == hits->size ? units : FindZeroUnit(bytes + skip, units);
+        if (hits != nullptr)
+            counter.FeedAround(bytes + skip, zero, hits->positions, hits->found, skip);
+        else
+            counter.Feed(bytes + skip, zero);
         if (zero < units) {
             ended = true;
             return;
@@ -384,7 +361,7 @@ public:
     RtfCodePages* codePages = nullptr;
 
     void BeginFile() override { counter.Begin(pattern, enabled ? patternLength : 0, fold, codePages); }
-    void Feed(const unsigned char* bytes, size_t count) override { counter.Feed(bytes, count); }
+    void Feed(const unsigned char* bytes, size_t count, const ScanHits*) override { counter.Feed(bytes, count); }
     void EndFile() override { counter.End(); }
     bool Ended() const override { return counter.Ended(); }
     unsigned long long Count() const override { return counter.Count(); }
@@ -411,22 +388,16 @@ public:
         utf8Folder.Begin();
         ended = !enabled;
     }
-    void Feed(const unsigned char* bytes, size_t count) override
-    {
-        const size_t zero = FindZeroByte(bytes, count);
-        FeedText(bytes, zero);
-        if (zero < count)
-            Finish();
-    }
     // A view that compares bytes as they lie, and UTF-8 folded through
     // asciiFold where the piece is ASCII, share the scan.
-    void FeedScanned(const unsigned char* bytes, size_t count, const ScanHits& hits) override
+    void Feed(const unsigned char* bytes, size_t count, const ScanHits* hits) override
     {
-        if (folding == nullptr || (hits.ascii && utf8Folder.Idle()))
-            counter.FeedAround(bytes, hits.zero, hits.positions, hits.found, 0);
+        const size_t zero = hits != nullptr ? hits->zero : FindZeroByte(bytes, count);
+        if (hits != nullptr && (folding == nullptr || (hits->ascii && utf8Folder.Idle())))
+            counter.FeedAround(bytes, zero, hits->positions, hits->found, 0);
         else
-            FeedText(bytes, hits.zero);
-        if (hits.zero < count)
+            FeedText(bytes, zero);
+        if (zero < count)
             Finish();
     }
     // UTF-8 text, folded or not, is compared through this table: ASCII
@@ -486,7 +457,7 @@ private:
 
 FileScan::FileScan()
     : block(nullptr), viewMask(0), utf16(), rtf(nullptr), bytes(), views(), sharedCounters(), sharing(false),
-      unsharedBlocks(0), unsharedRun(0), positions()
+      anchorValues(), anchorCount(0), unsharedBlocks(0), unsharedRun(0), positions()
 {
 }
 
@@ -669,8 +640,18 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
         if (view->enabled && !folded && view->counter.ChooseAnchor(shared))
             sharedCounters[byteViews[i]] = &view->counter;
     }
+    // Each value once; more than eight are too many to look for at once.
+    anchorCount = 0;
+    for (unsigned value = 0; value < 256; ++value) {
+        if (!shared[value])
+            continue;
+        if (anchorCount < 8)
+            anchorValues[anchorCount] = static_cast<unsigned char>(value);
+        ++anchorCount;
+    }
     for (PieceCounter* counter : sharedCounters)
         sharing = sharing || counter != nullptr;
+    sharing = sharing && anchorCount <= 8;
     return true;
 }
 
@@ -704,12 +685,8 @@ bool FileScan::FeedViews(const unsigned char* piece, size_t size, const ScanHits
     bool ended = true;
     for (int i = 0; i < ContentViewCount; ++i) {
         ContentView* view = views[i];
-        if (!view->Ended()) {
-            if (hits != nullptr && sharedCounters[i] != nullptr)
-                view->FeedScanned(piece, size, *hits);
-            else
-                view->Feed(piece, size);
-        }
+        if (!view->Ended())
+            view->Feed(piece, size, sharedCounters[i] != nullptr ? hits : nullptr);
         // A view that has ended with a count leaves nothing to the views after it.
         if (view->Ended() && view->Count() != 0)
             return true;
@@ -728,28 +705,16 @@ void FileScan::Feed(const unsigned char* piece, size_t size)
     }
     while (size != 0) {
         const size_t take = size < ScanBlock ? size : ScanBlock;
-        bool wanted[256] = {};
-        unsigned char values[8];
-        unsigned valueCount = 0;
-        for (int i = 0; i < ContentViewCount && valueCount <= 8; ++i) {
-            if (sharedCounters[i] == nullptr || views[i]->Ended())
-                continue;
-            unsigned count = 0;
-            const unsigned char* anchor = sharedCounters[i]->AnchorValues(&count);
-            for (unsigned k = 0; k < count; ++k) {
-                if (wanted[anchor[k]])
-                    continue;
-                wanted[anchor[k]] = true;
-                if (valueCount < 8)
-                    values[valueCount] = anchor[k];
-                ++valueCount;
-            }
-        }
+        // Once every view that shares the scan has ended (a binary file),
+        // nothing is scanned for.
+        bool scanning = false;
+        for (int i = 0; i < ContentViewCount; ++i)
+            scanning = scanning || (sharedCounters[i] != nullptr && !views[i]->Ended());
         ScanHits hits = {positions, kNotFound, take, take, false};
         if (unsharedBlocks != 0) {
             unsharedBlocks -= 1;
-        } else if (valueCount != 0 && valueCount <= 8) {
-            hits.found = FindAnyOf(piece, take, values, valueCount, positions, ScanRoom, &hits.zero, &hits.ascii);
+        } else if (scanning) {
+            hits.found = FindAnyOf(piece, take, anchorValues, anchorCount, positions, ScanRoom, &hits.zero, &hits.ascii);
             // Where the anchors are common the views' own scans are faster:
             // the shared scan rests for longer each time it is tried in vain.
             if (hits.found == kNotFound) {

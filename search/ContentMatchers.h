@@ -44,12 +44,6 @@ public:
     // False (no anchor) when every byte of the pattern is zero or has too
     // many variants.
     bool ChooseAnchor(bool shared[256]);
-    bool HasAnchor() const { return anchorCount != 0; }
-    const unsigned char* AnchorValues(unsigned* valueCount) const
-    {
-        *valueCount = anchorCount;
-        return anchorValues;
-    }
     // As Feed, where the shared scan has found, at positions[0, found)
     // (ascending offsets from bytes - skip), every byte of bytes[0, count *
     // width) that equals one of the anchor's values, and maybe others.
@@ -102,14 +96,10 @@ public:
     // A new file.
     virtual void BeginFile() = 0;
     // The next piece of the file; called only while the view has not ended.
-    virtual void Feed(const unsigned char* bytes, size_t count) = 0;
-    // The same, for a view that takes part in the shared scan: every byte
-    // of the piece that equals one of its anchor's values is in hits.
-    virtual void FeedScanned(const unsigned char* bytes, size_t count, const ScanHits& hits)
-    {
-        (void)hits;
-        Feed(bytes, count);
-    }
+    // hits: for a view that takes part in the shared scan, what the scan
+    // found in the piece (every byte equal to one of its anchor's values);
+    // nullptr when the view scans the piece on its own.
+    virtual void Feed(const unsigned char* bytes, size_t count, const ScanHits* hits) = 0;
     // The file has no more bytes: the view ends.
     virtual void EndFile() = 0;
     // Whether the rest of the file can add nothing to the count.
@@ -185,6 +175,8 @@ private:
     ContentView* views[ContentViewCount];
     PieceCounter* sharedCounters[ContentViewCount];  // the counter of a view that shares the scan, or nullptr
     bool sharing;
+    unsigned char anchorValues[8];  // what the shared scan looks for on their behalf
+    unsigned anchorCount;
     // Blocks the views still scan on their own after a block had too many
     // hits, and how many the next such block earns.
     unsigned unsharedBlocks;

@@ -130,16 +130,6 @@ bool FindNext(HANDLE handle, WIN32_FIND_DATAA* entry, bool* exact)
     return true;
 }
 
-// Whether the current folder's full path fits a record's folder field. A
-// deeper folder could only be reported with a cut path, which may name
-// another file, so the walk does not enter it.
-bool CurrentFolderFits()
-{
-    char folder[sizeof(FoundFile::folder)];
-    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-    return length != 0 && length < sizeof folder;
-}
-
 // Where the platform takes a name, relative to the current folder, to lead.
 enum NameTarget {
     NameOwn,      // a full path that ends in that very name
@@ -188,6 +178,15 @@ HANDLE OpenEntry(const WIN32_FIND_DATAA& entry, bool exact)
 }
 
 }  // namespace
+
+// A deeper folder could only be reported with a cut path, which may name
+// another file: the walk does not enter it, and the window starts no search there.
+bool CurrentFolderFitsRecord()
+{
+    char folder[sizeof(FoundFile::folder)];
+    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    return length != 0 && length < sizeof folder;
+}
 
 FileSearcher::FileSearcher()
     : findData(), nameExact(false), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr),
@@ -465,7 +464,7 @@ int FileSearcher::StepNextSubfolder()
         // A subfolder that cannot be made current is skipped.
         if (!SetCurrentDirectoryA(findData.cFileName))
             continue;
-        if (!CurrentFolderFits()) {
+        if (!CurrentFolderFitsRecord()) {
             SetCurrentDirectoryA("..");
             continue;
         }

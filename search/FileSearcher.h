@@ -12,6 +12,9 @@
 // once per search: a step stays short whatever a file's size.
 const DWORD FilePieceSize = 256 * 1024;
 
+// Whether the current folder's full path fits a record's folder field.
+bool CurrentFolderFitsRecord();
+
 class HandleStack;
 
 enum SearchState {

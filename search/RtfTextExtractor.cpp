@@ -1058,6 +1058,15 @@ inline void PlainControl(RtfPlainText* plain, RtfGroupState* state, int code, st
 }
 #endif
 
+// A brace's effect on the plain-text destination: a group's start begins or
+// ends, and a brace ends the characters that stand in for a letter.
+inline void PlainGroupEdge(RtfPlainText* plain, bool opening)
+{
+    plain->groupStart = opening;
+    plain->ignorablePending = false;
+    plain->fallbackLeft = 0;
+}
+
 // Whether a state's events go to the plain-text destination plain (its
 // characters may also go nowhere: the fast path looks at that for each run).
 inline bool IsPlainState(const RtfGroupState* state, const RtfPlainText* plain)
@@ -1333,9 +1342,7 @@ const unsigned char* ReadPlainText(RtfReader* reader, const unsigned char* p, co
                 RtfGroupState* inner = &reader->inlineStates[reader->depth];
                 *inner = *state;
                 inner->enclosing = state;
-                plain->groupStart = true;
-                plain->ignorablePending = false;
-                plain->fallbackLeft = 0;
+                PlainGroupEdge(plain, true);
                 reader->current = state = inner;
                 reader->depth += 1;
             }
@@ -1845,11 +1852,7 @@ void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
 
 void PlainTextGroup(int direction, RtfGroupState*, RtfGroupState* state)
 {
-    // A brace ends the characters that stand in for a letter.
-    RtfPlainText* plain = static_cast<RtfPlainText*>(state->groupContext);
-    plain->groupStart = direction == -1;
-    plain->ignorablePending = false;
-    plain->fallbackLeft = 0;
+    PlainGroupEdge(static_cast<RtfPlainText*>(state->groupContext), direction == -1);
 }
 
 void WriteSinkUnits(void* output, const std::uint16_t* units, size_t count)

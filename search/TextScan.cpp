@@ -154,9 +154,35 @@ FoldVariants UnitsFoldingLike(const std::uint16_t* fold, unsigned value)
     return VariantsOf(fold, 65536, value);
 }
 
-size_t FindBytesFolded(const unsigned char* text, size_t length, size_t from, const unsigned char* pattern,
-                       size_t patternLength, const unsigned char* fold, const FoldVariants& first,
-                       const FoldVariants& last)
+namespace {
+
+// The elements of the folded scans: bytes, or little-endian 16-bit units.
+struct Bytes {
+    typedef unsigned char Element;
+    static const size_t width = 1;
+    static unsigned At(const unsigned char* text, size_t index) { return text[index]; }
+#ifdef TROVIK_SSE2
+    static __m128i Broadcast(unsigned value) { return _mm_set1_epi8(static_cast<char>(value)); }
+    static __m128i Equal(__m128i a, __m128i b) { return _mm_cmpeq_epi8(a, b); }
+    static const unsigned kMaskBits = 0xFFFFu;  // a bit an element
+#endif
+};
+
+struct Units {
+    typedef std::uint16_t Element;
+    static const size_t width = 2;
+    static unsigned At(const unsigned char* text, size_t index) { return UnitAt(text, index); }
+#ifdef TROVIK_SSE2
+    static __m128i Broadcast(unsigned value) { return _mm_set1_epi16(static_cast<short>(value)); }
+    static __m128i Equal(__m128i a, __m128i b) { return _mm_cmpeq_epi16(a, b); }
+    static const unsigned kMaskBits = 0x5555u;  // one of the two bits an element
+#endif
+};
+
+template <typename E>
+size_t FindFolded(const unsigned char* text, size_t length, size_t from, const typename E::Element* pattern,
+                  size_t patternLength, const typename E::Element* fold, const FoldVariants& first,
+                  const FoldVariants& last)
 {
     if (patternLength == 0 || from > length || length - from < patternLength)
         return kNotFound;
@@ -164,23 +190,24 @@ size_t FindBytesFolded(const unsigned char* text, size_t length, size_t from, co
     size_t i = from;
 #ifdef TROVIK_SSE2
     if (first.count != 0 && last.count != 0) {
+        const size_t perBlock = 16 / E::width;
         __m128i f[4], l[4];
         for (int k = 0; k < 4; ++k) {
-            f[k] = _mm_set1_epi8(static_cast<char>(first.values[k]));
-            l[k] = _mm_set1_epi8(static_cast<char>(last.values[k]));
+            f[k] = E::Broadcast(first.values[k]);
+            l[k] = E::Broadcast(last.values[k]);
         }
-        for (; i + end + 16 <= length; i += 16) {
-            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + end));
-            const __m128i heads = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(head, f[0]), _mm_cmpeq_epi8(head, f[1])),
-                                               _mm_or_si128(_mm_cmpeq_epi8(head, f[2]), _mm_cmpeq_epi8(head, f[3])));
-            const __m128i tails = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(tail, l[0]), _mm_cmpeq_epi8(tail, l[1])),
-                                               _mm_or_si128(_mm_cmpeq_epi8(tail, l[2]), _mm_cmpeq_epi8(tail, l[3])));
-            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, tails)));
+        for (; i + end + perBlock <= length; i += perBlock) {
+            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + E::width * i));
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + E::width * (i + end)));
+            const __m128i heads = _mm_or_si128(_mm_or_si128(E::Equal(head, f[0]), E::Equal(head, f[1])),
+                                               _mm_or_si128(E::Equal(head, f[2]), E::Equal(head, f[3])));
+            const __m128i tails = _mm_or_si128(_mm_or_si128(E::Equal(tail, l[0]), E::Equal(tail, l[1])),
+                                               _mm_or_si128(E::Equal(tail, l[2]), E::Equal(tail, l[3])));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, tails))) & E::kMaskBits;
             while (mask != 0) {
-                const size_t at = i + LowestSetBit(mask);
+                const size_t at = i + LowestSetBit(mask) / E::width;
                 size_t k = 1;
-                while (k < end && fold[text[at + k]] == pattern[k])
+                while (k < end && fold[E::At(text, at + k)] == pattern[k])
                     ++k;
                 if (k >= end)
                     return at;
@@ -191,7 +218,7 @@ size_t FindBytesFolded(const unsigned char* text, size_t length, size_t from, co
 #endif
     for (; i + patternLength <= length; ++i) {
         size_t k = 0;
-        while (k < patternLength && fold[text[i + k]] == pattern[k])
+        while (k < patternLength && fold[E::At(text, i + k)] == pattern[k])
             ++k;
         if (k == patternLength)
             return i;
@@ -199,49 +226,20 @@ size_t FindBytesFolded(const unsigned char* text, size_t length, size_t from, co
     return kNotFound;
 }
 
+}  // namespace
+
+size_t FindBytesFolded(const unsigned char* text, size_t length, size_t from, const unsigned char* pattern,
+                       size_t patternLength, const unsigned char* fold, const FoldVariants& first,
+                       const FoldVariants& last)
+{
+    return FindFolded<Bytes>(text, length, from, pattern, patternLength, fold, first, last);
+}
+
 size_t FindUnitsFolded(const unsigned char* text, size_t units, size_t from, const std::uint16_t* pattern,
                        size_t patternLength, const std::uint16_t* fold, const FoldVariants& first,
                        const FoldVariants& last)
 {
-    if (patternLength == 0 || from > units || units - from < patternLength)
-        return kNotFound;
-    const size_t end = patternLength - 1;
-    size_t i = from;
-#ifdef TROVIK_SSE2
-    if (first.count != 0 && last.count != 0) {
-        __m128i f[4], l[4];
-        for (int k = 0; k < 4; ++k) {
-            f[k] = _mm_set1_epi16(static_cast<short>(first.values[k]));
-            l[k] = _mm_set1_epi16(static_cast<short>(last.values[k]));
-        }
-        for (; i + end + 8 <= units; i += 8) {
-            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
-            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * (i + end)));
-            const __m128i heads = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(head, f[0]), _mm_cmpeq_epi16(head, f[1])),
-                                               _mm_or_si128(_mm_cmpeq_epi16(head, f[2]), _mm_cmpeq_epi16(head, f[3])));
-            const __m128i tails = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(tail, l[0]), _mm_cmpeq_epi16(tail, l[1])),
-                                               _mm_or_si128(_mm_cmpeq_epi16(tail, l[2]), _mm_cmpeq_epi16(tail, l[3])));
-            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, tails))) & 0x5555u;
-            while (mask != 0) {
-                const size_t at = i + LowestSetBit(mask) / 2;
-                size_t k = 1;
-                while (k < end && fold[UnitAt(text, at + k)] == pattern[k])
-                    ++k;
-                if (k >= end)
-                    return at;
-                mask &= mask - 1;
-            }
-        }
-    }
-#endif
-    for (; i + patternLength <= units; ++i) {
-        size_t k = 0;
-        while (k < patternLength && fold[UnitAt(text, i + k)] == pattern[k])
-            ++k;
-        if (k == patternLength)
-            return i;
-    }
-    return kNotFound;
+    return FindFolded<Units>(text, units, from, pattern, patternLength, fold, first, last);
 }
 
 namespace {

@@ -15,11 +15,6 @@ namespace FailureReason {
 
 namespace {
 
-HINSTANCE Instance()
-{
-    return g_searchApp && g_searchApp->instance ? g_searchApp->instance : GetModuleHandleA(nullptr);
-}
-
 // The system's text ends in a line break, which a tooltip or a cell must not show.
 void TrimEnd(char* text)
 {
@@ -37,7 +32,7 @@ void SystemErrorText(DWORD error, char* buffer, size_t size)
         description[0] = 0;
     TrimEnd(description);
     char format[256];
-    if (LoadStringA(Instance(), IDS_REASON_SYSTEM_ERROR, format, sizeof format) <= 0)
+    if (LoadStringA(AppInstance(), IDS_REASON_SYSTEM_ERROR, format, sizeof format) <= 0)
         std::snprintf(format, sizeof format, "%%1 (error %%2!lu!)");
     DWORD_PTR arguments[2] = {reinterpret_cast<DWORD_PTR>(description), static_cast<DWORD_PTR>(error)};
     char text[768];
@@ -72,7 +67,7 @@ void Text(const FoundFile& record, char* buffer, size_t size)
         return;
     }
     const int limit = size < 1024 ? static_cast<int>(size) : 1024;
-    if (LoadStringA(Instance(), own, buffer, limit) <= 0)
+    if (LoadStringA(AppInstance(), own, buffer, limit) <= 0)
         buffer[0] = 0;
 }
 

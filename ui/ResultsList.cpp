@@ -22,11 +22,6 @@ namespace {
 
 enum Column { NameColumn, MatchesColumn, LocationColumn, SizeColumn, TypeColumn, ModifiedColumn, ColumnCount };
 
-HINSTANCE Instance()
-{
-    return g_searchApp && g_searchApp->instance ? g_searchApp->instance : GetModuleHandleA(nullptr);
-}
-
 // Copies as much of text as fits, always terminated; nothing for no room.
 void CopyText(char* buffer, size_t bufferSize, const char* text, size_t textLength)
 {
@@ -123,7 +118,7 @@ int InitColumns(HWND list)
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     for (int i = 0; i < ColumnCount; ++i) {
         char header[256] = "";
-        LoadStringA(Instance(), IDS_COLUMN_NAME + i, header, sizeof header);
+        LoadStringA(AppInstance(), IDS_COLUMN_NAME + i, header, sizeof header);
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = i == SizeColumn ? LVCFMT_RIGHT : LVCFMT_LEFT;
@@ -193,7 +188,7 @@ void GetDisplayText(NMLVDISPINFOA* info)
         text[0] = 0;
         if (record->openStatus == -1) {
             const int limit = room < 256 ? static_cast<int>(room) : 256;
-            if (LoadStringA(Instance(), IDS_FAILED, text, limit) <= 0)
+            if (LoadStringA(AppInstance(), IDS_FAILED, text, limit) <= 0)
                 text[0] = 0;
         } else {
             // The reading that found the file; none for an unread file.

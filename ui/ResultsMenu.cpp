@@ -21,15 +21,10 @@ namespace {
 
 const UINT_PTR SubclassId = 1;
 
-HINSTANCE Instance()
-{
-    return g_searchApp && g_searchApp->instance ? g_searchApp->instance : GetModuleHandleA(nullptr);
-}
-
 void AddItem(HMENU menu, UINT command, UINT textId, bool enabled)
 {
     char text[256];
-    if (LoadStringA(Instance(), textId, text, sizeof text) <= 0)
+    if (LoadStringA(AppInstance(), textId, text, sizeof text) <= 0)
         text[0] = 0;
     AppendMenuA(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), command, text);
 }

@@ -58,14 +58,6 @@ void MakeUnicodeTextBox(HWND window)
     DestroyWindow(ansiBox);
 }
 
-// Whether the current folder's full path fits the folder field of a record.
-bool CurrentFolderFitsRecord()
-{
-    char folder[sizeof(FoundFile::folder)];
-    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-    return length != 0 && length < sizeof folder;
-}
-
 // The window's rectangle of a control, in its parent's client coordinates.
 RECT ControlRect(HWND parent, HWND control)
 {
