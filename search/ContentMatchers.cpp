@@ -226,6 +226,10 @@ bool PieceCounter::ChooseAnchor(bool shared[256])
     std::memset(anchorValue, 0, sizeof anchorValue);
     unsigned best = ~0u;
     for (size_t element = 0; element < length; ++element) {
+        // A unit's variants serve both of its bytes: the table is large.
+        const FoldVariants unitVariants = width == 1 ? FoldVariants{}
+                                          : unitFold == nullptr ? FoldVariants{1, {unitPattern[element]}}
+                                                                : UnitsFoldingLike(unitFold, unitPattern[element]);
         for (size_t offset = 0; offset < width; ++offset) {
             // The values of this byte where the element fits.
             unsigned char values[4];
@@ -239,10 +243,8 @@ bool PieceCounter::ChooseAnchor(bool shared[256])
                         values[valueCount++] = static_cast<unsigned char>(variants.values[k]);
                 }
             } else {
-                const FoldVariants variants = unitFold == nullptr ? FoldVariants{1, {unitPattern[element]}}
-                                                                  : UnitsFoldingLike(unitFold, unitPattern[element]);
-                for (unsigned k = 0; k < variants.count; ++k) {
-                    const unsigned char value = static_cast<unsigned char>(variants.values[k] >> (8 * offset));
+                for (unsigned k = 0; k < unitVariants.count; ++k) {
+                    const unsigned char value = static_cast<unsigned char>(unitVariants.values[k] >> (8 * offset));
                     bool known = false;
                     for (unsigned j = 0; j < valueCount; ++j)
                         known = known || values[j] == value;
@@ -283,6 +285,14 @@ const size_t FoldScratchSize = 2 * FoldChunk + 8;
 std::uint16_t SwapBytes(std::uint16_t unit)
 {
     return static_cast<std::uint16_t>((unit >> 8) | (unit << 8));
+}
+
+// The folding of big-endian units: swapped[u] is fold of u's bytes swapped,
+// swapped back.
+void SwapFoldTable(const std::uint16_t* fold, std::uint16_t* swapped)
+{
+    for (std::uint32_t unit = 0; unit < 65536; ++unit)
+        swapped[unit] = SwapBytes(fold[SwapBytes(static_cast<std::uint16_t>(unit))]);
 }
 
 }  // namespace
@@ -556,8 +566,7 @@ bool FileScan::Prepare(const SearchTextForms& forms, const CaseFolding* folding,
     bool doubleByte = false;
     if (folding != nullptr) {
         swappedFold = reinterpret_cast<std::uint16_t*>(carver.Take(65536 * sizeof(std::uint16_t)));
-        for (std::uint32_t unit = 0; unit < 65536; ++unit)
-            swappedFold[unit] = SwapBytes(folding->unit[SwapBytes(static_cast<std::uint16_t>(unit))]);
+        SwapFoldTable(folding->unit, swappedFold);
         for (bool lead : folding->lead)
             doubleByte = doubleByte || lead;
     }
