@@ -40,6 +40,7 @@ bool MatchingLines::Prepare(int reading, const SearchTextForms& forms, const Cas
     folding = foldingTables;
     codePages = pages;
     ansiCodePage = ansiPage;
+    shownAs = decoding == CodePageDecoding && ansiCodePage == 65001 ? Utf8Decoding : decoding;
     unitFold = nullptr;
     byteFold = nullptr;
     foldsGroups = false;
@@ -364,7 +365,7 @@ std::size_t MatchingLines::DecodeAt(std::size_t at, std::size_t length, char16_t
 {
     const unsigned value = line[at];
     *units = 1;
-    switch (decoding) {
+    switch (shownAs) {
     case UnitsDecoding:
     case RtfDecoding:
         out[0] = static_cast<char16_t>(value);

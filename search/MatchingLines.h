@@ -91,6 +91,7 @@ private:
 
     // The search.
     TextDecoding decoding = UnitsDecoding;
+    TextDecoding shownAs = UnitsDecoding;     // the code page's bytes are UTF-8 where it is 65001
     bool bigEndian = false;
     const CaseFolding* folding = nullptr;
     const std::uint16_t* unitFold = nullptr;  // units compared through it; nullptr: as they are

@@ -14,6 +14,7 @@
 
 #include "app/SearchApp.h"
 #include "search/FileSearcher.h"
+#include "search/LinePreview.h"
 #include "search/SearchText.h"
 
 namespace {
@@ -23,6 +24,38 @@ FileSearcher* g_searcher = nullptr;
 bool g_quiet = false;
 bool g_memory = false;
 bool g_profile = false;
+LinePreview* g_preview = nullptr;  // with --lines: each found file's matching lines
+
+// One matching line: "line", its number and its whole text, tabs written as
+// \t and backslashes as \\, in the code page as every other text here.
+void PrintLine(void*, const MatchingLine& line)
+{
+    std::u16string text;
+    if (line.cutBefore)
+        text += u'\u2026';
+    for (size_t i = 0; i < line.length; ++i) {
+        const char16_t unit = line.text[i];
+        text += unit == u'\t' ? u"\\t" : unit == u'\\' ? u"\\\\" : std::u16string(1, unit);
+    }
+    if (line.cutAfter)
+        text += u'\u2026';
+    std::string bytes(text.size() * 4 + 1, '\0');
+    const int length = text.empty() ? 0
+                       : WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(text.data()),
+                                             static_cast<int>(text.size()), &bytes[0], static_cast<int>(bytes.size()),
+                                             nullptr, nullptr);
+    bytes.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    std::printf("line\t%llu\t%s\n", line.number, bytes.c_str());
+}
+
+// The whole file at once: the harness waits for nothing.
+void PrintLines(const FoundFile& record)
+{
+    if (record.openStatus == -1 || !g_preview->Start(record, PrintLine, nullptr))
+        return;
+    while (g_preview->Step()) {
+    }
+}
 
 // The Stop button, pressed from outside the loop as a user would: a message
 // that sets the stop flag when the loop takes it.
@@ -56,6 +89,8 @@ LRESULT CALLBACK ScanWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             std::printf("found\t%lld\t%d\t%llu\t%s\t%s\t%s\n", record->matchCount, static_cast<int>(record->openStatus),
                         FoundFileSize(*record), record->folder, record->name,
                         *ReadingName(record->reading) != 0 ? ReadingName(record->reading) : "-");
+        if (g_preview != nullptr)
+            PrintLines(*record);
         return 1;
     }
     case kStopClick:
@@ -77,7 +112,7 @@ int Usage(const char* problem)
 {
     std::fprintf(stderr,
                  "trovik-scan: %s\nusage: trovik-scan [--subfolders] [--pattern PATTERN] "
-                 "(--text TEXT | --text-hex HEX | --text-utf16 HEX) [--ignore-case] [--quiet] [--memory] [--profile] "
+                 "(--text TEXT | --text-hex HEX | --text-utf16 HEX) [--ignore-case] [--lines] [--quiet] [--memory] [--profile] "
                  "[--stop-after MS] FOLDER\n",
                  problem);
     return 2;
@@ -157,6 +192,7 @@ int main(int argc, char** argv)
     bool ignoreCase = false;
     bool subfolders = false;
     bool stopAfter = false;
+    bool lines = false;
     const char* folder = nullptr;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -192,6 +228,8 @@ int main(int argc, char** argv)
             haveWideText = true;
         } else if (argument == "--ignore-case") {
             ignoreCase = true;
+        } else if (argument == "--lines") {
+            lines = true;
         } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
             return Usage(("unknown option " + argument).c_str());
         } else if (folder == nullptr) {
@@ -239,6 +277,14 @@ int main(int argc, char** argv)
     request.includeSubfolders = subfolders ? 1 : 0;
     request.matchCase = ignoreCase ? 0 : 1;
     request.stopRequested = 0;
+    LinePreview preview;
+    if (lines) {
+        if (!preview.Prepare(request.searchText, request.matchCase != 0)) {
+            std::fprintf(stderr, "trovik-scan: no memory for the lines\n");
+            return 2;
+        }
+        g_preview = &preview;
+    }
     SendMessageA(window, UM_RUNNING, 1, 0);
 
     LARGE_INTEGER frequency, begin, end;
@@ -322,6 +368,7 @@ int main(int argc, char** argv)
         if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
             std::printf("peak\t%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
     }
+    g_preview = nullptr;
     FreeFoundFiles(FoundFileList);
     FoundFileList = nullptr;
     DestroyWindow(window);
