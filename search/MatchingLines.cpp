@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "search/TextScan.h"
+
 namespace {
 
 const char16_t ReplacementCharacter = 0xFFFD;
@@ -178,10 +180,10 @@ void MatchingLines::TakeRtfUnits(void* self, const std::uint16_t* units, std::si
 // UTF-16 up to the first zero unit at an even offset, as the unit views read it.
 void MatchingLines::FeedUnits(const unsigned char* bytes, std::size_t count)
 {
-    std::size_t i = 0;
+    std::size_t skip = 0;
     if (hasOdd) {
         hasOdd = false;
-        i = 1;
+        skip = 1;
         const unsigned unit = bigEndian ? (static_cast<unsigned>(odd) << 8) | bytes[0]
                                         : odd | (static_cast<unsigned>(bytes[0]) << 8);
         if (unit == 0) {
@@ -190,35 +192,69 @@ void MatchingLines::FeedUnits(const unsigned char* bytes, std::size_t count)
         }
         Take(unit);
     }
-    for (; i + 1 < count; i += 2) {
-        const unsigned unit = bigEndian ? (static_cast<unsigned>(bytes[i]) << 8) | bytes[i + 1]
-                                        : bytes[i] | (static_cast<unsigned>(bytes[i + 1]) << 8);
-        if (unit == 0) {
-            FinishText();
-            return;
-        }
-        Take(unit);
+    const std::size_t units = (count - skip) / 2;
+    const std::size_t zero = FindZeroUnit(bytes + skip, units);
+    const unsigned char* at = bytes + skip;
+    for (std::size_t i = 0; i < zero; ++i, at += 2)
+        Take(bigEndian ? (static_cast<unsigned>(at[0]) << 8) | at[1] : at[0] | (static_cast<unsigned>(at[1]) << 8));
+    if (zero < units) {
+        FinishText();
+        return;
     }
-    if (i < count) {
+    if ((count - skip) % 2 != 0) {
         hasOdd = true;
-        odd = bytes[i];
+        odd = bytes[count - 1];
     }
 }
 
 void MatchingLines::FeedBytes(const unsigned char* bytes, std::size_t count)
 {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (bytes[i] == 0) {
-            FinishText();
-            return;
+    const std::size_t zero = FindZeroByte(bytes, count);
+    if (foldsGroups) {
+        FoldBytes(bytes, zero);
+    } else {
+        for (std::size_t i = 0; i < zero; ++i)
+            Take(bytes[i]);
+    }
+    if (zero < count)
+        FinishText();
+}
+
+// Bytes through a folder: a run of ASCII bytes between characters folds one
+// to one, the run at once; any other byte alone.
+void MatchingLines::FoldBytes(const unsigned char* bytes, std::size_t count)
+{
+    unsigned char folded[256];
+    for (std::size_t i = 0; i < count;) {
+        std::size_t run = 0;
+        if (groupBegin == position) {  // no byte waits for the rest of its character
+            while (run < sizeof folded && i + run < count && bytes[i + run] < 0x80)
+                ++run;
         }
-        Take(bytes[i]);
+        if (run == 0) {
+            Enter(bytes[i]);
+            FoldByte(bytes[i]);
+            Leave(bytes[i]);
+            ++i;
+            continue;
+        }
+        if (decoding == Utf8Decoding)
+            utf8Folder.Fold(*folding, bytes + i, run, folded);
+        else
+            codePageFolder.Fold(*folding, bytes + i, run, folded);
+        for (std::size_t k = 0; k < run; ++k) {
+            Enter(bytes[i + k]);
+            Match(folded[k], position, position + 1);
+            Leave(bytes[i + k]);
+        }
+        groupBegin = position;
+        i += run;
     }
 }
 
-// One element of the text: kept for its line, matched, and a line break
-// ends the line after it has been matched (an occurrence may hold one).
-inline void MatchingLines::Take(unsigned value)
+// An element enters its line; a line that a CR ended ends first unless this
+// is its LF.
+void MatchingLines::Enter(unsigned value)
 {
     if (breakPending && value != '\n')
         EndLine();
@@ -226,11 +262,12 @@ inline void MatchingLines::Take(unsigned value)
         line[kept++] = static_cast<std::uint16_t>(value);
     else
         KeepFull(value);
-    if (foldsGroups)
-        FoldByte(static_cast<unsigned char>(value));
-    else
-        Match(unitFold != nullptr ? unitFold[value] : byteFold != nullptr ? byteFold[value] : value, position,
-              position + 1);
+}
+
+// The element has been matched: a line break ends its line after it, as an
+// occurrence may hold one.
+void MatchingLines::Leave(unsigned value)
+{
     ++position;
     if (value == '\n')
         EndLine();
@@ -238,8 +275,17 @@ inline void MatchingLines::Take(unsigned value)
         breakPending = true;
 }
 
+// An element that folds alone: a unit, or a byte of a single-byte code page.
+void MatchingLines::Take(unsigned value)
+{
+    Enter(value);
+    Match(unitFold != nullptr ? unitFold[value] : byteFold != nullptr ? byteFold[value] : value, position,
+          position + 1);
+    Leave(value);
+}
+
 // One folded element, which stands for the elements [begin, end) of the text.
-inline void MatchingLines::Match(unsigned folded, unsigned long long begin, unsigned long long end)
+void MatchingLines::Match(unsigned folded, unsigned long long begin, unsigned long long end)
 {
     groupStarts[ringAt] = begin;
     if (++ringAt == patternLength)

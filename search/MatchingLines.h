@@ -77,6 +77,9 @@ private:
     static void TakeRtfUnits(void* self, const std::uint16_t* units, std::size_t count);
     void FeedUnits(const unsigned char* bytes, std::size_t count);
     void FeedBytes(const unsigned char* bytes, std::size_t count);
+    void FoldBytes(const unsigned char* bytes, std::size_t count);
+    void Enter(unsigned value);
+    void Leave(unsigned value);
     void Take(unsigned value);
     void Match(unsigned folded, unsigned long long groupBegin, unsigned long long groupEnd);
     void FoldByte(unsigned char byte);
