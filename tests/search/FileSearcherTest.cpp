@@ -108,9 +108,10 @@ TEST(FolderWalk, RecordsDescribeTheFileAndItsFolder)
     ASSERT_TRUE(GetFileAttributesExA((root.Path() + "\\sub\\data.bin").c_str(), GetFileExInfoStandard, &attributes));
     EXPECT_EQ(CompareFileTime(&found[0].lastWriteTime, &attributes.ftLastWriteTime), 0);
     // The window sees copies owned by the found-file list, newest first.
-    ASSERT_NE(FoundFileList, nullptr);
-    EXPECT_STREQ(FoundFileList->name, "data.bin");
-    EXPECT_EQ(FoundFileList->next, nullptr);
+    const FoundFile* records = engine.Searcher().FoundFiles();
+    ASSERT_NE(records, nullptr);
+    EXPECT_STREQ(records->name, "data.bin");
+    EXPECT_EQ(records->next, nullptr);
 }
 
 TEST(FolderWalk, SkipsDotFoldersAndStaysPutWithoutSubfolders)
@@ -235,13 +236,15 @@ TEST(Summary, PicksTheTextByTheCounters)
         {4294967297ll, 4294967297ll, 4294967297ll, "Found 4294967297 matches"},
     };
     EngineHarness engine;
+    Notifier notifier;
+    notifier.SetSink(&engine);
     for (const Case& c : cases) {
         engine.ClearEvents();
         SearchRequest& request = engine.MutableRequest();
         request.filesSearched = c.searched;
         request.totalMatches = c.matches;
         request.filesWithMatches = c.withMatches;
-        EXPECT_EQ(SendSummary(&request), 1);
+        EXPECT_EQ(notifier.SendSummary(request), 1);
         EXPECT_EQ(engine.Statuses(), std::vector<std::string>{c.text});
     }
 }
@@ -249,16 +252,18 @@ TEST(Summary, PicksTheTextByTheCounters)
 TEST(Senders, AnswerStopWhenTheWindowAskedForIt)
 {
     EngineHarness engine;
+    Notifier notifier;
+    notifier.SetSink(&engine);
     FoundFile record = {};
     std::snprintf(record.name, sizeof record.name, "kept.txt");
-    engine.MutableRequest().stopRequested = 1;
-    EXPECT_EQ(SendFoundFile(engine.Request().notifyWindow, &record), 0);
-    EXPECT_EQ(SendStatus(engine.Request().notifyWindow, "Searching %s ...", "x"), 0);
-    engine.MutableRequest().stopRequested = 0;
-    EXPECT_EQ(SendStatus(engine.Request().notifyWindow, "Searching %s ...", "x"), 1);
+    notifier.RequestStop();
+    EXPECT_EQ(notifier.SendFoundFile(record), 0);
+    EXPECT_EQ(notifier.SendStatus("Searching %s ...", "x"), 0);
+    notifier.ClearStop();
+    EXPECT_EQ(notifier.SendStatus("Searching %s ...", "x"), 1);
     // The record sent while stopping is still kept for the window.
-    ASSERT_NE(FoundFileList, nullptr);
-    EXPECT_STREQ(FoundFileList->name, "kept.txt");
+    ASSERT_NE(notifier.FoundFiles(), nullptr);
+    EXPECT_STREQ(notifier.FoundFiles()->name, "kept.txt");
 }
 
 TEST(StopAndRestart, StopAfterAnyStepEndsCleanlyAndAFreshStartGivesTheFullResult)

@@ -8,34 +8,35 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/ModalWatchdog.h"
 #include "support/TempFolder.h"
-#include "app/SearchApp.h"
 #include "res/resource.h"
+#include "ui/BusyAnimation.h"
+#include "ui/ControlRect.h"
+#include "ui/FolderBrowser.h"
 #include "ui/WindowLayout.h"
 
 namespace {
 
-SearchApp* g_layoutApp = nullptr;
+WindowLayout* g_layout = nullptr;
 
-// Hands size messages to the application object once it has measured the
-// window, as the search window's own procedure does.
-INT_PTR CALLBACK LayoutDialogProc(HWND, UINT message, WPARAM wParam, LPARAM lParam)
+// Hands size messages to the layout once it has measured the window, as the
+// search window's own procedure does.
+INT_PTR CALLBACK LayoutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         return TRUE;
     case WM_SIZE:
-        if (g_layoutApp)
-            g_layoutApp->LayoutControls(wParam, LOWORD(lParam), HIWORD(lParam));
+        if (g_layout)
+            g_layout->LayoutControls(window, wParam);
         return TRUE;
     case WM_GETMINMAXINFO:
-        if (g_layoutApp)
-            g_layoutApp->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+        if (g_layout)
+            g_layout->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
         return TRUE;
     }
     return FALSE;
@@ -66,37 +67,33 @@ void Resize(HWND window, int width, int height)
     SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
-// A real search dialog with the application's measurements taken as the
-// window takes them while it initialises.
+// A real search dialog with the layout's measurements taken as the window
+// takes them while it initialises.
 class SearchWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
-        app.reset(new SearchApp());
         window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SEARCH), nullptr,
                                     LayoutDialogProc, 0);
         ASSERT_NE(window, nullptr);
-        app->window = window;
-        app->instance = GetModuleHandleA(nullptr);
-        app->request.notifyWindow = window;
-        app->margin = ClientRectOf(window, IDC_FILESPEC_LABEL).left;
+        layout.margin = ClientRectOf(window, IDC_FILESPEC_LABEL).left;
         RECT status = ClientRectOf(window, IDC_STATUS);
-        app->statusHeight = status.bottom - status.top;
+        layout.statusHeight = status.bottom - status.top;
         SIZE size = WindowSize(window);
-        app->initialWidth = size.cx;
-        app->initialHeight = size.cy;
-        g_layoutApp = app.get();
+        layout.initialWidth = size.cx;
+        layout.initialHeight = size.cy;
+        g_layout = &layout;
     }
     void TearDown() override
     {
-        g_layoutApp = nullptr;
+        g_layout = nullptr;
         if (window)
             DestroyWindow(window);
     }
 
-    std::unique_ptr<SearchApp> app;
+    WindowLayout layout;
     HWND window = nullptr;
 };
 
@@ -110,11 +107,11 @@ TEST_F(WindowLayoutTest, WideningMovesTheButtonColumnAndStretchesTheFields)
     const RECT checkBefore = ClientRectOf(window, IDC_SUBFOLDERS);
     const RECT resultsBefore = ClientRectOf(window, IDC_RESULTS);
     for (int extra : {150, 400, 0}) {
-        Resize(window, app->initialWidth + extra, app->initialHeight);
+        Resize(window, layout.initialWidth + extra, layout.initialHeight);
         RECT client;
         GetClientRect(window, &client);
         const int W = client.right;
-        const int M = app->margin;
+        const int M = layout.margin;
         const RECT search = ClientRectOf(window, IDOK);
         const int B = search.right - search.left;
         SCOPED_TRACE(extra);
@@ -143,13 +140,13 @@ TEST_F(WindowLayoutTest, WideningMovesTheButtonColumnAndStretchesTheFields)
 // old place would be erased by the background of the grown window.
 TEST_F(WindowLayoutTest, MovedControlsAreDrawnAnewWhereTheyLand)
 {
-    app->expanded = 1;
-    SetWindowPos(GetDlgItem(window, IDC_RESULTS), nullptr, 0, app->initialHeight, 0, 0,
+    layout.expanded = 1;
+    SetWindowPos(GetDlgItem(window, IDC_RESULTS), nullptr, 0, layout.initialHeight, 0, 0,
                  SWP_NOZORDER | SWP_NOSIZE | SWP_SHOWWINDOW);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     for (int extra : {120, 300}) {
         UpdateWindow(window);
-        Resize(window, app->initialWidth + extra, app->initialHeight + extra);
+        Resize(window, layout.initialWidth + extra, layout.initialHeight + extra);
         for (int id : {IDOK, IDCANCEL, IDC_ANIMATION, IDC_BROWSE, IDC_STATUS}) {
             HWND control = GetDlgItem(window, id);
             RECT inside = {};
@@ -164,7 +161,7 @@ TEST_F(WindowLayoutTest, MovedControlsAreDrawnAnewWhereTheyLand)
 TEST_F(WindowLayoutTest, ComboBoxesKeepTheirClosedHeight)
 {
     RECT before = ClientRectOf(window, IDC_LOCATION);
-    Resize(window, app->initialWidth + 100, app->initialHeight);
+    Resize(window, layout.initialWidth + 100, layout.initialHeight);
     RECT after = ClientRectOf(window, IDC_LOCATION);
     EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
     EXPECT_EQ(after.top, before.top);
@@ -174,43 +171,43 @@ TEST_F(WindowLayoutTest, HeightIsFixedUntilTheFirstSearch)
 {
     MINMAXINFO info = {};
     info.ptMaxPosition = {-7, -9};
-    EXPECT_EQ(app->OnGetMinMaxInfo(&info), 0);
-    EXPECT_EQ(info.ptMinTrackSize.x, app->initialWidth);
-    EXPECT_EQ(info.ptMinTrackSize.y, app->initialHeight);
+    EXPECT_EQ(layout.OnGetMinMaxInfo(&info), 0);
+    EXPECT_EQ(info.ptMinTrackSize.x, layout.initialWidth);
+    EXPECT_EQ(info.ptMinTrackSize.y, layout.initialHeight);
     EXPECT_EQ(info.ptMaxTrackSize.x, GetSystemMetrics(SM_CXMAXTRACK));
-    EXPECT_EQ(info.ptMaxTrackSize.y, app->initialHeight);
+    EXPECT_EQ(info.ptMaxTrackSize.y, layout.initialHeight);
     EXPECT_EQ(info.ptMaxPosition.x, -7);
 
-    Resize(window, app->initialWidth + 80, app->initialHeight + 200);
-    EXPECT_EQ(WindowSize(window).cx, app->initialWidth + 80);
-    EXPECT_EQ(WindowSize(window).cy, app->initialHeight);
-    Resize(window, app->initialWidth - 50, app->initialHeight - 30);
-    EXPECT_EQ(WindowSize(window).cx, app->initialWidth);
-    EXPECT_EQ(WindowSize(window).cy, app->initialHeight);
+    Resize(window, layout.initialWidth + 80, layout.initialHeight + 200);
+    EXPECT_EQ(WindowSize(window).cx, layout.initialWidth + 80);
+    EXPECT_EQ(WindowSize(window).cy, layout.initialHeight);
+    Resize(window, layout.initialWidth - 50, layout.initialHeight - 30);
+    EXPECT_EQ(WindowSize(window).cx, layout.initialWidth);
+    EXPECT_EQ(WindowSize(window).cy, layout.initialHeight);
 
-    app->expanded = 1;
-    app->OnGetMinMaxInfo(&info);
+    layout.expanded = 1;
+    layout.OnGetMinMaxInfo(&info);
     EXPECT_EQ(info.ptMaxTrackSize.y, GetSystemMetrics(SM_CYMAXTRACK));
-    Resize(window, app->initialWidth, app->initialHeight + 200);
-    EXPECT_EQ(WindowSize(window).cy, app->initialHeight + 200);
-    Resize(window, app->initialWidth - 50, app->initialHeight - 30);
-    EXPECT_EQ(WindowSize(window).cx, app->initialWidth);
-    EXPECT_EQ(WindowSize(window).cy, app->initialHeight);
+    Resize(window, layout.initialWidth, layout.initialHeight + 200);
+    EXPECT_EQ(WindowSize(window).cy, layout.initialHeight + 200);
+    Resize(window, layout.initialWidth - 50, layout.initialHeight - 30);
+    EXPECT_EQ(WindowSize(window).cx, layout.initialWidth);
+    EXPECT_EQ(WindowSize(window).cy, layout.initialHeight);
 }
 
 TEST_F(WindowLayoutTest, AfterTheFirstSearchListAndStatusFollowTheWindow)
 {
-    app->expanded = 1;
+    layout.expanded = 1;
     HWND results = GetDlgItem(window, IDC_RESULTS);
-    SetWindowPos(results, nullptr, 0, app->initialHeight, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetWindowPos(results, nullptr, 0, layout.initialHeight, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_SHOWWINDOW);
     const int top = ClientRectOf(window, IDC_RESULTS).top;
     for (int extra : {180, 400}) {
-        Resize(window, app->initialWidth + extra, app->initialHeight + extra);
+        Resize(window, layout.initialWidth + extra, layout.initialHeight + extra);
         RECT client;
         GetClientRect(window, &client);
         const int W = client.right;
         const int H = client.bottom;
-        const int S = app->statusHeight;
+        const int S = layout.statusHeight;
         SCOPED_TRACE(extra);
 
         RECT list = ClientRectOf(window, IDC_RESULTS);
@@ -233,10 +230,10 @@ TEST_F(WindowLayoutTest, OnlyRestoredAndMaximisedSizesLayOut)
     SetWindowPos(search, nullptr, 3, 3, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
     for (WPARAM type : {static_cast<WPARAM>(SIZE_MINIMIZED), static_cast<WPARAM>(SIZE_MAXSHOW),
                         static_cast<WPARAM>(SIZE_MAXHIDE)}) {
-        app->LayoutControls(type, 0, 0);
+        layout.LayoutControls(window, type);
         EXPECT_EQ(ClientRectOf(window, IDOK).left, 3) << type;
     }
-    app->LayoutControls(SIZE_MAXIMIZED, 0, 0);
+    layout.LayoutControls(window, SIZE_MAXIMIZED);
     EXPECT_NE(ClientRectOf(window, IDOK).left, 3);
 }
 
@@ -334,14 +331,8 @@ protected:
         ShowWindow(window, SW_SHOWNOACTIVATE);
         UpdateWindow(window);
         control = GetDlgItem(window, IDC_ANIMATION);
-        app->digitsBitmap = MakeRowStrip();
-        ASSERT_NE(app->digitsBitmap, nullptr);
-    }
-    void TearDown() override
-    {
-        SearchWindowTest::TearDown();
-        if (app->digitsBitmap)
-            DeleteObject(app->digitsBitmap);
+        animation.SetStrip(MakeRowStrip());
+        ASSERT_NE(animation.Strip(), nullptr);
     }
     // Whether drawing into a window can be read back on this display.
     bool CanReadBack()
@@ -356,6 +347,7 @@ protected:
         return readable;
     }
 
+    BusyAnimation animation;
     HWND control = nullptr;
 };
 
@@ -378,13 +370,13 @@ TEST_F(AnimationTest, EachTickShowsAWholeWindowOfTheStripFromABandBoundary)
 
     std::vector<Pixels> frames;
     for (int first = 0; first <= 100; first += 10)
-        frames.push_back(StripWindow(app->digitsBitmap, first, client.right, client.bottom));
+        frames.push_back(StripWindow(animation.Strip(), first, client.right, client.bottom));
     for (size_t i = 1; i < frames.size(); ++i)
         ASSERT_FALSE(frames[i] == frames[i - 1]) << "frames tell the bands apart";
 
     bool sawLateBand = false;
     for (int band : bands) {
-        app->DrawAnimation(1);
+        animation.DrawFrame(window);
         sawLateBand = sawLateBand || band > 10;
         // From band 11 on the frame starts 10 bands up, on the same digits.
         const int expected = band > 10 ? band - 10 : band;
@@ -399,8 +391,8 @@ TEST_F(AnimationTest, ControlIsBlankOnceTheSearchEnds)
 {
     if (!CanReadBack())
         GTEST_SKIP() << "window pixels cannot be read back on this display";
-    app->DrawAnimation(1);
-    app->DrawAnimation(0);
+    animation.DrawFrame(window);
+    animation.Stop(window);
     UpdateWindow(control);
     Pixels pixels = ReadControl(control);
     ASSERT_FALSE(pixels.empty());
@@ -418,14 +410,13 @@ TEST_F(AnimationTest, DigitStripFramesAreBlackDigitsOnWhiteFromABandBoundary)
     HBITMAP digits = static_cast<HBITMAP>(
         LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_DIGITS), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
     ASSERT_NE(digits, nullptr);
-    DeleteObject(app->digitsBitmap);
-    app->digitsBitmap = digits;
+    animation.SetStrip(digits);
     RECT client;
     GetClientRect(control, &client);
 
     srand(1);
     for (int tick = 0; tick < 48; ++tick) {
-        app->DrawAnimation(1);
+        animation.DrawFrame(window);
         Pixels pixels = ReadControl(control);
         SCOPED_TRACE(tick);
         int black = 0;
@@ -592,7 +583,7 @@ TEST_F(FolderBrowserTest, BrowserOpensAtTheBoxFolderAndCancelChangesNothing)
     g_lastBrowser = nullptr;
     g_browserAnswer = IDCANCEL;
     SetDlgItemTextA(window, IDC_LOCATION, "C:\\not\\a\\folder\\here");
-    app->BrowseForFolder();
+    BrowseForFolder(window);
     EXPECT_EQ(g_browsersSeen, 1);
     EXPECT_EQ(FolderText(window), "C:\\not\\a\\folder\\here");
     EXPECT_TRUE(FolderEntries(window).empty());
@@ -607,7 +598,7 @@ TEST_F(FolderBrowserTest, BrowserOpensAtTheBoxFolderAndCancelChangesNothing)
             g_browsersSeen = 0;
             g_lastBrowser = nullptr;
             SetDlgItemTextA(window, IDC_LOCATION, path.c_str());
-            app->BrowseForFolder();
+            BrowseForFolder(window);
             EXPECT_EQ(g_browsersSeen, 1);
         } while (g_browsersSeen == 1 && !g_treeHadSelection && ++attempts < 5);
         if (g_browsersSeen != 1)
