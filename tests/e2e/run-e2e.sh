@@ -273,12 +273,12 @@ probe wait-text 1 Search 30000 >/dev/null || fail "the button does not read Sear
 expect "prepared folder: the results list is shown" "visible=1	enabled=1	checked=0" "$(probe state 1008)"
 expect "prepared folder: the six columns" "Name	Matches	Location	Size	Type	Modified" "$(probe columns)"
 expect "prepared folder: the rows in the order of the walk" "$(printf '%s\n' \
-  'alpha.txt	2	T:\docs	25 bytes	RTF	2005-03-01 09:05' \
-  'gamma.txt	1	T:\docs	11 bytes	RTF	2005-03-01 09:05' \
+  'alpha.txt	2	T:\docs	25 bytes	ANSI	2005-03-01 09:05' \
+  'gamma.txt	1	T:\docs	11 bytes	ANSI	2005-03-01 09:05' \
   'locked.txt	0	T:\docs	35 bytes	Failed	2005-03-01 09:05' \
   'notes.rtf	2	T:\docs	53 bytes	RTF	2005-03-01 09:05' \
   'wide.txt	3	T:\docs	40 bytes	UTF-16	2005-03-01 09:05' \
-  'delta.txt	1	T:\docs\sub	5 bytes	RTF	2005-03-01 09:05')" "$(probe rows)"
+  'delta.txt	1	T:\docs\sub	5 bytes	ANSI	2005-03-01 09:05')" "$(probe rows)"
 kill "$HOLDER_PID" 2>/dev/null
 wait "$HOLDER_PID" 2>/dev/null
 HOLDER_PID=""
@@ -308,12 +308,12 @@ expect "every line of the saved list ends in CR LF" "7 7" \
   "$(awk '/\r$/ { crlf++ } END { print NR, crlf }' "$DATA/saved.csv")"
 expect "the saved list" "$(printf '%s\n' \
   'Name,Matches,Location,Size,Type,Modified,Note' \
-  'alpha.txt,2,T:\docs,25,RTF,2005-03-01 09:05,' \
-  'gamma.txt,1,T:\docs,11,RTF,2005-03-01 09:05,' \
+  'alpha.txt,2,T:\docs,25,ANSI,2005-03-01 09:05,' \
+  'gamma.txt,1,T:\docs,11,ANSI,2005-03-01 09:05,' \
   'locked.txt,0,T:\docs,35,Failed,2005-03-01 09:05,REASON (error 32)' \
   'notes.rtf,2,T:\docs,53,RTF,2005-03-01 09:05,' \
   'wide.txt,3,T:\docs,40,UTF-16,2005-03-01 09:05,' \
-  'delta.txt,1,T:\docs\sub,5,RTF,2005-03-01 09:05,')" \
+  'delta.txt,1,T:\docs\sub,5,ANSI,2005-03-01 09:05,')" \
   "$(tail -c +4 "$DATA/saved.csv" | tr -d '\r' | sed 's/,Failed,\(.*\),[^,]* (error 32)$/,Failed,\1,REASON (error 32)/')"
 log "the failed row's note: $(grep -a '^locked' "$DATA/saved.csv" | tr -d '\r' | cut -d, -f7-)"
 

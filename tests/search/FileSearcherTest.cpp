@@ -307,8 +307,8 @@ TEST(FilePieces, LargeFilesReportWhatTheWholeFileGives)
         long long matches;
     } rows[] = {
         {"8bit.txt", Filled("needle in a haystack ", size, piece - 3, "needle"), 0},
-        {"joined.txt", Filled("need\r\nle and hay; ", size, 2 * piece - 4, "need\r\nle"), 0},
-        {"escape.rtf", Filled("{\\b n}\\'65edle\\par ", size, piece - 2, "\\'6eeedle"), 0},
+        {"joined.rtf", "{\\rtf1 " + Filled("need\r\nle and hay; ", size, 2 * piece - 4, "need\r\nle"), 0},
+        {"escape.rtf", "{\\rtf1 " + Filled("{\\b n}\\'65edle\\par ", size, piece - 2, "\\'6eeedle"), 0},
         {"wide.txt", Filled(std::string("n\0e\0e\0d\0l\0e\0 \0", 14), size - 1, piece - 4,
                             std::string("n\0e\0e\0d", 7)), 0},
     };
@@ -455,8 +455,8 @@ TEST(Readings, EveryEncodingIsFoundByItsReadingThroughTheWalk)
             const char* reading;  // nullptr: not found at all
         };
         std::vector<File> files = {
-            {"utf8.txt", "x " + utf8 + " and " + utf8Capitals, ascii ? "RTF" : "UTF-8"},
-            {"utf8bom.txt", "\xEF\xBB\xBF" + utf8 + " and " + utf8Capitals, ascii ? "RTF" : "UTF-8"},
+            {"utf8.txt", "x " + utf8 + " and " + utf8Capitals, ascii ? "ANSI" : "UTF-8"},
+            {"utf8bom.txt", "\xEF\xBB\xBF" + utf8 + " and " + utf8Capitals, "UTF-8"},
             {"le.txt", Utf16Bytes(both, false), "UTF-16"},
             {"lebom.txt", Utf16Bytes(u"\uFEFF" + both, false), "UTF-16"},
             {"be.txt", Utf16Bytes(both, true), "UTF-16 BE"},
@@ -464,13 +464,8 @@ TEST(Readings, EveryEncodingIsFoundByItsReadingThroughTheWalk)
             {"binary.dat", std::string("\0\1\2", 3) + utf8 + " and " + utf8Capitals, nullptr},
         };
         if (spelled) {
-            // A file that is not RTF names no code page: the RTF reading takes
-            // its bytes in code page 1252, and finds the text only where 1252
-            // spells it so; elsewhere the code page's own reading finds it.
-            std::u16string in1252;
-            for (unsigned char byte : ansi)
-                in1252.push_back(static_cast<char16_t>(RtfCodePage1252.units[byte]));
-            files.push_back({"codepage.txt", "x " + ansi + " and " + ansiCapitals, in1252 == text.typed ? "RTF" : "ANSI"});
+            // Only a document is read as RTF: plain text is the code page's.
+            files.push_back({"codepage.txt", "x " + ansi + " and " + ansiCapitals, "ANSI"});
             files.push_back({"doc.rtf",
                              "{\\rtf1\\ansi\\ansicpg" + std::to_string(codePage) + "{\\fonttbl{\\f0 Arial;}}\\f0 " +
                                  RtfEscaped(ansi) + "\\par " + RtfEscaped(ansiCapitals) + "}",
