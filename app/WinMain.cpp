@@ -4,8 +4,6 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     static SearchApp app;
-    app.Reset();
-    g_searchApp = &app;
     if (FAILED(app.Initialize(instance)))
         return -1;
     app.RunMessageLoop();
