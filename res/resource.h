@@ -22,6 +22,7 @@
 #define IDC_ANIMATION               1011
 #define IDC_REGEXP                  1012
 #define IDC_MATCHCASE               1013
+#define IDC_PREVIEW                 1014
 
 // Strings
 #define IDS_COLUMN_NAME             1000
@@ -46,6 +47,11 @@
 #define IDS_REASON_NOT_DISK_FILE    1019
 #define IDS_REASON_SYSTEM_ERROR     1020
 #define IDS_REASON_NAME_NOT_OWN     1021
+#define IDS_COLUMN_LINE             1022
+#define IDS_COLUMN_TEXT             1023
+#define IDS_PREVIEW_GONE            1024
+#define IDS_PREVIEW_MORE_COUNT      1025
+#define IDS_PREVIEW_MORE            1026
 
 // Commands of the results list's context menu
 #define IDM_OPEN                    2001

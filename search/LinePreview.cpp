@@ -20,7 +20,7 @@ HANDLE OpenFoundFile(const FoundFile& record)
 }
 
 LinePreview::LinePreview()
-    : folding(nullptr), lines(nullptr), piece(nullptr), file(INVALID_HANDLE_VALUE), left(0)
+    : folding(nullptr), lines(nullptr), piece(nullptr), file(INVALID_HANDLE_VALUE), left(0), complete(false)
 {
 }
 
@@ -64,7 +64,8 @@ bool LinePreview::Step()
         return false;
     const DWORD wanted = left < FilePieceSize ? static_cast<DWORD>(left) : FilePieceSize;
     DWORD got = 0;
-    if (wanted != 0 && ReadFile(file, piece, wanted, &got, nullptr) && got != 0) {
+    const bool read = wanted == 0 || ReadFile(file, piece, wanted, &got, nullptr);
+    if (read && got != 0) {
         lines->Feed(piece, got);
         left -= got;
         if (left != 0 && !lines->Ended())
@@ -72,11 +73,13 @@ bool LinePreview::Step()
     }
     lines->EndFile();
     Cancel();
+    complete = read;
     return false;
 }
 
 void LinePreview::Cancel()
 {
+    complete = false;
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     file = INVALID_HANDLE_VALUE;

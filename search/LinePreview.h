@@ -36,6 +36,9 @@ public:
     // Stops reading and closes the file: no more lines are reported.
     void Cancel();
     bool Reading() const { return file != INVALID_HANDLE_VALUE; }
+    // Whether the last file was read to its end; false after a read failed
+    // or a cancel.
+    bool Complete() const { return complete; }
     // The occurrences found in the file so far.
     unsigned long long Count() const { return lines != nullptr ? lines->Count() : 0; }
 
@@ -47,4 +50,5 @@ private:
     unsigned char* piece;
     HANDLE file;
     unsigned long long left;  // bytes still to read of the size the search saw
+    bool complete;
 };

@@ -200,6 +200,38 @@ void Run(HWND list, int item, UINT command)
     }
 }
 
+namespace {
+
+// Puts the filled blocks on the clipboard: the wide text, and the 8-bit one
+// unless it is null (the system then makes it from the wide one). Once set,
+// a block belongs to the clipboard; the others are freed here.
+bool PutOnClipboard(HWND owner, HGLOBAL wide, HGLOBAL narrow, bool filled)
+{
+    // Another program may hold the clipboard for a moment.
+    bool open = false;
+    for (int attempt = 0; filled && !open && attempt < 5; ++attempt) {
+        open = OpenClipboard(owner) != 0;
+        if (!open)
+            Sleep(20);
+    }
+    if (open) {
+        EmptyClipboard();
+        if (SetClipboardData(CF_UNICODETEXT, wide) != nullptr)
+            wide = nullptr;
+        if (narrow != nullptr && SetClipboardData(CF_TEXT, narrow) != nullptr)
+            narrow = nullptr;
+        CloseClipboard();
+    }
+    const bool done = open && wide == nullptr && narrow == nullptr;
+    if (wide != nullptr)
+        GlobalFree(wide);
+    if (narrow != nullptr)
+        GlobalFree(narrow);
+    return done;
+}
+
+}  // namespace
+
 bool CopyText(HWND owner, const char* text)
 {
     if (text == nullptr)
@@ -212,7 +244,7 @@ bool CopyText(HWND owner, const char* text)
     HGLOBAL narrow = GlobalAlloc(GMEM_MOVEABLE, bytes);
     WCHAR* wideText = wide ? static_cast<WCHAR*>(GlobalLock(wide)) : nullptr;
     char* narrowText = narrow ? static_cast<char*>(GlobalLock(narrow)) : nullptr;
-    bool filled = wideText != nullptr && narrowText != nullptr &&
+    const bool filled = wideText != nullptr && narrowText != nullptr &&
                   MultiByteToWideChar(CP_ACP, 0, text, -1, wideText, units) == units;
     if (narrowText != nullptr)
         std::memcpy(narrowText, text, bytes);
@@ -220,29 +252,21 @@ bool CopyText(HWND owner, const char* text)
         GlobalUnlock(wide);
     if (narrowText != nullptr)
         GlobalUnlock(narrow);
+    return PutOnClipboard(owner, wide, narrow, filled);
+}
 
-    // Another program may hold the clipboard for a moment.
-    bool open = false;
-    for (int attempt = 0; filled && !open && attempt < 5; ++attempt) {
-        open = OpenClipboard(owner) != 0;
-        if (!open)
-            Sleep(20);
+bool CopyUnicodeText(HWND owner, const WCHAR* text, size_t length)
+{
+    if (text == nullptr)
+        return false;
+    HGLOBAL wide = GlobalAlloc(GMEM_MOVEABLE, (length + 1) * sizeof(WCHAR));
+    WCHAR* wideText = wide ? static_cast<WCHAR*>(GlobalLock(wide)) : nullptr;
+    if (wideText != nullptr) {
+        std::memcpy(wideText, text, length * sizeof(WCHAR));
+        wideText[length] = 0;
+        GlobalUnlock(wide);
     }
-    if (open) {
-        EmptyClipboard();
-        // Once set, a block belongs to the clipboard.
-        if (SetClipboardData(CF_UNICODETEXT, wide) != nullptr)
-            wide = nullptr;
-        if (SetClipboardData(CF_TEXT, narrow) != nullptr)
-            narrow = nullptr;
-        CloseClipboard();
-    }
-    const bool done = open && wide == nullptr && narrow == nullptr;
-    if (wide != nullptr)
-        GlobalFree(wide);
-    if (narrow != nullptr)
-        GlobalFree(narrow);
-    return done;
+    return PutOnClipboard(owner, wide, nullptr, wideText != nullptr);
 }
 
 }  // namespace ResultsMenu

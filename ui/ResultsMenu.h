@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace ResultsMenu {
 
 // Makes the list answer the keys and the context menu itself. Called once,
@@ -23,5 +25,8 @@ void Run(HWND list, int item, UINT command);
 // Puts the text (8-bit, ANSI code page) on the clipboard as CF_UNICODETEXT
 // and CF_TEXT; false when the clipboard could not be had or filled.
 bool CopyText(HWND owner, const char* text);
+// Puts length units of UTF-16 text on the clipboard as CF_UNICODETEXT (the
+// system offers it as CF_TEXT too).
+bool CopyUnicodeText(HWND owner, const WCHAR* text, size_t length);
 
 }  // namespace ResultsMenu

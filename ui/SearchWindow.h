@@ -7,6 +7,8 @@
 #include "search/Notifications.h"
 #include "search/SearchRequest.h"
 #include "ui/BusyAnimation.h"
+#include "ui/PreviewPane.h"
+#include "ui/SplitBar.h"
 #include "ui/WindowLayout.h"
 
 class FileSearcher;
@@ -22,7 +24,8 @@ public:
     bool Create(HINSTANCE instance, FileSearcher* searcher);
 
     // The loop's idle step: a pending stop is carried out (the window goes
-    // back to idle), else a running search makes one step. 1: more is ready now.
+    // back to idle), else a running search makes one step; the preview pane
+    // reads its file beside it. 1: more is ready now.
     int IdleStep();
 
     // Null before the dialog exists and once it is destroyed.
@@ -32,6 +35,7 @@ public:
     bool Running() const { return running != 0; }
     const WindowLayout& Layout() const { return layout; }
     const BusyAnimation& Animation() const { return animation; }
+    const PreviewPane& Preview() const { return preview; }
 
     // The walk's reports.
     void OnStatus(const char* text) override;
@@ -55,6 +59,8 @@ private:
     int running;
     WindowLayout layout;
     BusyAnimation animation;
+    PreviewPane preview;
+    SplitBar splitBar;
     WCHAR patternText[1024];
     WCHAR findText[1024];
 };
