@@ -91,8 +91,8 @@ void PreviewPane::Attach(HWND paneList, HWND resultsList)
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = i == LineColumn ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        // A line number of seven digits; a line of ShownLength characters.
-        column.cx = ScaleToScreen(list, i == LineColumn ? 64 : 1800);
+        // A line number of seven digits; the Text column widens to its lines.
+        column.cx = ScaleToScreen(list, i == LineColumn ? 64 : 200);
         column.pszText = &header[0];
         column.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
@@ -172,14 +172,27 @@ void PreviewPane::Clear()
     moreLines = 0;
     moreItem = false;
     message.clear();
-    if (list != nullptr)
+    if (list != nullptr) {
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+        // The rest of the list's width, until a line needs more.
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, TextColumn, LVSCW_AUTOSIZE_USEHEADER);
+    }
 }
 
 void PreviewPane::AddMessage(const std::wstring& text)
 {
     message = text;
     InsertItem(list, MessageItem);
+    FitTextColumn(message);
+}
+
+// Widens the Text column to show the text whole, occurrences in bold.
+void PreviewPane::FitTextColumn(const std::wstring& text) const
+{
+    const int width = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+    const int needed = width + width / 6 + ScaleToScreen(list, 16);
+    if (needed > SendMessageW(list, LVM_GETCOLUMNWIDTH, TextColumn, 0))
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, TextColumn, needed);
 }
 
 int PreviewPane::Step(bool searchRunning)
@@ -256,8 +269,10 @@ void PreviewPane::AddLines()
     const bool many = fresh > 32;
     if (many)
         SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    for (; inserted < lines.size(); ++inserted)
+    for (; inserted < lines.size(); ++inserted) {
         InsertItem(list, static_cast<LPARAM>(inserted));
+        FitTextColumn(lines[inserted].text);
+    }
     if (moreLines != 0 && !moreItem) {
         InsertItem(list, MoreItem);
         moreItem = true;

@@ -56,6 +56,7 @@ private:
     void AddMessage(const std::wstring& text);
     std::wstring MoreText() const;
     void AddLines();
+    void FitTextColumn(const std::wstring& text) const;
     void ShowEnd();
     void CopySelection() const;
     void OpenFile() const;

@@ -673,10 +673,34 @@ TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
 
     // The program runs on its own; a few seconds is plenty for it. The file
     // exists a moment before its line is in it.
-    std::string text = FileText(marker);
-    for (int waited = 0; text.find('\n') == std::string::npos && waited < 150; ++waited) {
-        Sleep(100);
-        text = FileText(marker);
+    auto openedBy = [&marker] {
+        std::string text = FileText(marker);
+        for (int waited = 0; text.find('\n') == std::string::npos && waited < 150; ++waited) {
+            Sleep(100);
+            text = FileText(marker);
+        }
+        return text.substr(0, text.find_last_not_of(" \r\n") + 1);
+    };
+    EXPECT_EQ(openedBy(), opened);
+
+    // The preview pane's line opens the row's file the same way, by Enter
+    // and by a double-click.
+    LVITEMA selected = {};
+    selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&selected));
+    driver.RunUntilWaiting();
+    HWND pane = driver.Control(IDC_PREVIEW);
+    ASSERT_EQ(SendMessageW(pane, LVM_GETITEMCOUNT, 0, 0), 1);
+    SendMessageW(pane, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
+    cell.left = LVIR_LABEL;
+    ASSERT_TRUE(SendMessageW(pane, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+    for (const char* way : {"Enter", "double-click"}) {
+        DeleteFileA(marker.c_str());
+        if (std::string(way) == "Enter")
+            SendMessageW(pane, WM_KEYDOWN, VK_RETURN, 0);
+        else
+            SendMessageW(pane, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                         MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+        EXPECT_EQ(openedBy(), opened) << way;
     }
-    EXPECT_EQ(text.substr(0, text.find_last_not_of(" \r\n") + 1), opened);
 }

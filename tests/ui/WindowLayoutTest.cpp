@@ -118,11 +118,11 @@ TEST_F(WindowLayoutTest, AfterTheFirstSearchListAndStatusFollowTheWindow)
     SetWindowPos(results, nullptr, 0, layout.initialHeight, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_SHOWWINDOW);
     const int top = ClientRectOf(window, IDC_RESULTS).top;
     const int bar = ScaleToScreen(window, 5);
-    const int least = ScaleToScreen(window, 40);
+    const int least = ScaleToScreen(window, 56);
     struct Row {
         int stored;   // previewHeight at 96 DPI
         int extra;    // pixels added to the starting size
-        int preview;  // the pane's height; 0: a third of the room
+        int preview;  // the pane's height; 0: a third of the room, or the least
     } const rows[] = {
         {-1, 180, 0}, {-1, 400, 0}, {100, 400, ScaleToScreen(window, 100)}, {10, 400, least},
         {5000, 400, -least},  // all but the results list's least height
@@ -148,7 +148,8 @@ TEST_F(WindowLayoutTest, AfterTheFirstSearchListAndStatusFollowTheWindow)
         EXPECT_EQ(preview.right, W);
         EXPECT_EQ(preview.bottom, H - S - 4);
         EXPECT_EQ(preview.top - list.bottom, bar);
-        const int expected = row.preview == 0 ? room / 3 : row.preview < 0 ? room + row.preview : row.preview;
+        const int third = room / 3 > least ? room / 3 : least;
+        const int expected = row.preview == 0 ? third : row.preview < 0 ? room + row.preview : row.preview;
         EXPECT_EQ(preview.bottom - preview.top, expected);
         const RECT splitter = layout.SplitterBar(window);
         EXPECT_EQ(splitter.top, list.bottom);
