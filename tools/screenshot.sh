@@ -2,10 +2,12 @@
 # Takes the window's pictures for the README: the idle window (docs/idle.png),
 # a finished search over a small sample folder (docs/finished.png), and the
 # results list's context menu on a row that could not be searched
-# (docs/menu.png), and a text typed beyond ASCII found without Match case
-# in three encodings (docs/readings.png). A last picture of the pointer resting on that row, where
-# its tooltip says why it failed, goes to the build folder
-# (failed-tip.png): Wine's list view never asks for that tooltip.
+# (docs/menu.png), a text typed beyond ASCII found without Match case in
+# three encodings (docs/readings.png), and the preview pane showing the
+# lines of one of them with the occurrences marked (docs/preview.png). A
+# picture of the pointer resting on the failed row, where its tooltip says
+# why it failed, goes to the build folder (failed-tip.png): Wine's list view
+# never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
 # prefix, types as a user would, and stops everything it started.
 # TROVIK_SHOT_DPI=144 takes the idle, the finished and the widened window at
@@ -195,3 +197,17 @@ xdotool mousemove $((WINDOW_X + RIGHT + 150)) $((WINDOW_Y + 200)) sleep 0.3
 xdotool mousemove $((WINDOW_X + RIGHT + 330)) $((WINDOW_Y + 200)) sleep 0.3 mouseup 1
 sleep 2
 shoot readings || exit 1
+
+# Made taller by its bottom frame, so that the preview pane has room; then
+# sorted by name (A to Z: the third click on Name) and the UTF-8 letter, the
+# third row, selected: the pane shows its lines, the occurrences marked.
+BOTTOM=$(convert "$OUT/readings.png" -format '%h' info:)
+xdotool mousemove $((WINDOW_X + 200)) $((WINDOW_Y + BOTTOM - 2)) mousedown 1
+xdotool mousemove $((WINDOW_X + 200)) $((WINDOW_Y + BOTTOM + 100)) sleep 0.3
+xdotool mousemove $((WINDOW_X + 200)) $((WINDOW_Y + BOTTOM + 240)) sleep 0.3 mouseup 1
+sleep 1
+xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 165)) click 1
+sleep 1
+xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 205)) click 1
+sleep 2
+shoot preview || exit 1
