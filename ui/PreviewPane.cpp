@@ -174,8 +174,8 @@ void PreviewPane::Clear()
     message.clear();
     if (list != nullptr) {
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-        // The rest of the list's width, until a line needs more.
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, TextColumn, LVSCW_AUTOSIZE_USEHEADER);
+        widest = 0;
+        FitTextColumn();
     }
 }
 
@@ -183,16 +183,30 @@ void PreviewPane::AddMessage(const std::wstring& text)
 {
     message = text;
     InsertItem(list, MessageItem);
-    FitTextColumn(message);
+    Measure(message);
+    FitTextColumn();
 }
 
-// Widens the Text column to show the text whole, occurrences in bold.
-void PreviewPane::FitTextColumn(const std::wstring& text) const
+// The width the text needs in the Text column, occurrences in bold.
+void PreviewPane::Measure(const std::wstring& text)
 {
     const int width = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
     const int needed = width + width / 6 + ScaleToScreen(list, 16);
-    if (needed > SendMessageW(list, LVM_GETCOLUMNWIDTH, TextColumn, 0))
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, TextColumn, needed);
+    if (needed > widest)
+        widest = needed;
+}
+
+// The Text column takes the rest of the list's width, a vertical scroll
+// bar's room left, or more where a line needs it.
+void PreviewPane::FitTextColumn() const
+{
+    RECT client = {};
+    GetClientRect(list, &client);
+    const int rest = client.right - static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, LineColumn, 0)) -
+                     GetSystemMetrics(SM_CXVSCROLL);
+    const int width = widest > rest ? widest : rest;
+    if (width > 0 && width != SendMessageW(list, LVM_GETCOLUMNWIDTH, TextColumn, 0))
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, TextColumn, width);
 }
 
 int PreviewPane::Step(bool searchRunning)
@@ -271,8 +285,9 @@ void PreviewPane::AddLines()
         SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (; inserted < lines.size(); ++inserted) {
         InsertItem(list, static_cast<LPARAM>(inserted));
-        FitTextColumn(lines[inserted].text);
+        Measure(lines[inserted].text);
     }
+    FitTextColumn();
     if (moreLines != 0 && !moreItem) {
         InsertItem(list, MoreItem);
         moreItem = true;
@@ -464,6 +479,11 @@ LRESULT CALLBACK PreviewPane::ListProc(HWND list, UINT message, WPARAM wParam, L
             return 0;
         }
         break;
+    case WM_SIZE: {
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        pane->FitTextColumn();
+        return result;
+    }
     case WM_NCDESTROY:
         RemoveWindowSubclass(list, ListProc, SubclassId);
         break;

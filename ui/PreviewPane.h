@@ -56,7 +56,8 @@ private:
     void AddMessage(const std::wstring& text);
     std::wstring MoreText() const;
     void AddLines();
-    void FitTextColumn(const std::wstring& text) const;
+    void Measure(const std::wstring& text);
+    void FitTextColumn() const;
     void ShowEnd();
     void CopySelection() const;
     void OpenFile() const;
@@ -75,6 +76,7 @@ private:
     size_t inserted = 0;               // lines already items of the list
     unsigned long long moreLines = 0;  // matching lines past LineLimit
     bool moreItem = false;             // the list ends in the item that counts them
+    int widest = 0;                    // pixels the widest text shown needs
     LONGLONG started = 0;              // when the file was begun, and the time spent reading it
     LONGLONG busy = 0;
 };
