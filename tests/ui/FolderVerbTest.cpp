@@ -1,6 +1,6 @@
 // "Search with Trovik" in the folder menus, in a private registry subtree:
-// the keys written, read back and removed exactly, when the verb counts as
-// there, a write that fails half way, and the window's system menu item.
+// when the verb counts as there, and the window's system menu item writing,
+// reading back and removing exactly its keys, all three or none.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -14,14 +14,18 @@
 namespace {
 
 const wchar_t* const Kinds[] = {L"Directory", L"Directory\\Background", L"Drive"};
-const wchar_t Classes[] = L"Software\\Classes\\";
+
+std::wstring ClassKey(const std::wstring& below)
+{
+    return L"Software\\Classes\\" + below;
+}
 
 std::wstring VerbKey(const wchar_t* kind, const wchar_t* below = L"")
 {
-    return Classes + std::wstring(kind) + L"\\shell\\Trovik" + below;
+    return ClassKey(kind + std::wstring(L"\\shell\\Trovik") + below);
 }
 
-// A text value of the user's registry, or "<none>".
+// A text value of the user's registry, or "<none>" (no key or no value).
 std::wstring Value(const std::wstring& key, const wchar_t* name = nullptr)
 {
     wchar_t text[1024] = {};
@@ -29,15 +33,6 @@ std::wstring Value(const std::wstring& key, const wchar_t* name = nullptr)
     if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
         return L"<none>";
     return text;
-}
-
-bool KeyExists(const std::wstring& key)
-{
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
 }
 
 void SetValue(const std::wstring& key, const std::wstring& text, DWORD options = 0)
@@ -56,57 +51,22 @@ std::wstring CommandFor(const std::wstring& exe)
     return L"\"" + exe + L"\" \"%V\"";
 }
 
-// A volatile key cannot hold a lasting one: the drives' verb cannot be
-// written below the drives' shell key made anew as volatile.
-void BlockTheDrivesVerb()
+// The verb's keys of every kind, as one text: "<none>" for each when absent.
+std::wstring Verbs()
 {
-    const std::wstring shell = Classes + std::wstring(L"Drive\\shell");
-    RegDeleteTreeW(HKEY_CURRENT_USER, shell.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, shell.c_str());
-    SetValue(shell, L"", REG_OPTION_VOLATILE);
-}
-
-bool NoVerbOfAnyKind()
-{
-    for (const wchar_t* kind : Kinds) {
-        if (KeyExists(VerbKey(kind)))
-            return false;
-    }
-    return true;
+    std::wstring all;
+    for (const wchar_t* kind : Kinds)
+        all += Value(VerbKey(kind)) + L"|" + Value(VerbKey(kind), L"Icon") + L"|" + Value(VerbKey(kind, L"\\command")) + L";";
+    return all;
 }
 
 const wchar_t kProgram[] = L"C:\\Program Files\\Trovik\\Trovik.exe";
+const wchar_t kMoved[] = L"D:\\Old place\\Trovik.exe";
 
 }  // namespace
 
-TEST(FolderVerb, WritesReadsBackAndRemovesExactlyTheVerbOfEveryKind)
-{
-    PrivateUserRegistry registry;
-    ASSERT_TRUE(registry.overridden);
-    // Neighbours that the removal must leave as they are.
-    SetValue(Classes + std::wstring(L"Directory\\shell\\Other\\command"), L"other.exe \"%1\"");
-    SetValue(Classes + std::wstring(L"Drive\\shell"), L"none");
-
-    ASSERT_EQ(FolderVerb::Register(kProgram), 0u);
-    for (const wchar_t* kind : Kinds) {
-        SCOPED_TRACE(std::string(kind, kind + wcslen(kind)));
-        EXPECT_EQ(Value(VerbKey(kind)), L"Search with &Trovik");
-        EXPECT_EQ(Value(VerbKey(kind), L"Icon"), std::wstring(kProgram) + L",0");
-        EXPECT_EQ(Value(VerbKey(kind, L"\\command")), CommandFor(kProgram));
-    }
-    EXPECT_TRUE(FolderVerb::IsRegistered(kProgram));
-
-    ASSERT_EQ(FolderVerb::Unregister(), 0u);
-    EXPECT_TRUE(NoVerbOfAnyKind());
-    EXPECT_EQ(Value(Classes + std::wstring(L"Directory\\shell\\Other\\command")), L"other.exe \"%1\"");
-    EXPECT_EQ(Value(Classes + std::wstring(L"Drive\\shell")), L"none");
-    EXPECT_TRUE(KeyExists(Classes + std::wstring(L"Directory\\Background\\shell")));
-    EXPECT_EQ(FolderVerb::Unregister(), 0u) << "nothing left to remove is no failure";
-}
-
 TEST(FolderVerb, CountsAsThereOnlyWhenEveryKindRunsThisProgram)
 {
-    const std::wstring moved = L"D:\\Old place\\Trovik.exe";
     struct Case {
         const char* what;
         const wchar_t* programs[3];  // the program each kind's verb runs; null: no verb
@@ -116,8 +76,8 @@ TEST(FolderVerb, CountsAsThereOnlyWhenEveryKindRunsThisProgram)
         {"present", {kProgram, kProgram, kProgram}, true},
         {"present, in other letter case", {L"c:\\PROGRAM FILES\\trovik\\TROVIK.EXE", kProgram, kProgram}, true},
         {"two kinds of three", {kProgram, kProgram, nullptr}, false},
-        {"moved", {moved.c_str(), moved.c_str(), moved.c_str()}, false},
-        {"one kind moved", {kProgram, moved.c_str(), kProgram}, false},
+        {"moved", {kMoved, kMoved, kMoved}, false},
+        {"one kind moved", {kProgram, kMoved, kProgram}, false},
     };
     for (const Case& item : cases) {
         SCOPED_TRACE(item.what);
@@ -131,28 +91,15 @@ TEST(FolderVerb, CountsAsThereOnlyWhenEveryKindRunsThisProgram)
     }
 }
 
-TEST(FolderVerb, AWriteThatFailsHalfWayLeavesNoVerb)
-{
-    PrivateUserRegistry registry;
-    ASSERT_TRUE(registry.overridden);
-    SetValue(VerbKey(L"Directory", L"\\command"), CommandFor(L"D:\\Old place\\Trovik.exe"));
-    BlockTheDrivesVerb();
-    EXPECT_NE(FolderVerb::Register(kProgram), 0u);
-    EXPECT_TRUE(NoVerbOfAnyKind());
-    EXPECT_TRUE(KeyExists(Classes + std::wstring(L"Drive\\shell")));
-    EXPECT_FALSE(FolderVerb::IsRegistered(kProgram));
-}
-
-// The item of the window's system menu: checked only for this program's
-// verb; a click writes it (over a moved one) or removes it; a failure shows
-// the error box.
+// Checked only for this program's verb; a click writes it (over a moved
+// one) or removes exactly its keys; a write that fails half way shows the
+// error box and leaves no verb.
 TEST(FolderMenusItem, WritesAndRemovesTheVerbOfThisProgram)
 {
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
     HWND window = driver.Window();
     HMENU menu = GetSystemMenu(window, FALSE);
-    ASSERT_NE(menu, nullptr);
     char text[256] = {};
     GetMenuStringA(menu, IDM_FOLDER_MENUS, text, sizeof text, MF_BYCOMMAND);
     EXPECT_STREQ(text, "Add 'Search with Trovik' to folder menus");
@@ -163,24 +110,32 @@ TEST(FolderMenusItem, WritesAndRemovesTheVerbOfThisProgram)
     const auto click = [&] { SendMessageA(window, WM_SYSCOMMAND, IDM_FOLDER_MENUS, 0); };
     wchar_t self[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const std::wstring none = L"<none>|<none>|<none>;<none>|<none>|<none>;<none>|<none>|<none>;";
+    // Neighbours that the removal must leave as they are.
+    SetValue(ClassKey(L"Directory\\shell\\Other\\command"), L"other.exe \"%1\"");
+    SetValue(ClassKey(L"Drive\\shell"), L"none");
 
     EXPECT_FALSE(checked());
-    ASSERT_EQ(FolderVerb::Register(L"D:\\Old place\\Trovik.exe"), 0u);
+    ASSERT_EQ(FolderVerb::Register(kMoved), 0u);
     EXPECT_FALSE(checked()) << "a verb for a program elsewhere";
     click();
     EXPECT_TRUE(checked());
-    for (const wchar_t* kind : Kinds)
-        EXPECT_EQ(Value(VerbKey(kind, L"\\command")), CommandFor(self));
+    std::wstring verb = L"Search with &Trovik|" + std::wstring(self) + L",0|" + CommandFor(self) + L";";
+    EXPECT_EQ(Verbs(), verb + verb + verb);
     click();
     EXPECT_FALSE(checked());
-    EXPECT_TRUE(NoVerbOfAnyKind());
+    EXPECT_EQ(Verbs(), none);
+    EXPECT_EQ(Value(ClassKey(L"Directory\\shell\\Other\\command")), L"other.exe \"%1\"");
+    EXPECT_EQ(Value(ClassKey(L"Drive\\shell")), L"none");
 
+    // A volatile key holds no lasting one: the drives' verb, the last
+    // written, cannot be.
+    RegDeleteTreeW(HKEY_CURRENT_USER, ClassKey(L"Drive").c_str());
+    SetValue(ClassKey(L"Drive\\shell"), L"", REG_OPTION_VOLATILE);
     ErrorBoxWatcher watcher;
-    BlockTheDrivesVerb();
     click();
     EXPECT_EQ(watcher.boxesSeen, 1);
     EXPECT_EQ(watcher.text.rfind("The folder menus could not be changed.", 0), 0u) << watcher.text;
-    EXPECT_TRUE(watcher.errorIcon);
     EXPECT_FALSE(checked());
-    EXPECT_TRUE(NoVerbOfAnyKind());
+    EXPECT_EQ(Verbs(), none);
 }
