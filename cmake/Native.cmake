@@ -7,13 +7,6 @@ if(TROVIK_SANITIZE)
   target_link_options(trovik_engine PUBLIC ${TROVIK_SANITIZER_FLAGS})
 endif()
 
-set(TROVIK_ENGINE_SOURCES
-  ${CMAKE_SOURCE_DIR}/search/ContentMatchers.cpp
-  ${CMAKE_SOURCE_DIR}/search/CaseFold.cpp
-  ${CMAKE_SOURCE_DIR}/search/RtfTextExtractor.cpp
-  ${CMAKE_SOURCE_DIR}/search/SearchText.cpp
-  ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
-
 if(TROVIK_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)

@@ -27,7 +27,6 @@ file(GLOB trovik_app_sources CONFIGURE_DEPENDS
 list(REMOVE_ITEM trovik_app_sources
   ${CMAKE_SOURCE_DIR}/app/WinMain.cpp
   ${CMAKE_SOURCE_DIR}/search/ContentMatchers.cpp
-  ${CMAKE_SOURCE_DIR}/search/RtfTextExtractor.cpp
   ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
 add_library(trovik_app STATIC ${trovik_app_sources})
 target_link_libraries(trovik_app PUBLIC trovik_engine
