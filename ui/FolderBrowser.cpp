@@ -1,7 +1,10 @@
 // The folder browser behind IDC_BROWSE.
 #include "ui/FolderBrowser.h"
 
+#include <string>
+
 #include "res/resource.h"
+#include "ui/AnsiText.h"
 #include "ui/AppInstance.h"
 
 namespace {
@@ -21,12 +24,12 @@ void FreeShellItem(PIDLIST_ABSOLUTE item)
 // A drive path ("C:\...") or a network path ("\\server\..."). Virtual
 // folders may come back from the shell as "::{...}" parsing names, which
 // no search can enter.
-bool IsFolderPath(const char* path)
+bool IsFolderPath(const WCHAR* path)
 {
-    const unsigned char drive = static_cast<unsigned char>(path[0]);
-    if (((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) && path[1] == ':' && path[2] == '\\')
+    const WCHAR drive = path[0];
+    if (((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' && path[2] == L'\\')
         return true;
-    return path[0] == '\\' && path[1] == '\\' && path[2] != '\0' && path[2] != '\\';
+    return path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\0' && path[2] != L'\\';
 }
 
 }  // namespace
@@ -69,9 +72,12 @@ bool PutBrowsedFolder(HWND window, PCIDLIST_ABSOLUTE item)
 {
     if (!item)
         return false;
-    char path[1024];
-    path[0] = '\0';
-    if (!SHGetPathFromIDListA(item, path) || !IsFolderPath(path))
+    // Read wide and spelled here: the ANSI call would spell a character the
+    // code page lacks as a look-alike, naming another folder.
+    WCHAR path[MAX_PATH];
+    path[0] = L'\0';
+    if (!SHGetPathFromIDListW(item, path) || !IsFolderPath(path))
         return false;
-    return SetDlgItemTextA(window, IDC_LOCATION, path) != FALSE;
+    const std::string spelled = SpellExactly(path);
+    return !spelled.empty() && SetDlgItemTextA(window, IDC_LOCATION, spelled.c_str()) != FALSE;
 }

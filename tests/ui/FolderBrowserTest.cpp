@@ -132,6 +132,17 @@ TEST_F(FolderBrowserTest, ChosenFolderLandsInTheBoxAndNotInTheList)
     EXPECT_EQ(FolderText(window), folder.Path());
     EXPECT_EQ(FolderEntries(window), std::vector<std::string>{"C:\\recent"});
     CoTaskMemFree(item);
+
+    // A name the code page cannot spell never becomes its look-alike (U+0101
+    // as "a"), which names another folder.
+    folder.MakeFolder("a");
+    const std::wstring named = widePath + L"\\\u0101";
+    ASSERT_TRUE(CreateDirectoryW(named.c_str(), nullptr));
+    item = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(SHParseDisplayName(named.c_str(), nullptr, &item, 0, nullptr));
+    PutBrowsedFolder(window, item);
+    EXPECT_NE(FolderText(window), folder.Path() + "\\a");
+    CoTaskMemFree(item);
 }
 
 TEST_F(FolderBrowserTest, ItemWithoutAFolderPathLeavesTheBox)
