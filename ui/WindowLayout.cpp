@@ -14,9 +14,9 @@ namespace {
 const int ResultsListGrowth = 120;
 
 // The bar between the two lists, and the least height each list keeps where
-// the room allows it, at 96 DPI: a header, a row and a horizontal scroll bar.
+// the room allows it, at 96 DPI: a header and a row.
 const int SplitterHeight = 5;
-const int ListMinimum = 56;
+const int ListMinimum = 40;
 
 // The control is drawn anew at its place: its old pixels, copied along, would
 // be erased again by the window's background where the window has grown.

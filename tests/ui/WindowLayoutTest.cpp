@@ -118,7 +118,7 @@ TEST_F(WindowLayoutTest, AfterTheFirstSearchListAndStatusFollowTheWindow)
     SetWindowPos(results, nullptr, 0, layout.initialHeight, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_SHOWWINDOW);
     const int top = ClientRectOf(window, IDC_RESULTS).top;
     const int bar = ScaleToScreen(window, 5);
-    const int least = ScaleToScreen(window, 56);
+    const int least = ScaleToScreen(window, 40);
     struct Row {
         int stored;   // previewHeight at 96 DPI
         int extra;    // pixels added to the starting size
