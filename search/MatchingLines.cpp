@@ -109,12 +109,7 @@ void MatchingLines::BeginFile(LineReport reportLine, void* reportContext)
     matched = 0;
     number = 1;
     lineStart = 0;
-    kept = 0;
-    breakPending = false;
-    cutBefore = false;
-    cutAfter = false;
-    lineCount = 0;
-    hitsKept = 0;
+    ClearLine();
     codePageFolder.Begin();
     utf8Folder.Begin();
     page = &RtfCodePage1252;
@@ -381,6 +376,11 @@ void MatchingLines::EndLine()
         Report();
     ++number;
     lineStart = position;
+    ClearLine();
+}
+
+void MatchingLines::ClearLine()
+{
     kept = 0;
     breakPending = false;
     cutBefore = false;

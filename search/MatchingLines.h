@@ -86,6 +86,8 @@ private:
     void KeepFull(unsigned value);
     void AddHit(unsigned long long begin, unsigned long long end);
     void EndLine();
+    // A new line from lineStart on: nothing kept, nothing counted yet.
+    void ClearLine();
     void Report();
     void FinishText();
     // The length in elements of the character at line[at] among line[0,

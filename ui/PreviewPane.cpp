@@ -460,13 +460,8 @@ LRESULT CALLBACK PreviewPane::ListProc(HWND list, UINT message, WPARAM wParam, L
 {
     PreviewPane* pane = reinterpret_cast<PreviewPane*>(data);
     switch (message) {
-    case WM_GETDLGCODE: {
-        const MSG* key = reinterpret_cast<const MSG*>(lParam);
-        LRESULT code = DefSubclassProc(list, message, wParam, lParam);
-        if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
-            code |= DLGC_WANTMESSAGE;
-        return code;
-    }
+    case WM_GETDLGCODE:
+        return ResultsMenu::WantEnter(list, wParam, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
             const int item = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));

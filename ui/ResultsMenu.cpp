@@ -96,13 +96,8 @@ bool ControlOnly()
 LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
     switch (message) {
-    case WM_GETDLGCODE: {
-        const MSG* key = reinterpret_cast<const MSG*>(lParam);
-        LRESULT code = DefSubclassProc(list, message, wParam, lParam);
-        if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
-            code |= DLGC_WANTMESSAGE;
-        return code;
-    }
+    case WM_GETDLGCODE:
+        return WantEnter(list, wParam, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
             ResultsList::OpenRow(list, ResultsList::SelectedRow(list));
@@ -140,6 +135,15 @@ LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 }  // namespace
+
+LRESULT WantEnter(HWND list, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* key = reinterpret_cast<const MSG*>(lParam);
+    LRESULT code = DefSubclassProc(list, WM_GETDLGCODE, wParam, lParam);
+    if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+        code |= DLGC_WANTMESSAGE;
+    return code;
+}
 
 void OnContextMenu(HWND list, LPARAM position)
 {

@@ -22,6 +22,10 @@ void OnContextMenu(HWND list, LPARAM position);
 // Carries out one of the menu's commands (IDM_...) on a row.
 void Run(HWND list, int item, UINT command);
 
+// WM_GETDLGCODE of a list that takes Enter itself rather than leaving it to
+// the dialog manager for the default button: the list's answer, Enter added.
+LRESULT WantEnter(HWND list, WPARAM wParam, LPARAM lParam);
+
 // Puts the text (8-bit, ANSI code page) on the clipboard as CF_UNICODETEXT
 // and CF_TEXT; false when the clipboard could not be had or filled.
 bool CopyText(HWND owner, const char* text);

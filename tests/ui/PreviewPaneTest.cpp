@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/AppDriver.h"
+#include "support/KeysAndClipboard.h"
 #include "support/LockedFile.h"
 #include "support/TempFolder.h"
 #include "ui/DpiScale.h"
@@ -87,27 +88,6 @@ std::string Utf16Be(const std::wstring& text)
         bytes.push_back(static_cast<char>(unit & 0xFF));
     }
     return bytes;
-}
-
-void SetKey(int key, bool down)
-{
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[key] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
-std::wstring ClipboardText()
-{
-    std::wstring text;
-    if (!OpenClipboard(nullptr))
-        return text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        text = static_cast<const WCHAR*>(GlobalLock(data));
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
 }
 
 }  // namespace
@@ -288,7 +268,7 @@ TEST(PreviewPane, TabReachesItAndCtrlCCopiesTheSelectedLines)
     SetKey(VK_CONTROL, true);
     SendMessageW(list, WM_KEYDOWN, 'C', 0);
     SetKey(VK_CONTROL, false);
-    EXPECT_EQ(ClipboardText(), L"1: one needle\r\n3: three needle end\r\n");
+    EXPECT_EQ(ClipboardText<WCHAR>(CF_UNICODETEXT), L"1: one needle\r\n3: three needle end\r\n");
 }
 
 // The bar between the lists follows a drag and its place is stored; the
