@@ -487,6 +487,15 @@ void MatchingLines::Report()
         shown[begun].begin = out;
     for (; finished < hitsKept; ++finished)
         shown[finished].end = out;
+    // Occurrences of bytes may begin or end inside a character (a byte
+    // search finds a text that starts at a trail byte): two may then hold
+    // the same character, which the earlier one keeps.
+    for (std::size_t k = 1; k < hitsKept; ++k) {
+        if (shown[k].begin < shown[k - 1].end)
+            shown[k].begin = shown[k - 1].end;
+        if (shown[k].end < shown[k].begin)
+            shown[k].end = shown[k].begin;
+    }
     if (report == nullptr)
         return;
     const MatchingLine reported = {number, text, out, shown, hitsKept, lineCount, cutBefore, cutAfter};

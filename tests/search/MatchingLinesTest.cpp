@@ -141,6 +141,8 @@ TEST(MatchingLines, EachReadingShowsItsLinesWithTheOccurrencesMarked)
          "1:[CAF\xC3\x89] [Caf\xC3\xA9]|", 1252},
         {"double-byte code page", ReadingAnsi, "\x82\xA0\x82\xA2\r\n\x82\xA2", u"\u3044", "\x82\xA2", false,
          "1:\xE3\x81\x82[\xE3\x81\x84]|2:[\xE3\x81\x84]|", 932},
+        {"double-byte text found from a trail byte: the marks stay apart", ReadingAnsi, "\x97\x97\x97\x97\x97\x97",
+         u"x", "\x97\x97\x97", false, "1:[\xE6\x9E\x97\xE6\x9E\x97][\xE6\x9E\x97]|", 932},
         {"no overlap, a run of one letter", ReadingAnsi, "aaaaa\naaa", u"aa", "aa", false, "1:[aa][aa]a|2:[aa]a|", 1252},
         {"a text with a line break counts where it ends", ReadingAnsi, "xb\nay\nb\na", u"b\na", "b\na", false,
          "2:[a]y|4:[a]|", 1252},
