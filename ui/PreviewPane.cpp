@@ -3,8 +3,6 @@
 // keys Enter and Ctrl+C, and the file read a piece per idle turn.
 #include "ui/PreviewPane.h"
 
-#include <cwchar>
-
 #include "res/resource.h"
 #include "ui/AppInstance.h"
 #include "ui/DpiScale.h"
