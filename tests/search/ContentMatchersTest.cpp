@@ -203,7 +203,7 @@ TEST(FilePieces, EverySplitGivesTheWholeFileCounts)
         {"RTF zero escape writes nothing", "ab\\'00ab", "ab", 1, 2},
         {"RTF binary data", "a\\bin4 " + nul + "{}\\b{\\bin2 }\\}c", "abc", 1, 1},
         {"RTF control word at the end", "ab ab\\par", "ab\n", 1, 1},
-        {"RTF names end at a line break, numbers go on", "x\\pa\r\nr y\\li-72\r\n0 z\\tab w", "xr yz\tw", 1, 1},
+        {"RTF control words end at a line break", "x\\pa\r\nr y\\li-72\r\n0 z\\tab w", "xr y0 z\tw", 1, 1},
         {"RTF silenced groups", "{\\fonttbl{\\f0 ab;}}ab{ab}{\\colortbl ab}", "ab", 1, 2},
         {"RTF leading line break", "\r\nab", "\rab", 1, 1},
         {"lines joined", "foo\r\nbar foo\nbar", "foobar", 1, 2},
