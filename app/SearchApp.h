@@ -1,63 +1,31 @@
-// The application object, which is also the search window's object: window
-// handle, the request, layout measurements, text buffers and the searcher.
+// The application: OLE, the searcher and the search window for the whole
+// run, and the message loop that steps a search between messages.
 #pragma once
 
 #include <windows.h>
 
-#include "search/SearchRequest.h"
+#include "search/StepLoop.h"
+#include "ui/SearchWindow.h"
 
 class FileSearcher;
 
-enum { ANIMATION_TIMER_ID = 6348 };
-
-class SearchApp {
+class SearchApp final : public IdleWork {
 public:
-    // Start-up, loop and teardown.
-    void Reset();
-    HRESULT Initialize(HINSTANCE instance);
-    int CreateSearchWindow();
-    static INT_PTR CALLBACK StaticDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    SearchApp() = default;
+    SearchApp(const SearchApp&) = delete;
+    SearchApp& operator=(const SearchApp&) = delete;
+
+    // Starts with folder (if any) in the Search in box. On failure everything
+    // acquired here is released again, so the caller can end at once without
+    // a teardown.
+    HRESULT Initialize(HINSTANCE instance, const WCHAR* folder = nullptr);
+    // Until the window is gone; 0.
     int RunMessageLoop();
-    int OnIdle();
+    // The loop's idle step: the window's.
+    int OnIdle() override;
     int Shutdown();
 
-    // The search window.
-    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam);
-    int OnInitDialog();
-    void OnSearchButton();
-    void ExpandWindow(int expand);
-    void SetRunning(int on, SearchRequest* searchRequest);
-    void EnableInputs(int enable);
-    void SetStatusText(const char* text);
-    int ShowErrorBox(UINT stringId, UINT boxType, DWORD errorCode);
-
-    // Layout, size limits, animation and the folder browser.
-    void LayoutControls(WPARAM sizeType, int width, int height);
-    int OnGetMinMaxInfo(MINMAXINFO* info);
-    void DrawAnimation(int draw);
-    void BrowseForFolder();
-
-    HWND window;
-    SearchRequest request;
-    HINSTANCE instance;
-    int initialWidth;
-    int initialHeight;
-    int margin;
-    int statusHeight;
-    int expanded;
-    HBITMAP digitsBitmap;
-    WCHAR patternText[1024];
-    WCHAR findText[1024];
-    FileSearcher* searcher;
+    HINSTANCE instance = nullptr;
+    FileSearcher* searcher = nullptr;  // owned, from start-up to teardown
+    SearchWindow window;
 };
-
-extern SearchApp* g_searchApp;
-extern SearchApp* g_dialogApp;
-
-// The module whose resources the window shows: the running application's,
-// or the process's own where none runs (tests).
-HINSTANCE AppInstance();
-
-void ScreenRectToClient(HWND window, RECT* rect);
-// A length in pixels at 96 DPI, scaled to the screen resolution of window.
-int ScaleToScreen(HWND window, int pixels);

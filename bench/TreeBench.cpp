@@ -193,7 +193,7 @@ int main(int argc, char** argv)
         const double median = seconds[seconds.size() / 2];
         if (view < ContentViewCount) {
             total += median;
-            std::printf("%-7s %8.4f s  %6.2f GB/s  %llu matches\n", ContentViewNames[view], median,
+            std::printf("%d %-9s %8.4f s  %6.2f GB/s  %llu matches\n", view + 1, ReadingTable[view].type, median,
                         bytes / median / 1e9, found);
         } else {
             std::printf("table   %8.4f s  %6.2f GB/s  %llu matches (the walk's one pass, in pieces of %zu KiB)\n",

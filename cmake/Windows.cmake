@@ -24,10 +24,7 @@ file(GLOB trovik_app_sources CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/ui/*.cpp
   ${CMAKE_SOURCE_DIR}/search/*.cpp
   ${CMAKE_SOURCE_DIR}/dragdrop/*.cpp)
-list(REMOVE_ITEM trovik_app_sources
-  ${CMAKE_SOURCE_DIR}/app/WinMain.cpp
-  ${CMAKE_SOURCE_DIR}/search/ContentMatchers.cpp
-  ${CMAKE_SOURCE_DIR}/search/TextScan.cpp)
+list(REMOVE_ITEM trovik_app_sources ${CMAKE_SOURCE_DIR}/app/WinMain.cpp ${TROVIK_ENGINE_SOURCES})
 add_library(trovik_app STATIC ${trovik_app_sources})
 target_link_libraries(trovik_app PUBLIC trovik_engine
   comctl32 comdlg32 ole32 oleaut32 uuid shell32 shlwapi gdi32 user32 kernel32 advapi32)

@@ -107,6 +107,32 @@ inline unsigned long long CountRtf(const unsigned char* buffer, size_t size, con
     return CountIn(plain.data(), plain.size(), pattern.data(), pattern.size());
 }
 
+// Which readings a file gets, from its first bytes: "{\rtf" the RTF reading
+// alone; EF BB BF UTF-8 alone; FF FE the little-endian UTF-16 readings; FE FF
+// big-endian UTF-16; any other file every reading but RTF, the UTF-16 ones
+// only where a zero byte lies in its first 64 KiB.
+inline bool FileGets(const unsigned char* buffer, size_t size, int reading)
+{
+    const bool utf16 = reading == ReadingUtf16 || reading == ReadingUtf16Text || reading == ReadingUtf16Be;
+    if (size >= 5 && std::memcmp(buffer, "{\\rtf", 5) == 0)
+        return reading == ReadingRtf;
+    if (size >= 3 && buffer[0] == 0xEF && buffer[1] == 0xBB && buffer[2] == 0xBF)
+        return reading == ReadingUtf8;
+    if (size >= 2 && buffer[0] == 0xFF && buffer[1] == 0xFE)
+        return reading == ReadingUtf16 || reading == ReadingUtf16Text;
+    if (size >= 2 && buffer[0] == 0xFE && buffer[1] == 0xFF)
+        return reading == ReadingUtf16Be;
+    if (reading == ReadingRtf)
+        return false;
+    if (!utf16)
+        return true;
+    for (size_t i = 0; i < size && i < 65536; ++i) {
+        if (buffer[i] == 0)
+            return true;
+    }
+    return false;
+}
+
 struct Result {
     unsigned long long counts[3];
     unsigned long long matches;  // the first count that is not zero
@@ -115,7 +141,9 @@ struct Result {
 
 inline Result Run(const unsigned char* buffer, size_t size, const WCHAR* text, RtfCodePages* pages = nullptr)
 {
-    Result result = {{CountUtf16(buffer, size, text), CountRtf(buffer, size, text, pages), CountAnsi(buffer, size, text)},
+    Result result = {{FileGets(buffer, size, ReadingUtf16) ? CountUtf16(buffer, size, text) : 0,
+                      FileGets(buffer, size, ReadingRtf) ? CountRtf(buffer, size, text, pages) : 0,
+                      FileGets(buffer, size, ReadingAnsi) ? CountAnsi(buffer, size, text) : 0},
                      0, -1};
     for (int i = 0; i < 3; ++i) {
         if (result.counts[i] != 0) {
@@ -211,6 +239,22 @@ struct Readings {
     int decidedBy;               // its reading's view, -1 when none
 };
 
+// Whether a reading is tried in a file: the file gets it, and its text runs
+// there. A file with a mark gets only the readings the mark names, so one of
+// those is skipped only where another of them looks for the same text.
+inline bool Tried(const unsigned char* buffer, size_t size, const SearchTextForms& forms, int reading)
+{
+    if (!FileGets(buffer, size, reading))
+        return false;
+    const bool utf8Mark = size >= 3 && buffer[0] == 0xEF && buffer[1] == 0xBB && buffer[2] == 0xBF;
+    const bool leMark = !utf8Mark && size >= 2 && buffer[0] == 0xFF && buffer[1] == 0xFE;
+    if (utf8Mark)
+        return forms.hasUtf8 && !forms.utf8.empty();
+    if (leMark && reading == ReadingUtf16Text)
+        return !forms.typed.empty() && !(forms.Runs(ReadingUtf16) && forms.typed == forms.widenedAnsi);
+    return forms.Runs(reading);
+}
+
 // buffer: size bytes and three zero bytes.
 inline Readings RunReadings(const unsigned char* buffer, size_t size, const SearchTextForms& forms,
                             const CaseFolding* folding, RtfCodePages* pages = nullptr)
@@ -221,7 +265,7 @@ inline Readings RunReadings(const unsigned char* buffer, size_t size, const Sear
     const std::u16string* unitTexts[3] = {&forms.widenedAnsi, &forms.typed, &forms.typed};
     const int unitReadings[3] = {ReadingUtf16, ReadingUtf16Text, ReadingUtf16Be};
     for (int i = 0; i < 3; ++i) {
-        if (!forms.Runs(unitReadings[i]))
+        if (!Tried(buffer, size, forms, unitReadings[i]))
             continue;
         const std::vector<std::uint16_t> text = UnitText(buffer, unitReadings[i] == ReadingUtf16Be, folding);
         std::vector<std::uint16_t> pattern;
@@ -229,12 +273,12 @@ inline Readings RunReadings(const unsigned char* buffer, size_t size, const Sear
             pattern.push_back(folding != nullptr ? folding->unit[unit] : static_cast<std::uint16_t>(unit));
         result.counts[unitReadings[i] - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
     }
-    if (forms.Runs(ReadingAnsi)) {
+    if (Tried(buffer, size, forms, ReadingAnsi)) {
         const std::string text = FoldCodePage(bytes, folding);
         const std::string pattern = FoldCodePage(forms.ansi, folding);
         result.counts[ReadingAnsi - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
     }
-    if (forms.Runs(ReadingRtf) && size != 0) {
+    if (Tried(buffer, size, forms, ReadingRtf)) {
         // The plain text's units against the typed units, each folded.
         const std::vector<std::uint16_t> plain = PlainText(buffer, size, pages);
         std::vector<std::uint16_t> text, pattern;
@@ -244,7 +288,7 @@ inline Readings RunReadings(const unsigned char* buffer, size_t size, const Sear
             pattern.push_back(folding != nullptr ? folding->unit[unit] : static_cast<std::uint16_t>(unit));
         result.counts[ReadingRtf - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());
     }
-    if (forms.Runs(ReadingUtf8)) {
+    if (Tried(buffer, size, forms, ReadingUtf8)) {
         const std::string text = FoldUtf8(bytes, folding);
         const std::string pattern = FoldUtf8(forms.utf8, folding);
         result.counts[ReadingUtf8 - 1] = CountIn(text.data(), text.size(), pattern.data(), pattern.size());

@@ -125,6 +125,10 @@ std::size_t Utf8Folder::Fold(const CaseFolding& folding, const unsigned char* by
     // Complete the character that the last piece began.
     while (pending > 0 && i < count) {
         const std::size_t length = SequenceLength(held[0]);
+        // A held character is still short of its length, which is at most
+        // four bytes: the room in held.
+        if (pending >= length || length > sizeof held)
+            break;
         if ((bytes[i] & 0xC0) != 0x80) {
             // Cut short: the waiting bytes pass as they are, and so on.
             for (std::size_t k = 0; k < pending; ++k)

@@ -207,8 +207,11 @@ FileSearcher::~FileSearcher()
     }
 }
 
-int FileSearcher::Start(SearchRequest* searchRequest)
+int FileSearcher::Start(SearchRequest* searchRequest, SearchSink* sink)
 {
+    reports.SetSink(sink);
+    reports.ClearStop();
+    reports.FreeFoundFiles();
     if (handles != nullptr) {  // a walk that was never finished
         handles->CloseAll();
         delete handles;
@@ -294,15 +297,16 @@ int FileSearcher::EndWalk(int notify)
     handles = nullptr;
     findHandle = INVALID_HANDLE_VALUE;
     state = Idle;
+    reports.ClearStop();
     if (request == nullptr)
         return 0;
     if (notify)
-        PostSearchEnded(request->notifyWindow);
+        reports.SendSearchEnded();
     // The status line keeps the reason the search could not run.
     if (piecesMissing)
-        SendStatus(request->notifyWindow, "Failed to alloc memory (%lul).", static_cast<unsigned long>(FilePieceSize));
+        reports.SendStatus("Failed to alloc memory (%lul).", static_cast<unsigned long>(FilePieceSize));
     else
-        SendSummary(request);
+        reports.SendSummary(*request);
     return 0;
 }
 
@@ -366,7 +370,7 @@ int FileSearcher::StepSearchFile()
         request->totalMatches += 1;
         record.matchCount = 1;
         request->filesWithMatches += 1;
-        return SendFoundFile(request->notifyWindow, &record);
+        return reports.SendFoundFile(record);
     }
 
     HANDLE opened = OpenEntry(findData, nameExact);
@@ -375,7 +379,7 @@ int FileSearcher::StepSearchFile()
         record.matchCount = 0;
         record.openStatus = -1;
         record.openError = error != 0 ? error : ERROR_OPEN_FAILED;
-        return SendFoundFile(request->notifyWindow, &record);
+        return reports.SendFoundFile(record);
     }
 
     // The file is now in progress: its first piece is read in this step, the
@@ -420,7 +424,7 @@ int FileSearcher::FinishFile()
     int result = 1;
     if (count != 0) {
         request->filesWithMatches += 1;
-        result = SendFoundFile(request->notifyWindow, &record);
+        result = reports.SendFoundFile(record);
     }
     CloseFile();
     return result;
@@ -468,7 +472,7 @@ int FileSearcher::StepNextSubfolder()
             SetCurrentDirectoryA("..");
             continue;
         }
-        SendStatus(request->notifyWindow, "Searching %s ...", findData.cFileName);
+        reports.SendStatus("Searching %s ...", findData.cFileName);
         state = EnterFolder;
         return 1;
     }

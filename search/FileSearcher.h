@@ -6,6 +6,7 @@
 
 #include "search/CodePages.h"
 #include "search/ContentMatchers.h"
+#include "search/Notifications.h"
 #include "search/SearchRequest.h"
 
 // Files are read and searched this many bytes per step, into one buffer taken
@@ -35,12 +36,21 @@ public:
     FileSearcher(const FileSearcher&) = delete;
     FileSearcher& operator=(const FileSearcher&) = delete;
 
-    // The window has filled the request and made the starting folder current.
-    int Start(SearchRequest* request);
+    // The caller has filled the request and made the starting folder current.
+    // The walk reports to sink; the records of the previous walk are freed.
+    int Start(SearchRequest* request, SearchSink* sink);
     // 1: more work is ready now; 0: nothing until the next window message.
     int Step();
-    // Ends the walk without posting its end; sends the summary.
+    // Ends the walk without reporting its end; sends the summary.
     int Finish();
+
+    // Asks the walk to stop: each report answers 0 from now on. The caller
+    // ends the walk with Finish before any further step; a start or an end
+    // clears the request.
+    void RequestStop() { reports.RequestStop(); }
+    bool StopRequested() const { return reports.StopRequested(); }
+    // The records reported since the last start, newest first.
+    const FoundFile* FoundFiles() const { return reports.FoundFiles(); }
 
     SearchState CurrentState() const { return state; }
 
@@ -78,4 +88,5 @@ private:
     bool piecesMissing;             // the search could not have its buffer
     FileScan scan;
     SystemCodePages codePages;      // kept across searches: each table is built once
+    Notifier reports;
 };

@@ -1,30 +1,18 @@
-// How the engine reports to the window: status texts, found files, the end
+// How the engine reports to its caller: status texts, found files, the end
 // of a walk and the summary. Also owns the found-file list.
+#include "search/Notifications.h"
+
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "app/SearchApp.h"
-#include "search/SearchRequest.h"
-
-FoundFile* FoundFileList = nullptr;
-
-namespace {
-
-// The window has handled the message; the walk goes on unless a stop is pending.
-int GoOn()
-{
-    return g_searchApp->request.stopRequested == 0 ? 1 : 0;
-}
-
-// Length of a text in a fixed field, which may lack its terminator.
 size_t FieldLength(const char* field, size_t size)
 {
     const void* end = std::memchr(field, 0, size);
     return end ? static_cast<size_t>(static_cast<const char*>(end) - field) : size;
 }
-
-}  // namespace
 
 bool FullPath(const FoundFile& record, char (&path)[260])
 {
@@ -41,54 +29,61 @@ bool FullPath(const FoundFile& record, char (&path)[260])
     return true;
 }
 
-int SendStatus(HWND window, const char* format, ...)
+Notifier::~Notifier()
+{
+    FreeFoundFiles();
+}
+
+int Notifier::SendStatus(const char* format, ...)
 {
     char text[4096];
     va_list arguments;
     va_start(arguments, format);
     std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
-    SendMessageA(window, UM_STATUS, 0, reinterpret_cast<LPARAM>(text));
+    if (sink != nullptr)
+        sink->OnStatus(text);
     return GoOn();
 }
 
-int SendFoundFile(HWND window, const FoundFile* record)
+int Notifier::SendFoundFile(const FoundFile& record)
 {
     FoundFile* copy = static_cast<FoundFile*>(LocalAlloc(LMEM_ZEROINIT, sizeof(FoundFile)));
     if (copy == nullptr)
         return 1;  // nothing to report without a copy; the walk goes on
-    *copy = *record;
-    copy->next = FoundFileList;
-    FoundFileList = copy;
-    SendMessageA(window, UM_FOUNDFILE, 0, reinterpret_cast<LPARAM>(copy));
+    *copy = record;
+    copy->next = foundFiles;
+    foundFiles = copy;
+    if (sink != nullptr)
+        sink->OnFoundFile(copy);
     return GoOn();
 }
 
-int PostSearchEnded(HWND window)
+int Notifier::SendSearchEnded()
 {
-    PostMessageA(window, UM_RUNNING, 0, 0);
+    if (sink != nullptr)
+        sink->OnWalkEnded();
     return 1;
 }
 
-void FreeFoundFiles(FoundFile* head)
+void Notifier::FreeFoundFiles()
 {
-    while (head != nullptr) {
-        FoundFile* next = head->next;
-        LocalFree(head);
-        head = next;
+    while (foundFiles != nullptr) {
+        FoundFile* next = foundFiles->next;
+        LocalFree(foundFiles);
+        foundFiles = next;
     }
 }
 
-int SendSummary(const SearchRequest* request)
+int Notifier::SendSummary(const SearchRequest& request)
 {
-    const long long searched = request->filesSearched;
-    const long long matches = request->totalMatches;
-    const long long withMatches = request->filesWithMatches;
+    const long long searched = request.filesSearched;
+    const long long matches = request.totalMatches;
+    const long long withMatches = request.filesWithMatches;
     if (searched != withMatches && withMatches != matches)
-        return SendStatus(request->notifyWindow,
-                          "Searched a total of %lld files, found %lld matches in %lld files",
-                          searched, matches, withMatches);
+        return SendStatus("Searched a total of %lld files, found %lld matches in %lld files", searched, matches,
+                          withMatches);
     if (matches != withMatches)
-        return SendStatus(request->notifyWindow, "Found %lld matches in %lld files", matches, withMatches);
-    return SendStatus(request->notifyWindow, "Found %lld matches", matches);
+        return SendStatus("Found %lld matches in %lld files", matches, withMatches);
+    return SendStatus("Found %lld matches", matches);
 }

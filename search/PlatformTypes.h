@@ -6,7 +6,6 @@
 #include <windows.h>
 #else
 #include <cstdint>
-typedef void* HWND;
 typedef std::uint32_t DWORD;
 typedef std::intptr_t INT_PTR;
 typedef char16_t WCHAR;

@@ -1,6 +1,7 @@
-// What the engine and the window share: the request, the found-file record,
-// the list that owns reported records, and the engine's window messages.
+// What the engine and its callers share: the request and the found-file record.
 #pragma once
+
+#include <cstddef>
 
 #include "search/PlatformTypes.h"
 
@@ -10,10 +11,7 @@ struct SearchRequest {
     long long totalMatches;     // counters are 64-bit: one large file may hold billions
     long long filesWithMatches;
     long long filesSearched;
-    HWND notifyWindow;
     int includeSubfolders;
-    int running;
-    int stopRequested;
     int matchCase;              // 0: letters compare by the simple case mapping
 };
 
@@ -46,28 +44,9 @@ inline unsigned long long FoundFileSize(const FoundFile& record)
     return (static_cast<unsigned long long>(record.sizeHigh) << 32) | record.sizeLow;
 }
 
+// Length of a text in a fixed field, which may lack its terminator.
+size_t FieldLength(const char* field, size_t size);
+
 // Joins folder, backslash and name into path[260]. Returns false, leaving an
 // empty path, when the joined path does not fit: it is never truncated.
 bool FullPath(const FoundFile& record, char (&path)[260]);
-
-#ifdef _WIN32
-
-enum {
-    UM_STATUS = 3070,       // lParam: const char* text, valid during the call
-    UM_FOUNDFILE = 3071,    // lParam: FoundFile* owned by the found-file list
-    UM_RUNNING = 3072,      // wParam: 1 starting, 0 ended by itself
-};
-
-// Head of the found-file list, newest first. Owns every record sent.
-extern FoundFile* FoundFileList;
-
-// Each returns 1 when the walk may go on (no stop pending after the send), else 0.
-int SendStatus(HWND window, const char* format, ...);
-int SendFoundFile(HWND window, const FoundFile* record);
-int PostSearchEnded(HWND window);
-int SendSummary(const SearchRequest* request);
-
-// Releases every record from head on; the caller clears the head.
-void FreeFoundFiles(FoundFile* head);
-
-#endif

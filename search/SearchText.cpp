@@ -4,19 +4,6 @@
 #include <cstring>
 #include <new>
 
-const char* ReadingName(int reading)
-{
-    switch (reading) {
-    case ReadingUtf16:
-    case ReadingUtf16Text: return "UTF-16";
-    case ReadingRtf: return "RTF";
-    case ReadingAnsi: return "ANSI";
-    case ReadingUtf8: return "UTF-8";
-    case ReadingUtf16Be: return "UTF-16 BE";
-    default: return "";
-    }
-}
-
 std::size_t EncodeUtf8Character(std::uint32_t code, unsigned char* out)
 {
     if (code < 0x80) {
@@ -78,37 +65,6 @@ void SetAnsiText(SearchTextForms* forms, const char* bytes, std::size_t length)
     forms->widenedAnsi.clear();
     for (char byte : forms->ansi)
         forms->widenedAnsi.push_back(static_cast<char16_t>(static_cast<unsigned char>(byte)));
-}
-
-bool SearchTextForms::Runs(int reading) const
-{
-    if (typed.empty())
-        return false;
-    switch (reading) {
-    case ReadingUtf16:
-        return hasAnsi && !widenedAnsi.empty();
-    case ReadingRtf:
-        // RTF plain text is Unicode: compared with the typed text itself.
-        return true;
-    case ReadingAnsi:
-        return hasAnsi && !ansi.empty();
-    case ReadingUtf16Text:
-        // For ASCII and most Latin-1 text these are reading 1's units again.
-        return !hasAnsi || typed != widenedAnsi;
-    case ReadingUtf8:
-        // Pure ASCII in UTF-8 is the ANSI reading again.
-        if (!hasUtf8)
-            return false;
-        for (char16_t unit : typed) {
-            if (unit >= 0x80)
-                return true;
-        }
-        return false;
-    case ReadingUtf16Be:
-        return true;
-    default:
-        return false;
-    }
 }
 
 void ResetCaseFolding(CaseFolding* folding)

@@ -20,6 +20,7 @@ enum ReadingKind {
 };
 
 // The text the Type column shows for a reading; empty for ReadingNone.
+// (The reading table holds it.)
 const char* ReadingName(int reading);
 
 struct SearchTextForms {
@@ -30,8 +31,9 @@ struct SearchTextForms {
     bool hasUtf8 = false;        // T holds no unpaired surrogate
     std::string utf8;            // T in UTF-8 (reading 5)
 
-    // Whether each reading is tried at all: a reading whose text another,
-    // earlier reading already looks for in the same way is skipped.
+    // Whether each reading is tried in a file without a mark: a reading
+    // whose text another, earlier reading already looks for in the same way
+    // is skipped. (The reading table holds the rules.)
     bool Runs(int reading) const;
 };
 

@@ -124,6 +124,14 @@ size_t FindUnits(const unsigned char* text, size_t units, size_t from, const std
 
 namespace {
 
+// Unused slots repeat the first value, so that a scan may test all four.
+FoldVariants Padded(FoldVariants variants)
+{
+    for (unsigned k = variants.count; k < 4; ++k)
+        variants.values[k] = variants.values[0];
+    return variants;
+}
+
 template <typename Table>
 FoldVariants VariantsOf(const Table* fold, unsigned size, unsigned value)
 {
@@ -136,10 +144,7 @@ FoldVariants VariantsOf(const Table* fold, unsigned size, unsigned value)
             return FoldVariants{};
         variants.values[variants.count++] = static_cast<std::uint16_t>(v);
     }
-    // Unused slots repeat the first value, so that a scan may test all four.
-    for (unsigned k = variants.count; k < 4; ++k)
-        variants.values[k] = variants.values[0];
-    return variants;
+    return Padded(variants);
 }
 
 }  // namespace
@@ -151,7 +156,27 @@ FoldVariants BytesFoldingLike(const unsigned char* fold, unsigned value)
 
 FoldVariants UnitsFoldingLike(const std::uint16_t* fold, unsigned value)
 {
+#ifdef TROVIK_SSE2
+    // The table is 128 KiB and a search asks it once for each unit of its
+    // text: eight entries a compare, one value at a time only where one
+    // folds like value.
+    FoldVariants variants = {};
+    const std::uint16_t target = fold[value];
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(target));
+    for (unsigned v = 0; v < 65536; v += 8) {
+        const __m128i entries = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fold + v));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(entries, wanted))) & 0x5555u;
+        while (mask != 0) {
+            if (variants.count == 4)
+                return FoldVariants{};
+            variants.values[variants.count++] = static_cast<std::uint16_t>(v + LowestSetBit(mask) / 2);
+            mask &= mask - 1;
+        }
+    }
+    return Padded(variants);
+#else
     return VariantsOf(fold, 65536, value);
+#endif
 }
 
 namespace {
@@ -297,9 +322,11 @@ size_t FindAnyOf(const unsigned char* bytes, size_t count, const unsigned char* 
     size_t firstZero = count;
     bool allAscii = true;
 #ifdef TROVIK_SSE2
+    // All eight slots are filled, the first value standing in for missing
+    // ones; the scan reads the first n.
     unsigned char padded[8];
-    unsigned n = valueCount <= 1 ? 1 : valueCount <= 2 ? 2 : valueCount <= 4 ? 4 : 8;
-    for (unsigned k = 0; k < n; ++k)
+    const unsigned n = valueCount <= 1 ? 1 : valueCount <= 2 ? 2 : valueCount <= 4 ? 4 : 8;
+    for (unsigned k = 0; k < 8; ++k)
         padded[k] = values[k < valueCount ? k : 0];
     bool full = false;
     bool zeroSeen = false;

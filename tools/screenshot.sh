@@ -2,9 +2,10 @@
 # Takes the window's pictures for the README: the idle window (docs/idle.png),
 # a finished search over a small sample folder (docs/finished.png), and the
 # results list's context menu on a row that could not be searched
-# (docs/menu.png), and a text typed beyond ASCII found without Match case
-# in three encodings (docs/readings.png). A last picture of the pointer resting on that row, where
-# its tooltip says why it failed, goes to the build folder
+# (docs/menu.png), a text typed beyond ASCII found without Match case in
+# three encodings (docs/readings.png), and the system menu with its folder
+# menus' item (docs/system-menu.png). A picture of the pointer resting on the
+# failed row, where its tooltip says why it failed, goes to the build folder
 # (failed-tip.png): Wine's list view never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
 # prefix, types as a user would, and stops everything it started.
@@ -195,3 +196,18 @@ xdotool mousemove $((WINDOW_X + RIGHT + 150)) $((WINDOW_Y + 200)) sleep 0.3
 xdotool mousemove $((WINDOW_X + RIGHT + 330)) $((WINDOW_Y + 200)) sleep 0.3 mouseup 1
 sleep 2
 shoot readings || exit 1
+
+# The window's system menu with the folder menus' item checked once chosen
+# (docs/system-menu.png): the verb goes to this prefix's own registry, and is
+# taken back afterwards. The item is the menu's last.
+xdotool key alt+space
+sleep 1
+xdotool key Up Return
+sleep 1
+xdotool key alt+space
+sleep 1
+xdotool key Up
+sleep 1
+shoot system-menu || exit 1
+xdotool key Return
+sleep 1

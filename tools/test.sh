@@ -14,6 +14,10 @@ cmake --build build-native -j "$jobs"
 cmake -S . -B build-clang --toolchain cmake/clang-mingw-w64.cmake -DTROVIK_WERROR=ON -DTROVIK_TESTS=OFF
 cmake --build build-clang -j "$jobs"
 
+# The release package, exactly as it ships (warnings as errors, no DLL beyond
+# Windows' own): a release that no longer builds fails here.
+sh tools/package.sh
+
 # No test is run again here: the Wine wrapper alone starts a program once
 # more, and only after Wine's rare start-up failure; each such start is listed
 # at the end so that the log shows it.

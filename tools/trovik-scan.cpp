@@ -1,7 +1,6 @@
-// Headless harness: runs the real engine over a folder, with a real window
-// receiving its messages and a loop that steps it by the program's own rule
-// (slices of steps between looks at the queue), and prints what the window
-// sees, one line per event.
+// Headless harness: runs the real engine over a folder, stepped by the
+// program's own loop (slices of steps between looks at the queue), and
+// prints what the window would see, one line per event.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -12,66 +11,106 @@
 #include <cstring>
 #include <string>
 
-#include "app/SearchApp.h"
 #include "search/FileSearcher.h"
+#include "search/Notifications.h"
 #include "search/SearchText.h"
+#include "search/StepLoop.h"
 
 namespace {
 
-SearchApp g_app;
-FileSearcher* g_searcher = nullptr;
 bool g_quiet = false;
 bool g_memory = false;
 bool g_profile = false;
 
-// The Stop button, pressed from outside the loop as a user would: a message
-// that sets the stop flag when the loop takes it.
+// The harness's window: it takes the Stop button's click, pressed from
+// outside the loop as a user would, and the walk's end, handled once the
+// step that reported it is over, as the search window handles them.
 const UINT kStopClick = WM_APP + 1;
-HWND g_window = nullptr;
+const UINT kWalkEnded = WM_APP + 2;
 DWORD g_stopAfter = 0;
 HANDLE g_walkEnded = nullptr;
 LONGLONG g_stopRequestedAt = 0;  // when the click was posted; 0 when it never was
 
-DWORD WINAPI PressStop(void*)
+LONGLONG Now()
 {
-    if (WaitForSingleObject(g_walkEnded, g_stopAfter) != WAIT_TIMEOUT)
-        return 0;
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    g_stopRequestedAt = now.QuadPart;
-    PostMessageA(g_window, kStopClick, 0, 0);
-    return 0;
+    return now.QuadPart;
 }
 
-LRESULT CALLBACK ScanWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case UM_STATUS:
+// Prints what the window would see, steps the walk from the program's loop
+// and measures the steps.
+class ScanRun final : public SearchSink, public IdleWork {
+public:
+    void OnStatus(const char* text) override
+    {
         if (!g_quiet)
-            std::printf("status\t%s\n", reinterpret_cast<const char*>(lParam));
-        return 1;
-    case UM_FOUNDFILE: {
-        const FoundFile* record = reinterpret_cast<const FoundFile*>(lParam);
-        if (!g_quiet)
-            std::printf("found\t%lld\t%d\t%llu\t%s\t%s\t%s\n", record->matchCount, static_cast<int>(record->openStatus),
-                        FoundFileSize(*record), record->folder, record->name,
-                        *ReadingName(record->reading) != 0 ? ReadingName(record->reading) : "-");
-        return 1;
+            std::printf("status\t%s\n", text);
     }
-    case kStopClick:
-        g_app.request.stopRequested = 1;  // as the Stop button does; carried out by the next idle pass
-        return 0;
-    case UM_RUNNING:
-        // As the window does: the walk's end clears the flags and finishes it.
-        g_app.request.running = static_cast<int>(wParam);
-        g_app.request.stopRequested = 0;
-        if (wParam == 0)
-            g_searcher->Finish();
-        return 0;
-    default:
+    void OnFoundFile(FoundFile* record) override
+    {
+        if (!g_quiet)
+            std::printf("found\t%lld\t%d\t%llu\t%s\t%s\t%s\n", record->matchCount,
+                        static_cast<int>(record->openStatus), FoundFileSize(*record), record->folder, record->name,
+                        *ReadingName(record->reading) != 0 ? ReadingName(record->reading) : "-");
+    }
+    void OnWalkEnded() override { PostMessageA(window, kWalkEnded, 0, 0); }
+
+    // A pending stop is carried out before any further step, as the window's
+    // idle step does.
+    int OnIdle() override
+    {
+        if (searcher.StopRequested()) {
+            running = false;
+            searcher.Finish();
+            stopDone = Now();
+            return 0;
+        }
+        const LONGLONG stepBegin = Now();
+        const int more = searcher.Step();
+        const LONGLONG stepTime = Now() - stepBegin;
+        ++steps;
+        inSteps += stepTime;
+        if (stepTime > longestStep)
+            longestStep = stepTime;
+        return more;
+    }
+    bool Done() const override { return !running; }
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        ScanRun* run = reinterpret_cast<ScanRun*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (run != nullptr && message == kStopClick) {
+            run->searcher.RequestStop();  // as the Stop button does; carried out by the next idle pass
+            return 0;
+        }
+        if (run != nullptr && message == kWalkEnded) {
+            // As the window does: the walk's end clears the flags and finishes it.
+            run->running = false;
+            run->searcher.Finish();
+            return 0;
+        }
         return DefWindowProcA(window, message, wParam, lParam);
     }
-}
+
+    static DWORD WINAPI PressStop(void* data)
+    {
+        if (WaitForSingleObject(g_walkEnded, g_stopAfter) != WAIT_TIMEOUT)
+            return 0;
+        g_stopRequestedAt = Now();
+        PostMessageA(static_cast<ScanRun*>(data)->window, kStopClick, 0, 0);
+        return 0;
+    }
+
+    HWND window = nullptr;
+    FileSearcher searcher;
+    SearchRequest request = {};
+    bool running = false;
+    long long steps = 0;
+    LONGLONG longestStep = 0;
+    LONGLONG inSteps = 0;
+    LONGLONG stopDone = 0;
+};
 
 int Usage(const char* problem)
 {
@@ -211,8 +250,9 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    ScanRun run;
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = ScanWindowProc;
+    windowClass.lpfnWndProc = ScanRun::WindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "TrovikScan";
     RegisterClassA(&windowClass);
@@ -222,80 +262,35 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "trovik-scan: no window (error %lu)\n", GetLastError());
         return 2;
     }
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&run));
+    run.window = window;
 
-    g_app.Reset();
-    g_searchApp = &g_app;
-    FileSearcher searcher;
-    g_searcher = &searcher;
+    WCHAR findText[260] = {};
+    WCHAR patternText[260] = {};
     if (haveWideText)
-        std::memcpy(g_app.findText, wideText, sizeof wideText);
-    else if (!Decode(text, g_app.findText, 260))
+        std::memcpy(findText, wideText, sizeof wideText);
+    else if (!Decode(text, findText, 260))
         return Usage("the text cannot be read in the code page");
-    Widen(pattern, g_app.patternText);
-    SearchRequest& request = g_app.request;
-    request.searchText = g_app.findText;
-    request.filePattern = g_app.patternText;
-    request.notifyWindow = window;
+    Widen(pattern, patternText);
+    SearchRequest& request = run.request;
+    request.searchText = findText;
+    request.filePattern = patternText;
     request.includeSubfolders = subfolders ? 1 : 0;
     request.matchCase = ignoreCase ? 0 : 1;
-    request.stopRequested = 0;
-    SendMessageA(window, UM_RUNNING, 1, 0);
+    run.running = true;
 
-    LARGE_INTEGER frequency, begin, end;
+    LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    const LONGLONG sliceTicks = frequency.QuadPart / 1000;  // about 1 ms, as the program's loop
-    QueryPerformanceCounter(&begin);
-    searcher.Start(&request);
+    const LONGLONG begin = Now();
+    run.searcher.Start(&request, &run);
     HANDLE stopper = nullptr;
     if (stopAfter) {
-        g_window = window;
         g_walkEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        stopper = CreateThread(nullptr, 0, PressStop, nullptr, 0, nullptr);
+        stopper = CreateThread(nullptr, 0, ScanRun::PressStop, &run, 0, nullptr);
     }
-    long long steps = 0;
-    LONGLONG longestStep = 0;
-    LONGLONG inSteps = 0;
-    LONGLONG stopDone = 0;
-    // The program's loop: messages first; when none waits, a slice of steps
-    // until one reports nothing to do or about 1 ms has passed; wait only
-    // when a step reports nothing to do. A pending stop is carried out before
-    // any further step, as the idle step does.
-    while (request.running) {
-        MSG message;
-        if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (GetMessageA(&message, nullptr, 0, 0) == 0)
-                break;
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-            continue;
-        }
-        LARGE_INTEGER sliceBegin, now;
-        QueryPerformanceCounter(&sliceBegin);
-        now = sliceBegin;
-        int more = 0;
-        do {
-            if (request.stopRequested) {
-                request.running = 0;
-                request.stopRequested = 0;
-                searcher.Finish();
-                QueryPerformanceCounter(&now);
-                stopDone = now.QuadPart;
-                more = 0;
-                break;
-            }
-            LARGE_INTEGER stepBegin;
-            stepBegin = now;
-            more = searcher.Step();
-            QueryPerformanceCounter(&now);
-            ++steps;
-            inSteps += now.QuadPart - stepBegin.QuadPart;
-            if (now.QuadPart - stepBegin.QuadPart > longestStep)
-                longestStep = now.QuadPart - stepBegin.QuadPart;
-        } while (more && now.QuadPart - sliceBegin.QuadPart < sliceTicks);
-        if (!more && request.running)
-            WaitMessage();
-    }
-    QueryPerformanceCounter(&end);
+    // The program's own loop, until the walk's end or a stop has been handled.
+    RunStepLoop(run, nullptr);
+    const LONGLONG end = Now();
     if (stopper != nullptr) {
         SetEvent(g_walkEnded);
         WaitForSingleObject(stopper, INFINITE);
@@ -306,24 +301,22 @@ int main(int argc, char** argv)
     std::printf("summary\t%lld\t%lld\t%lld\n", request.filesSearched, request.totalMatches, request.filesWithMatches);
     // From the press of Stop to the summary: waiting in the queue for the
     // current step and slice, then the stop itself.
-    if (stopAfter && g_stopRequestedAt != 0 && stopDone != 0)
-        std::printf("stop\t%.3f\n", Milliseconds(stopDone - g_stopRequestedAt, frequency.QuadPart));
+    if (stopAfter && g_stopRequestedAt != 0 && run.stopDone != 0)
+        std::printf("stop\t%.3f\n", Milliseconds(run.stopDone - g_stopRequestedAt, frequency.QuadPart));
     if (g_quiet) {
-        std::printf("elapsed\t%.6f\n", Milliseconds(end.QuadPart - begin.QuadPart, frequency.QuadPart) / 1000.0);
-        std::printf("steps\t%lld\t%.3f\n", steps, Milliseconds(longestStep, frequency.QuadPart));
+        std::printf("elapsed\t%.6f\n", Milliseconds(end - begin, frequency.QuadPart) / 1000.0);
+        std::printf("steps\t%lld\t%.3f\n", run.steps, Milliseconds(run.longestStep, frequency.QuadPart));
     }
     // Where the walk's time went: inside the steps, or in the loop around them
     // (looking at the queue before each step).
     if (g_profile)
-        std::printf("insteps\t%.6f\n", Milliseconds(inSteps, frequency.QuadPart) / 1000.0);
+        std::printf("insteps\t%.6f\n", Milliseconds(run.inSteps, frequency.QuadPart) / 1000.0);
     if (g_memory) {
         PROCESS_MEMORY_COUNTERS counters = {};
         counters.cb = sizeof counters;
         if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
             std::printf("peak\t%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
     }
-    FreeFoundFiles(FoundFileList);
-    FoundFileList = nullptr;
     DestroyWindow(window);
     return 0;
 }

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/SearchApp.h"
 #include "res/resource.h"
 #include "search/SearchRequest.h"
+#include "ui/AppInstance.h"
 
 namespace FailureReason {
 

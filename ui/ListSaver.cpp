@@ -10,9 +10,9 @@
 #include <cstring>
 #include <new>
 
-#include "app/SearchApp.h"
 #include "res/resource.h"
 #include "search/SearchRequest.h"
+#include "ui/ErrorBox.h"
 #include "ui/FailureReason.h"
 #include "ui/ResultsList.h"
 
@@ -183,8 +183,8 @@ void SaveListAs(HWND owner, HWND list)
     if (!GetSaveFileNameW(&dialog))
         return;  // cancelled
     const DWORD error = WriteList(list, path);
-    if (error != 0 && g_searchApp != nullptr)
-        g_searchApp->ShowErrorBox(IDS_SAVE_FAILED, MB_ICONERROR | MB_OK, error);
+    if (error != 0)
+        ShowErrorBox(owner, IDS_SAVE_FAILED, MB_ICONERROR | MB_OK, error);
 }
 
 }  // namespace ListSaver

@@ -8,10 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/SearchApp.h"
 #include "dragdrop/DragSource.h"
 #include "res/resource.h"
 #include "search/SearchText.h"
+#include "ui/AppInstance.h"
+#include "ui/DpiScale.h"
 #include "ui/FailureReason.h"
 
 namespace ResultsList {
@@ -30,13 +31,6 @@ void CopyText(char* buffer, size_t bufferSize, const char* text, size_t textLeng
     const size_t length = textLength < bufferSize - 1 ? textLength : bufferSize - 1;
     std::memcpy(buffer, text, length);
     buffer[length] = 0;
-}
-
-// Length of a text in a fixed field, which may lack its terminator.
-size_t FieldLength(const char* field, size_t size)
-{
-    const void* end = std::memchr(field, 0, size);
-    return end ? static_cast<size_t>(static_cast<const char*>(end) - field) : size;
 }
 
 // One character of a name for comparing: a lead byte and its trail byte in
@@ -131,12 +125,9 @@ int InitColumns(HWND list)
     return 1;
 }
 
-void AddFoundFile(FoundFile* record)
+void AddFoundFile(HWND list, FoundFile* record)
 {
-    if (!record || !g_searchApp)
-        return;
-    HWND list = GetDlgItem(g_searchApp->window, IDC_RESULTS);
-    if (!list)
+    if (!record || !list)
         return;
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;

@@ -22,8 +22,9 @@ struct SortParams {
 // Inserts the six columns; 1 when all were inserted, 0 at the first failure.
 // Also sets the list's full-row selection and its tooltips.
 int InitColumns(HWND list);
-// Appends a row whose item data is the record (owned by the found-file list).
-void AddFoundFile(FoundFile* record);
+// Appends a row to list whose item data is the record (owned by the
+// searcher's found-file list).
+void AddFoundFile(HWND list, FoundFile* record);
 // Every WM_NOTIFY of the list.
 void OnNotify(NMHDR* header);
 

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/SearchApp.h"
 #include "res/resource.h"
 #include "search/SearchRequest.h"
+#include "ui/AppInstance.h"
 #include "ui/ListSaver.h"
 #include "ui/ResultsList.h"
 

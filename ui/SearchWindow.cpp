@@ -1,29 +1,34 @@
-// The search window: its message handling, start-up measurements, the
-// Search/Stop sequence, the one-time growth, the running and idle looks,
-// the status line and the error box.
-#include "app/SearchApp.h"
+// The search window: its message handling, start-up, the Search/Stop
+// sequence, the one-time growth, the running and idle looks, the status line
+// and the walk's reports.
+#include "ui/SearchWindow.h"
 
 #include <commctrl.h>
 
 #include <cstdio>
+#include <string>
 
 #include "res/resource.h"
 #include "search/FileSearcher.h"
+#include "ui/AnsiText.h"
+#include "ui/AppInstance.h"
+#include "ui/ControlRect.h"
+#include "ui/ErrorBox.h"
+#include "ui/FolderBrowser.h"
+#include "ui/FolderVerb.h"
 #include "ui/ResultsList.h"
 #include "ui/ResultsMenu.h"
 #include "ui/SettingsStore.h"
 
 namespace {
 
+// The window's own message: wParam 1 a search starts, 0 a walk has ended by
+// itself (posted, so that it is handled once the walk's last step is over).
+enum { UM_RUNNING = 3072 };
+
 // Each of the three texts is read through a buffer of this size, so every
 // input control is limited to one character less.
 const int WorkingBufferSize = 260;
-
-// Pixels at 96 DPI the first search adds for the results list, besides
-// margin and status line; scaled, so that as many rows show at any resolution.
-const int ResultsListGrowth = 120;
-
-const char ErrorCaption[] = "Trovik";
 
 // Each byte becomes the code unit of the same value; units[length] ends it.
 void WidenText(const char* bytes, int length, WCHAR* units)
@@ -58,38 +63,62 @@ void MakeUnicodeTextBox(HWND window)
     DestroyWindow(ansiBox);
 }
 
-// The window's rectangle of a control, in its parent's client coordinates.
-RECT ControlRect(HWND parent, HWND control)
-{
-    RECT rect = {};
-    GetWindowRect(control, &rect);
-    ScreenRectToClient(parent, &rect);
-    return rect;
-}
-
-// A string of the table; the given text when the table cannot give it.
-void LoadText(HINSTANCE instance, UINT id, const char* fallback, char (&text)[256])
-{
-    if (LoadStringA(instance, id, text, sizeof text) <= 0)
-        std::snprintf(text, sizeof text, "%s", fallback);
-}
-
 }  // namespace
 
-INT_PTR SearchApp::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
+SearchWindow::SearchWindow()
+    : window(nullptr), instance(nullptr), searcher(nullptr), request(), running(0), patternText(), findText()
+{
+}
+
+bool SearchWindow::Create(HINSTANCE moduleInstance, FileSearcher* walk, const WCHAR* folder)
+{
+    instance = moduleInstance;
+    searcher = walk;
+    // The template holds a list view, whose window class must exist before
+    // the dialog creates its controls.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    HWND created = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SEARCH), nullptr, StaticDialogProc,
+                                      reinterpret_cast<LPARAM>(this));
+    if (created == nullptr)
+        return false;
+    if (folder != nullptr && folder[0] != 0)
+        SetLocation(folder);
+    ShowWindow(created, SW_SHOW);
+    return true;
+}
+
+// The object travels in the dialog's own data from WM_INITDIALOG on; the
+// messages before it (the font, the creation) go to the dialog manager.
+INT_PTR CALLBACK SearchWindow::StaticDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        reinterpret_cast<SearchWindow*>(lParam)->window = dialog;
+    }
+    SearchWindow* self = reinterpret_cast<SearchWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (self == nullptr)
+        return FALSE;
+    const INT_PTR result = self->DialogProc(message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        self->window = nullptr;
+    return result;
+}
+
+INT_PTR SearchWindow::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         SetDlgItemTextA(window, IDC_STATUS, "");
-        request.notifyWindow = window;
-        request.running = 0;
+        running = 0;
         return OnInitDialog();
     case WM_SIZE:
         if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED)
-            LayoutControls(wParam, LOWORD(lParam), HIWORD(lParam));
+            layout.LayoutControls(window, wParam);
         return 0;
     case WM_GETMINMAXINFO:
-        OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+        layout.OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
     case WM_NOTIFY:
         if (wParam == IDC_RESULTS)
@@ -106,50 +135,44 @@ INT_PTR SearchApp::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
         else if (wParam == IDCANCEL)
             DestroyWindow(window);
         else if (wParam == IDC_BROWSE)
-            BrowseForFolder();
+            BrowseForFolder(window);
         return 0;
     case WM_TIMER:
         if (wParam == ANIMATION_TIMER_ID)
-            DrawAnimation(1);
+            animation.DrawFrame(window);
         return 0;
+    case WM_INITMENUPOPUP:
+        if (HIWORD(lParam))  // the system menu
+            ShowFolderMenusState();
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_FOLDER_MENUS)
+            return 0;
+        OnFolderMenusItem();
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_NCDESTROY:
         PostQuitMessage(0);
         return 0;
-    case UM_STATUS:
-        SetStatusText(reinterpret_cast<const char*>(lParam));
-        return request.stopRequested == 0;
-    case UM_FOUNDFILE:
-        ResultsList::AddFoundFile(reinterpret_cast<FoundFile*>(lParam));
-        return request.stopRequested == 0;
     case UM_RUNNING:
-        SetRunning(static_cast<int>(wParam), &request);
-        request.running = static_cast<int>(wParam);
-        request.stopRequested = 0;
+        SetRunning(static_cast<int>(wParam));
+        running = static_cast<int>(wParam);
         return 0;
     default:
         return 0;
     }
 }
 
-int SearchApp::OnInitDialog()
+int SearchWindow::OnInitDialog()
 {
-    digitsBitmap = static_cast<HBITMAP>(
-        LoadImageA(instance, MAKEINTRESOURCEA(IDB_DIGITS), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    animation.Load(instance);
 
     HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TROVIK));
     if (icon != nullptr)
         SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 
     MakeUnicodeTextBox(window);
-
-    margin = ControlRect(window, GetDlgItem(window, IDC_FILESPEC_LABEL)).left;
-    RECT status = {};
-    GetWindowRect(GetDlgItem(window, IDC_STATUS), &status);
-    statusHeight = status.bottom - status.top;
-    RECT outer = {};
-    GetWindowRect(window, &outer);
-    initialWidth = outer.right - outer.left;
-    initialHeight = outer.bottom - outer.top;
+    layout.Measure(window);
 
     // Nothing longer than the working buffers can take may be typed.
     SendDlgItemMessageA(window, IDC_FILESPEC, CB_LIMITTEXT, WorkingBufferSize - 1, 0);
@@ -157,15 +180,28 @@ int SearchApp::OnInitDialog()
     SendDlgItemMessageA(window, IDC_TEXT, EM_LIMITTEXT, WorkingBufferSize - 1, 0);
 
     SettingsStore::Load(window);
+    AddFolderMenusItem();
 
     SetFocus(GetDlgItem(window, IDC_TEXT));
     return 0;
 }
 
-void SearchApp::OnSearchButton()
+int SearchWindow::IdleStep()
 {
-    if (request.running) {
-        request.stopRequested = 1;  // carried out by the next idle pass
+    if (searcher == nullptr)
+        return 0;
+    if (searcher->StopRequested()) {
+        SetRunning(0);
+        return 0;
+    }
+    return running ? searcher->Step() : 0;
+}
+
+void SearchWindow::OnSearchButton()
+{
+    if (running) {
+        if (searcher != nullptr)
+            searcher->RequestStop();  // carried out by the next idle pass
         return;
     }
     if (searcher == nullptr)
@@ -175,14 +211,14 @@ void SearchApp::OnSearchButton()
     // A folder text that does not fit the buffer (it can only be set, not
     // typed) would name another folder once cut: refuse it instead.
     if (GetWindowTextLengthA(GetDlgItem(window, IDC_LOCATION)) >= WorkingBufferSize) {
-        ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
+        ShowErrorBox(window, IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
     GetDlgItemTextA(window, IDC_LOCATION, buffer, sizeof buffer);
     char previous[MAX_PATH];
     const DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
     if (!SetCurrentDirectoryA(buffer)) {
-        ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, GetLastError());
+        ShowErrorBox(window, IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, GetLastError());
         return;
     }
     // A relative text, or a path whose ANSI spelling is longer than its
@@ -192,14 +228,12 @@ void SearchApp::OnSearchButton()
     if (!CurrentFolderFitsRecord()) {
         if (previousLength != 0 && previousLength < sizeof previous)
             SetCurrentDirectoryA(previous);
-        ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
+        ShowErrorBox(window, IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
 
-    if (!expanded) {
-        expanded = 1;  // before the growth, so that size limits and layout allow it
-        ExpandWindow(1);
-    }
+    if (!layout.expanded)
+        ExpandWindow();
     SendDlgItemMessageA(window, IDC_RESULTS, LVM_DELETEALLITEMS, 0, 0);
     request.totalMatches = 0;
     request.filesWithMatches = 0;
@@ -220,59 +254,35 @@ void SearchApp::OnSearchButton()
 
     SettingsStore::Save(window);
 
-    // The rows that pointed at the previous records were removed above.
-    FreeFoundFiles(FoundFileList);
-    FoundFileList = nullptr;
-
     request.includeSubfolders = IsDlgButtonChecked(window, IDC_SUBFOLDERS) == BST_CHECKED ? 1 : 0;
     SendMessageA(window, UM_RUNNING, 1, 0);
-    searcher->Start(&request);
+    // The rows that pointed at the previous records were removed above: the
+    // start frees them.
+    searcher->Start(&request, this);
 }
 
 // Shows the results list below the former lower edge and grows the window
 // by the list's rows and the status line, once in the program's life.
-void SearchApp::ExpandWindow(int expand)
+void SearchWindow::ExpandWindow()
 {
-    if (!expand)
-        return;
     HWND list = GetDlgItem(window, IDC_RESULTS);
-    HWND status = GetDlgItem(window, IDC_STATUS);
     ResultsList::InitColumns(list);
     ResultsMenu::Attach(list);
-
-    RECT outer = {};
-    GetWindowRect(window, &outer);
-    ScreenRectToClient(window, &outer);
-    SetWindowPos(list, nullptr, 0, outer.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
-
-    GetWindowRect(window, &outer);
-    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
-                 outer.bottom - outer.top + margin + statusHeight + ScaleToScreen(window, ResultsListGrowth),
-                 SWP_NOMOVE | SWP_NOZORDER);
-
-    RECT client = {};
-    GetClientRect(window, &client);
-    const RECT listRect = ControlRect(window, list);
-    SetWindowPos(list, nullptr, 0, 0, client.right, client.bottom - statusHeight - 4 - listRect.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
-    SetWindowPos(status, nullptr, 4, client.bottom - statusHeight - 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    layout.Grow(window);
 }
 
-void SearchApp::SetRunning(int on, SearchRequest* searchRequest)
+void SearchWindow::SetRunning(int on)
 {
     char text[256];
     if (on) {
         LoadText(instance, IDS_STOP, "Stop", text);
         EnableInputs(0);
-        SetTimer(window, ANIMATION_TIMER_ID, 40, nullptr);
+        animation.Start(window);
     } else {
         LoadText(instance, IDS_SEARCH, "Search", text);
         EnableInputs(1);
-        DrawAnimation(0);
-        KillTimer(window, ANIMATION_TIMER_ID);
-        searchRequest->running = 0;
-        searchRequest->stopRequested = 0;
+        animation.Stop(window);
+        running = 0;
         if (searcher != nullptr)
             searcher->Finish();
     }
@@ -283,7 +293,7 @@ void SearchApp::SetRunning(int on, SearchRequest* searchRequest)
 // The Search/Stop button and the results list are never disabled. When the
 // focus is on a control about to be disabled it moves to the Stop button, so
 // Enter and Escape keep working during a search.
-void SearchApp::EnableInputs(int enable)
+void SearchWindow::EnableInputs(int enable)
 {
     static const int inputs[] = {IDCANCEL,   IDC_FILESPEC,   IDC_TEXT,     IDC_LOCATION,
                                  IDC_BROWSE, IDC_SUBFOLDERS, IDC_MATCHCASE};
@@ -301,53 +311,60 @@ void SearchApp::EnableInputs(int enable)
         EnableWindow(GetDlgItem(window, id), enable != 0);
 }
 
-void SearchApp::SetStatusText(const char* text)
+void SearchWindow::SetStatusText(const char* text)
 {
     SetDlgItemTextA(window, IDC_STATUS, text);
 }
 
-// The string's %1 becomes the system's text for the error, or the code's
-// number when the system has no text for it.
-int SearchApp::ShowErrorBox(UINT stringId, UINT boxType, DWORD errorCode)
+// The folder as the box holds it: in the code page, without look-alikes.
+void SearchWindow::SetLocation(const WCHAR* folder)
 {
-    char* systemText = nullptr;
-    char number[16];
-    const char* reason = number;
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, errorCode, 0, reinterpret_cast<char*>(&systemText), 0, nullptr) != 0 &&
-        systemText != nullptr)
-        reason = systemText;
-    else
-        std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(errorCode));
-
-    char format[256];
-    LoadText(instance, stringId, "%1", format);
-    char* text = nullptr;
-    DWORD_PTR arguments[1] = {reinterpret_cast<DWORD_PTR>(reason)};
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                       format, 0, 0, reinterpret_cast<char*>(&text), 0,
-                       reinterpret_cast<va_list*>(arguments)) == 0)
-        text = nullptr;
-
-    const int result = MessageBoxA(window, text != nullptr ? text : reason, ErrorCaption, boxType);
-    LocalFree(text);
-    LocalFree(systemText);
-    return result;
+    SetDlgItemTextA(window, IDC_LOCATION, SpellExactly(folder).c_str());
 }
 
-void ScreenRectToClient(HWND window, RECT* rect)
+void SearchWindow::AddFolderMenusItem()
 {
-    ScreenToClient(window, reinterpret_cast<POINT*>(&rect->left));
-    ScreenToClient(window, reinterpret_cast<POINT*>(&rect->right));
+    HMENU menu = GetSystemMenu(window, FALSE);
+    char text[256];
+    LoadText(instance, IDS_MENU_FOLDER_MENUS, "Add 'Search with Trovik' to folder menus", text);
+    if (menu == nullptr || !AppendMenuA(menu, MF_SEPARATOR, 0, nullptr) ||
+        !AppendMenuA(menu, MF_STRING, IDM_FOLDER_MENUS, text))
+        return;
+    ShowFolderMenusState();
 }
 
-// The program is aware of the system's resolution only (see the manifest),
-// so this is the same for every window and for the whole run.
-int ScaleToScreen(HWND window, int pixels)
+// Checked only while the verb of every kind of folder runs this program:
+// the registry is read each time the menu opens.
+void SearchWindow::ShowFolderMenusState()
 {
-    HDC dc = GetDC(window);
-    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
-    if (dc != nullptr)
-        ReleaseDC(window, dc);
-    return dpi > 0 ? MulDiv(pixels, dpi, 96) : pixels;
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu != nullptr)
+        CheckMenuItem(menu, IDM_FOLDER_MENUS,
+                      MF_BYCOMMAND | (FolderVerb::IsRegistered(FolderVerb::ThisProgram()) ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// A checked item takes the verb away; an unchecked one writes it, over a verb
+// that runs a program elsewhere (this one moved).
+void SearchWindow::OnFolderMenusItem()
+{
+    const std::wstring program = FolderVerb::ThisProgram();
+    const DWORD error = FolderVerb::IsRegistered(program) ? FolderVerb::Unregister() : FolderVerb::Register(program);
+    ShowFolderMenusState();
+    if (error != 0)
+        ShowErrorBox(window, IDS_FOLDER_MENUS_FAILED, MB_ICONERROR | MB_OK, error);
+}
+
+void SearchWindow::OnStatus(const char* text)
+{
+    SetStatusText(text);
+}
+
+void SearchWindow::OnFoundFile(FoundFile* record)
+{
+    ResultsList::AddFoundFile(GetDlgItem(window, IDC_RESULTS), record);
+}
+
+void SearchWindow::OnWalkEnded()
+{
+    PostMessageA(window, UM_RUNNING, 0, 0);
 }

@@ -1,29 +1,16 @@
-// The search window's layout on resize, its size limits, the busy animation
-// drawn from the digit strip, and the folder browser behind IDC_BROWSE.
+// The search window's layout on resize, its size limits and its one-time
+// growth for the results list.
 #include "ui/WindowLayout.h"
 
-#include <cstdlib>
-
-#include "app/SearchApp.h"
 #include "res/resource.h"
+#include "ui/ControlRect.h"
+#include "ui/DpiScale.h"
 
 namespace {
 
-// The digit strip: 16 bands of 10 rows, 70 pixels wide. From band 10 on it
-// reads as from band 0, so a frame starting at band 10 or below stays inside.
-const int kStripWidth = 70;
-const int kBandHeight = 10;
-const int kFrameHeight = 57;
-const int kBandCount = 16;
-const int kLastWholeBand = 10;
-
-bool ControlRect(HWND window, HWND control, RECT* rect)
-{
-    if (!control || !GetWindowRect(control, rect))
-        return false;
-    ScreenRectToClient(window, rect);
-    return true;
-}
+// Pixels at 96 DPI the first search adds for the results list, besides
+// margin and status line; scaled, so that as many rows show at any resolution.
+const int ResultsListGrowth = 120;
 
 // The control is drawn anew at its place: its old pixels, copied along, would
 // be erased again by the window's background where the window has grown.
@@ -47,34 +34,23 @@ void StretchControlTo(HWND window, int id, int right)
                  SWP_NOZORDER | SWP_NOMOVE);
 }
 
-// Frees an item from the shell with the shell's allocator.
-void FreeShellItem(PIDLIST_ABSOLUTE item)
-{
-    IMalloc* shellMalloc = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&shellMalloc)) && shellMalloc) {
-        shellMalloc->Free(item);
-        shellMalloc->Release();
-    } else {
-        CoTaskMemFree(item);
-    }
-}
-
-// A drive path ("C:\...") or a network path ("\\server\..."). Virtual
-// folders may come back from the shell as "::{...}" parsing names, which
-// no search can enter.
-bool IsFolderPath(const char* path)
-{
-    const unsigned char drive = static_cast<unsigned char>(path[0]);
-    if (((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) && path[1] == ':' && path[2] == '\\')
-        return true;
-    return path[0] == '\\' && path[1] == '\\' && path[2] != '\0' && path[2] != '\\';
-}
-
 }  // namespace
 
-// The size type alone decides; the client area is measured here, since the
-// caller's width and height may be stale by the time a layout runs.
-void SearchApp::LayoutControls(WPARAM sizeType, int, int)
+void WindowLayout::Measure(HWND window)
+{
+    RECT label = {};
+    ControlRect(window, GetDlgItem(window, IDC_FILESPEC_LABEL), &label);
+    margin = label.left;
+    RECT status = {};
+    GetWindowRect(GetDlgItem(window, IDC_STATUS), &status);
+    statusHeight = status.bottom - status.top;
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    initialWidth = outer.right - outer.left;
+    initialHeight = outer.bottom - outer.top;
+}
+
+void WindowLayout::LayoutControls(HWND window, WPARAM sizeType) const
 {
     if (sizeType != SIZE_RESTORED && sizeType != SIZE_MAXIMIZED)
         return;
@@ -115,9 +91,7 @@ void SearchApp::LayoutControls(WPARAM sizeType, int, int)
                      SWP_NOZORDER | SWP_SHOWWINDOW | SWP_NOCOPYBITS);
 }
 
-// Never smaller than at the start; the height stays fixed until the window
-// has grown for its first search.
-int SearchApp::OnGetMinMaxInfo(MINMAXINFO* info)
+int WindowLayout::OnGetMinMaxInfo(MINMAXINFO* info) const
 {
     if (!info)
         return 0;
@@ -128,91 +102,28 @@ int SearchApp::OnGetMinMaxInfo(MINMAXINFO* info)
     return 0;
 }
 
-// Draws one frame straight into the control: a 57-row window of the strip
-// starting at a band boundary, stretched over the whole control. The band
-// comes from the runtime's generator, which is never seeded, so every run
-// shows the same sequence. A band past 10 is drawn from the band ten
-// earlier, which holds the same digits, so a frame never reaches past the
-// strip's last row.
-// With draw 0 the control is invalidated and repaints itself blank.
-void SearchApp::DrawAnimation(int draw)
+void WindowLayout::Grow(HWND window)
 {
-    HWND control = GetDlgItem(window, IDC_ANIMATION);
-    if (!control)
-        return;
-    if (!draw) {
-        InvalidateRect(control, nullptr, TRUE);
-        return;
-    }
-    if (!digitsBitmap)
-        return;
+    expanded = 1;  // before the growth, so that size limits and layout allow it
+    HWND list = GetDlgItem(window, IDC_RESULTS);
+    HWND status = GetDlgItem(window, IDC_STATUS);
 
-    HDC controlDc = GetDC(control);
-    if (!controlDc)
-        return;
-    RECT client;
-    HDC memoryDc = nullptr;
-    if (GetClientRect(control, &client))
-        memoryDc = CreateCompatibleDC(controlDc);
-    if (memoryDc) {
-        HGDIOBJ previous = SelectObject(memoryDc, digitsBitmap);
-        if (previous && previous != HGDI_ERROR) {
-            int band = rand() % kBandCount;
-            if (band > kLastWholeBand)
-                band -= kLastWholeBand;
-            StretchBlt(controlDc, 0, 0, client.right, client.bottom, memoryDc, 0, band * kBandHeight,
-                       kStripWidth, kFrameHeight, SRCCOPY);
-            SelectObject(memoryDc, previous);
-        }
-        DeleteDC(memoryDc);
-    }
-    ReleaseDC(control, controlDc);
-}
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    ScreenRectToClient(window, &outer);
+    SetWindowPos(list, nullptr, 0, outer.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
 
-// Opens the shell's folder browser at the folder named in IDC_LOCATION. A
-// chosen folder becomes the box's text; the recent list is left to the next
-// search. Cancelling changes nothing.
-void SearchApp::BrowseForFolder()
-{
-    char title[1024];
-    if (LoadStringA(instance, IDS_SELECT_FOLDER, title, sizeof title) <= 0)
-        title[0] = '\0';
-    char folder[260];
-    folder[0] = '\0';
-    GetDlgItemTextA(window, IDC_LOCATION, folder, sizeof folder);
-    char displayName[1024];
-    displayName[0] = '\0';
+    GetWindowRect(window, &outer);
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
+                 outer.bottom - outer.top + margin + statusHeight + ScaleToScreen(window, ResultsListGrowth),
+                 SWP_NOMOVE | SWP_NOZORDER);
 
-    BROWSEINFOA info = {};
-    info.hwndOwner = request.notifyWindow;
-    info.pidlRoot = nullptr;
-    info.pszDisplayName = displayName;
-    info.lpszTitle = title;
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
-    info.lpfn = BrowseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(folder);
-
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
-    if (!item)
-        return;
-    PutBrowsedFolder(window, item);
-    FreeShellItem(item);
-}
-
-int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data)
-{
-    if (message == BFFM_INITIALIZED && data)
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
-    return 0;
-}
-
-bool PutBrowsedFolder(HWND window, PCIDLIST_ABSOLUTE item)
-{
-    if (!item)
-        return false;
-    char path[1024];
-    path[0] = '\0';
-    if (!SHGetPathFromIDListA(item, path) || !IsFolderPath(path))
-        return false;
-    return SetDlgItemTextA(window, IDC_LOCATION, path) != FALSE;
+    RECT client = {};
+    GetClientRect(window, &client);
+    RECT listRect = {};
+    ControlRect(window, list, &listRect);
+    SetWindowPos(list, nullptr, 0, 0, client.right, client.bottom - statusHeight - 4 - listRect.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(status, nullptr, 4, client.bottom - statusHeight - 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
 }

@@ -1,15 +1,26 @@
-// The folder browser's pieces that the window's own operations build on:
-// the browser callback and the step that puts a chosen folder into the box.
+// The search window's geometry: the measurements its template gives, the
+// layout on resize, the size limits and the one-time growth for the results.
 #pragma once
 
 #include <windows.h>
-#include <shlobj.h>
 
-// Called by SHBrowseForFolderA; data is the folder text to open at. On
-// BFFM_INITIALIZED it selects that folder. Returns 0 for every message.
-int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
+class WindowLayout {
+public:
+    // Takes the measurements from the window as its template made it.
+    void Measure(HWND window);
+    // The size type alone decides (restored or maximised); the client area
+    // is measured here.
+    void LayoutControls(HWND window, WPARAM sizeType) const;
+    // Never smaller than at the start; the height stays fixed until the
+    // window has grown for its first search. Returns 0.
+    int OnGetMinMaxInfo(MINMAXINFO* info) const;
+    // Marks the window grown, then shows the results list below the former
+    // lower edge and grows the window by the list's rows and the status line.
+    void Grow(HWND window);
 
-// Makes the file-system path of item the text of IDC_LOCATION in window.
-// An item without such a path leaves the box as it was and answers false.
-// The item stays the caller's.
-bool PutBrowsedFolder(HWND window, PCIDLIST_ABSOLUTE item);
+    int initialWidth = 0;
+    int initialHeight = 0;
+    int margin = 0;         // the labels' distance from the left edge
+    int statusHeight = 0;
+    int expanded = 0;       // the window has grown for its first search
+};

@@ -11,56 +11,58 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/SearchApp.h"
 #include "res/resource.h"
+#include "search/FileSearcher.h"
 #include "search/SearchRequest.h"
 #include "support/ModalWatchdog.h"
 #include "support/PrivateUserRegistry.h"
 
 class AppDriver {
 public:
-    AppDriver() : app(new SearchApp())
+    // Starts as the entry point does with the command line given (none: a bare start).
+    explicit AppDriver(const WCHAR* commandLine = nullptr) : app(new SearchApp())
     {
         GetCurrentDirectoryA(sizeof startFolder, startFolder);
-        app->Reset();
-        g_searchApp = app;
         // The window loads and saves settings: never through the shared key.
         if (!registry.overridden) {
             ADD_FAILURE() << "no private registry subtree: the window is not started";
             return;
         }
-        started = app->Initialize(GetModuleHandleA(nullptr));
+        const CommandLine command = ReadCommandLine(commandLine);
+        started = app->Initialize(GetModuleHandleA(nullptr), command.folder.c_str());
     }
 
     ~AppDriver()
     {
-        if (app->window != nullptr && IsWindow(app->window))
-            DestroyWindow(app->window);
+        if (Window() != nullptr && IsWindow(Window()))
+            DestroyWindow(Window());
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         }
         if (SUCCEEDED(started))
             app->Shutdown();
-        FreeFoundFiles(FoundFileList);
-        FoundFileList = nullptr;
         SetCurrentDirectoryA(startFolder);
-        g_searchApp = nullptr;
         delete app;
     }
 
     AppDriver(const AppDriver&) = delete;
     AppDriver& operator=(const AppDriver&) = delete;
 
-    HWND Control(int id) const { return GetDlgItem(app->window, id); }
+    HWND Window() const { return app->window.Handle(); }
+    HWND Control(int id) const { return GetDlgItem(Window(), id); }
+    const SearchRequest& Request() const { return app->window.Request(); }
+    bool Running() const { return app->window.Running(); }
 
     std::string Text(int id) const
     {
         char text[4096] = {};
-        GetDlgItemTextA(app->window, id, text, sizeof text);
+        GetDlgItemTextA(Window(), id, text, sizeof text);
         return text;
     }
 
-    void SetText(int id, const std::string& text) const { SetDlgItemTextA(app->window, id, text.c_str()); }
+    void SetText(int id, const std::string& text) const { SetDlgItemTextA(Window(), id, text.c_str()); }
 
     // A click as the button itself reports it to the window.
     void Click(int id) const { SendMessageA(Control(id), BM_CLICK, 0, 0); }
@@ -72,7 +74,7 @@ public:
         SetText(IDC_LOCATION, folder);
         SetText(IDC_TEXT, text);
         SetText(IDC_FILESPEC, pattern);
-        CheckDlgButton(app->window, IDC_SUBFOLDERS, subfolders ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(Window(), IDC_SUBFOLDERS, subfolders ? BST_CHECKED : BST_UNCHECKED);
         Click(IDOK);
     }
 
@@ -87,7 +89,7 @@ public:
                 quit = true;
                 return false;
             }
-            if (got != -1 && !IsDialogMessageW(app->window, &message)) {
+            if (got != -1 && !IsDialogMessageW(Window(), &message)) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
@@ -130,21 +132,24 @@ public:
     {
         Sleep(120);
         MSG message;
-        return PeekMessageA(&message, app->window, WM_TIMER, WM_TIMER, PM_NOREMOVE) &&
+        return PeekMessageA(&message, Window(), WM_TIMER, WM_TIMER, PM_NOREMOVE) &&
                message.wParam == ANIMATION_TIMER_ID;
     }
 
     RECT WindowRect() const
     {
         RECT rect = {};
-        GetWindowRect(app->window, &rect);
+        GetWindowRect(Window(), &rect);
         return rect;
     }
 
-    static int RecordCount()
+    // The records of the last search, newest first.
+    const FoundFile* Records() const { return app->searcher != nullptr ? app->searcher->FoundFiles() : nullptr; }
+
+    int RecordCount() const
     {
         int count = 0;
-        for (const FoundFile* record = FoundFileList; record != nullptr; record = record->next)
+        for (const FoundFile* record = Records(); record != nullptr; record = record->next)
             ++count;
         return count;
     }

@@ -36,20 +36,25 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 
 namespace {
 
+// The object a dialog's messages are routed to.
+const SearchWindow* DialogObject(HWND dialog)
+{
+    return reinterpret_cast<const SearchWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
 TEST(StartUp, ShowsTheIdleWindowReadyForInput)
 {
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
     SearchApp* app = driver.app;
-    ASSERT_NE(app->window, nullptr);
-    EXPECT_TRUE(IsWindowVisible(app->window));
-    EXPECT_EQ(g_dialogApp, app);
+    ASSERT_NE(driver.Window(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(driver.Window()));
+    EXPECT_EQ(DialogObject(driver.Window()), &app->window);
     EXPECT_NE(app->searcher, nullptr);
     EXPECT_EQ(app->instance, GetModuleHandleA(nullptr));
-    EXPECT_EQ(app->request.notifyWindow, app->window);
-    EXPECT_EQ(app->request.running, 0);
-    EXPECT_EQ(app->request.stopRequested, 0);
-    EXPECT_EQ(app->expanded, 0);
+    EXPECT_FALSE(driver.Running());
+    EXPECT_FALSE(app->searcher->StopRequested());
+    EXPECT_EQ(app->window.Layout().expanded, 0);
     EXPECT_EQ(driver.Text(IDC_STATUS), "");
     EXPECT_EQ(GetFocus(), driver.Control(IDC_TEXT));
     // With nothing to search the loop waits at once.
@@ -72,8 +77,7 @@ TEST(StartUp, FailsCleanlyWhenTheSearcherCannotBeCreated)
     g_failSearcherAllocation = false;
     EXPECT_TRUE(FAILED(driver.started));
     EXPECT_EQ(driver.app->searcher, nullptr);
-    EXPECT_EQ(driver.app->window, nullptr);
-    EXPECT_EQ(g_dialogApp, nullptr);
+    EXPECT_EQ(driver.Window(), nullptr);
     // Nothing runs: the loop returns at once without a window.
     EXPECT_EQ(driver.app->RunMessageLoop(), 0);
 }
@@ -81,14 +85,10 @@ TEST(StartUp, FailsCleanlyWhenTheSearcherCannotBeCreated)
 TEST(StartUp, FailsCleanlyWithoutTheDialogTemplate)
 {
     SearchApp* app = new SearchApp();
-    app->Reset();
-    g_searchApp = app;
     // A module without the template: the dialog cannot be created.
     EXPECT_EQ(app->Initialize(GetModuleHandleA("kernel32.dll")), E_FAIL);
-    EXPECT_EQ(app->window, nullptr);
+    EXPECT_EQ(app->window.Handle(), nullptr);
     EXPECT_EQ(app->searcher, nullptr);
-    EXPECT_EQ(g_dialogApp, nullptr);
-    g_searchApp = nullptr;
     delete app;
 }
 
@@ -97,14 +97,94 @@ TEST(StartUp, ShutdownReleasesTheSearcherAndAllowsAFreshStart)
     {
         AppDriver first;
         ASSERT_EQ(first.started, S_OK);
+        DestroyWindow(first.Window());
+        EXPECT_EQ(first.Window(), nullptr);  // the destroyed window no longer routes here
     }
-    EXPECT_EQ(g_dialogApp, nullptr);  // the destroyed window no longer routes here
     AppDriver second;
     ASSERT_EQ(second.started, S_OK);
-    EXPECT_EQ(g_dialogApp, second.app);
+    EXPECT_EQ(DialogObject(second.Window()), &second.app->window);
     EXPECT_EQ(second.app->Shutdown(), 0);
     EXPECT_EQ(second.app->searcher, nullptr);
     second.started = E_FAIL;  // already torn down
+}
+
+// Whether the settings hold a recent folder: a start writes none.
+bool FolderStored()
+{
+    return RegGetValueA(HKEY_CURRENT_USER, "Software\\Pelmora\\Trovik", "Location0", RRF_RT_ANY, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+// The folder on the command line, as the entry point reads it, fills the
+// Search in box: quoted or not, relative to the current directory, beyond
+// ASCII, a drive as Explorer passes it, and a text longer than a path whole
+// (the search then refuses it, as it refuses any folder it cannot enter).
+TEST(StartUp, TheCommandLinesFolderFillsTheSearchInBox)
+{
+    TempFolder folder;
+    folder.MakeFolder("sub");
+    folder.MakeFolder("with  space");
+    const std::wstring base = Wide(folder.Path());
+    const std::string longTail(300, 'x');
+    struct Case {
+        const char* what;
+        std::wstring commandLine;
+        std::string box;
+    } const cases[] = {
+        {"none", L"Trovik.exe", ""},
+        {"plain", L"Trovik.exe " + base + L"\\sub", folder.Path() + "\\sub"},
+        {"quoted, with spaces", L"\"C:\\Program Files\\Trovik.exe\" \"" + base + L"\\with  space\"",
+         folder.Path() + "\\with  space"},
+        {"unquoted, with spaces", L"Trovik.exe\t" + base + L"\\with  space \t", folder.Path() + "\\with  space"},
+        {"relative", L"Trovik.exe sub", folder.Path() + "\\sub"},
+        {"relative, upwards", L"Trovik.exe \"sub\\..\\with  space\"", folder.Path() + "\\with  space"},
+        {"beyond ASCII", L"Trovik.exe " + base + L"\\caf\u00e9", folder.Path() + "\\caf\xe9"},
+        {"a drive, as Explorer passes it", L"\"Trovik.exe\" \"C:\\\"", "C:\\"},
+        {"longer than a path", L"Trovik.exe " + base + L"\\" + Wide(longTail), folder.Path() + "\\" + longTail},
+    };
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the rows spell characters beyond ASCII as code page 1252 does";
+    for (const Case& item : cases) {
+        SCOPED_TRACE(item.what);
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
+        AppDriver driver(item.commandLine.c_str());
+        ASSERT_EQ(driver.started, S_OK);
+        EXPECT_EQ(driver.Text(IDC_LOCATION), item.box);
+        EXPECT_FALSE(FolderStored());
+    }
+}
+
+// A folder whose name the code page cannot spell must not become a
+// look-alike that names another folder: the search finds the folder's own
+// file, or refuses the folder with the error box, never the neighbour's.
+TEST(StartUp, ACommandLineFolderBeyondTheCodePageNeverSearchesALookAlike)
+{
+    TempFolder folder;
+    folder.Write("a\\neighbour.txt", "needle");
+    const std::wstring named = Wide(folder.Path()) + L"\\\u0101";  // a with macron; best fit makes it "a"
+    ASSERT_TRUE(CreateDirectoryW(named.c_str(), nullptr));
+    const std::wstring own = named + L"\\own.txt";
+    HANDLE file = CreateFileW(own.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "needle", 6, &written, nullptr);
+    CloseHandle(file);
+
+    AppDriver driver((L"Trovik.exe \"" + named + L"\"").c_str());
+    ASSERT_EQ(driver.started, S_OK);
+    EXPECT_NE(driver.Text(IDC_LOCATION), folder.Path() + "\\a");
+    ErrorBoxWatcher watcher;
+    driver.SetText(IDC_TEXT, "needle");
+    driver.Click(IDOK);
+    driver.RunUntilWaiting();
+    for (const FoundFile* record = driver.Records(); record != nullptr; record = record->next)
+        EXPECT_STREQ(record->name, "own.txt");
+    EXPECT_EQ(driver.RecordCount() + watcher.boxesSeen, 1);
 }
 
 // The real loop, driven by a thread timer the way a user would: Search, wait
@@ -130,7 +210,7 @@ void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
         driver.Search(script.folder, "needle");
         return;
     }
-    const bool ended = driver.app->request.running == 0;
+    const bool ended = !driver.Running();
     if (ended || script.ticks > 600) {  // about 15 s: give up rather than hang
         script.summary = driver.Text(IDC_STATUS);
         script.buttonAtEnd = driver.Text(IDOK);
@@ -157,12 +237,12 @@ TEST(MessageLoop, RunsASearchToItsEndAndEndsWhenTheWindowCloses)
 
     KillTimer(nullptr, timer);
     g_script = nullptr;
-    EXPECT_FALSE(IsWindow(driver.app->window));
-    EXPECT_EQ(g_dialogApp, nullptr);
+    EXPECT_FALSE(IsWindow(driver.Window()));
+    EXPECT_EQ(driver.Window(), nullptr);
     EXPECT_EQ(script.summary, "Searched a total of 3 files, found 3 matches in 2 files");
     EXPECT_EQ(script.buttonAtEnd, "Search");
     EXPECT_TRUE(script.inputsEnabledAtEnd);
-    EXPECT_EQ(AppDriver::RecordCount(), 2);
+    EXPECT_EQ(driver.RecordCount(), 2);
 }
 
 TEST(MessageLoop, StopIsNoticedBeforeAnyFurtherStep)
@@ -172,27 +252,28 @@ TEST(MessageLoop, StopIsNoticedBeforeAnyFurtherStep)
         folder.Write("file" + std::to_string(100 + i) + ".txt", "one needle");
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
-    SearchRequest& request = driver.app->request;
+    const SearchRequest& request = driver.Request();
+    FileSearcher* searcher = driver.app->searcher;
     driver.Search(folder.Path(), "needle");
-    ASSERT_EQ(request.running, 1);
+    ASSERT_TRUE(driver.Running());
     // Stop just before a step that would take up the next file.
     ASSERT_TRUE(driver.RunUntil(
-        [&] { return AppDriver::RecordCount() >= 3 && driver.app->searcher->CurrentState() == SearchFile; }));
+        [&] { return driver.RecordCount() >= 3 && searcher->CurrentState() == SearchFile; }));
 
     driver.Click(IDOK);  // the button reads "Stop" now
-    EXPECT_EQ(request.stopRequested, 1);
+    EXPECT_TRUE(searcher->StopRequested());
     EXPECT_EQ(driver.Text(IDOK), "Stop");  // the look changes at the next idle pass
     const long long searched = request.filesSearched;
-    const SearchState state = driver.app->searcher->CurrentState();
+    const SearchState state = searcher->CurrentState();
 
     // One idle pass carries out the stop; no step runs, then or later.
     driver.RunUntilWaiting();
     EXPECT_EQ(request.filesSearched, searched);
     EXPECT_EQ(state, SearchFile);
-    EXPECT_EQ(driver.app->searcher->CurrentState(), Idle);
-    EXPECT_EQ(AppDriver::RecordCount(), searched);
-    EXPECT_EQ(request.running, 0);
-    EXPECT_EQ(request.stopRequested, 0);
+    EXPECT_EQ(searcher->CurrentState(), Idle);
+    EXPECT_EQ(driver.RecordCount(), searched);
+    EXPECT_FALSE(driver.Running());
+    EXPECT_FALSE(searcher->StopRequested());
     EXPECT_EQ(driver.Text(IDOK), "Search");
     EXPECT_EQ(driver.Text(IDC_STATUS), "Found " + std::to_string(searched) + " matches");  // so far
     EXPECT_EQ(driver.app->OnIdle(), 0);
@@ -204,8 +285,8 @@ SearchApp* g_closingApp = nullptr;
 // Closes the window once the search that the typed Enter started is over.
 void CALLBACK CloseWhenIdle(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (g_closingApp != nullptr && g_closingApp->expanded && !g_closingApp->request.running)
-        PostMessageW(g_closingApp->window, WM_CLOSE, 0, 0);
+    if (g_closingApp != nullptr && g_closingApp->window.Layout().expanded && !g_closingApp->window.Running())
+        PostMessageW(g_closingApp->window.Handle(), WM_CLOSE, 0, 0);
 }
 
 TEST(MessageLoop, CharactersOutsideTheCodePageReachTheSearchWhole)
@@ -229,7 +310,7 @@ TEST(MessageLoop, CharactersOutsideTheCodePageReachTheSearchWhole)
     g_closingApp = nullptr;
 
     const WCHAR expected[] = {0x65E5, 0x03B1, 0xD83D, 0xDE00, 0};
-    EXPECT_EQ(std::memcmp(driver.app->findText, expected, sizeof expected), 0);
+    EXPECT_EQ(std::memcmp(driver.Request().searchText, expected, sizeof expected), 0);
 }
 
 TEST(MessageLoop, EnterStartsAndStopsASearchFromTheTextBox)
@@ -242,25 +323,24 @@ TEST(MessageLoop, EnterStartsAndStopsASearchFromTheTextBox)
     driver.SetText(IDC_LOCATION, folder.Path());
     driver.SetText(IDC_TEXT, "needle");
     HWND text = driver.Control(IDC_TEXT);
-    SetForegroundWindow(driver.app->window);
+    SetForegroundWindow(driver.Window());
     SetFocus(text);
     PostMessageA(text, WM_KEYDOWN, VK_RETURN, 0);
-    SearchApp* app = driver.app;
-    ASSERT_TRUE(driver.RunUntil([app] { return app->request.running == 1; }));
+    ASSERT_TRUE(driver.RunUntil([&driver] { return driver.Running(); }));
     // The text box is disabled now; the focus has moved on. Taken at once:
     // a window of a test running beside this one may take the activation,
     // and the focus with it, a moment later.
     HWND focus = GetFocus();
-    ASSERT_TRUE(driver.RunUntil([] { return AppDriver::RecordCount() == 2; }));
-    EXPECT_EQ(driver.app->request.running, 1);
+    ASSERT_TRUE(driver.RunUntil([&driver] { return driver.RecordCount() == 2; }));
+    EXPECT_TRUE(driver.Running());
 
     // The keyboard still reaches the window.
     ASSERT_NE(focus, nullptr);
     EXPECT_TRUE(IsWindowEnabled(focus));
     PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0);
     driver.RunUntilWaiting();
-    EXPECT_EQ(driver.app->request.running, 0);
-    EXPECT_EQ(AppDriver::RecordCount(), 2);
+    EXPECT_FALSE(driver.Running());
+    EXPECT_EQ(driver.RecordCount(), 2);
     EXPECT_EQ(driver.Text(IDOK), "Search");
 }
 
@@ -339,7 +419,7 @@ TEST(ResultsRows, EnterInTheListAndADoubleClickOpenTheRowsFileWhileEnterElsewher
     ASSERT_EQ(driver.started, S_OK);
     driver.Search(folder.Path(), "needle", "*.trovikopen");
     driver.RunUntilWaiting();
-    ASSERT_EQ(driver.app->request.running, 0);
+    ASSERT_FALSE(driver.Running());
     HWND list = driver.Control(IDC_RESULTS);
     ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
     auto rowPath = [&](int row) {
@@ -358,8 +438,8 @@ TEST(ResultsRows, EnterInTheListAndADoubleClickOpenTheRowsFileWhileEnterElsewher
     SendMessageA(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
     PostMessageA(list, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(recorder.Opened(driver), rowPath(1));
-    EXPECT_EQ(driver.app->request.running, 0) << "Enter in the list started a search";
-    EXPECT_EQ(AppDriver::RecordCount(), 2);
+    EXPECT_FALSE(driver.Running()) << "Enter in the list started a search";
+    EXPECT_EQ(driver.RecordCount(), 2);
 
     // A double-click opens the row under the pointer.
     RECT rect = {};
@@ -372,7 +452,7 @@ TEST(ResultsRows, EnterInTheListAndADoubleClickOpenTheRowsFileWhileEnterElsewher
     // Enter in the text box still presses Search.
     SetFocus(driver.Control(IDC_TEXT));
     PostMessageA(driver.Control(IDC_TEXT), WM_KEYDOWN, VK_RETURN, 0);
-    ASSERT_TRUE(driver.RunUntil([&] { return driver.app->request.running == 1 || AppDriver::RecordCount() == 0; }));
+    ASSERT_TRUE(driver.RunUntil([&] { return driver.Running() || driver.RecordCount() == 0; }));
 }
 
 }  // namespace

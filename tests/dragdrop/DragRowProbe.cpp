@@ -11,7 +11,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/SearchApp.h"
 #include "dragdrop/DragSource.h"
 #include "res/resource.h"
 #include "search/SearchRequest.h"
@@ -20,7 +19,6 @@
 namespace {
 
 std::vector<FoundFile> g_records;
-SearchApp g_probeApp;
 
 LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -86,13 +84,10 @@ int main(int argc, char** argv)
                                 windowClass.hInstance, nullptr);
     if (window == nullptr || list == nullptr)
         return 2;
-    g_probeApp.window = window;
-    g_probeApp.instance = windowClass.hInstance;
-    g_searchApp = &g_probeApp;
     if (!ResultsList::InitColumns(list))
         return 2;
     for (FoundFile& record : g_records)
-        ResultsList::AddFoundFile(&record);
+        ResultsList::AddFoundFile(list, &record);
     std::printf("ready\n");
     std::fflush(stdout);
 

@@ -266,7 +266,7 @@ TEST(DragStart, SearchWindowDragsTheNotifiedRowsFile)
         if (std::string(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "b second.txt")
             notification.iItem = row;
     }
-    SendMessageA(driver.app->window, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&notification));
+    SendMessageA(driver.Window(), WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&notification));
     EXPECT_EQ(target.entered, 1);
     EXPECT_EQ(target.dropped, 1);
     EXPECT_STRCASEEQ(target.droppedPath.c_str(), second.c_str());

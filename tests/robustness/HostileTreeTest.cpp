@@ -464,8 +464,9 @@ TEST(HostileContent, CountsHoldForOddContents)
         {"megabytes of opening braces", braces, "{{", static_cast<int>(braces.size() / 2)},
         {"megabytes of opening braces, other text", braces, "x", 0},
         {"UTF-16 byte-order mark alone", "\xFF\xFE", "needle", 0},
-        {"UTF-16 byte-order mark, its own bytes", "\xFF\xFE", "\xFF\xFE", 1},
-        {"UTF-8 byte-order mark alone", "\xEF\xBB\xBF", "\xBB", 1},
+        // A mark names the file's encoding: its bytes are no text of the code page.
+        {"UTF-16 byte-order mark, its own bytes", "\xFF\xFE", "\xFF\xFE", 0},
+        {"UTF-8 byte-order mark alone", "\xEF\xBB\xBF", "\xBB", 0},
         {"end-of-file bytes are ordinary", "abc\x1A" "def\x1A" "abc\x1A", "abc", 2},
         {"end-of-file byte inside the text", "ab\x1A" "cd ab\x1A" "cd", "ab\x1A" "cd", 2},
         {"lone carriage returns", "foo\rbar\rfoo\r", "foo", 2},
@@ -491,10 +492,12 @@ TEST(HostileContent, CountsHoldForOddContents)
 
 TEST(HostileContent, LineBreaksInsideTheTextCountThroughThePlainText)
 {
-    EXPECT_EQ(SearchOne("foo\rbar\rfoo", "foobar"), 1);
-    EXPECT_EQ(SearchOne("ab\r\rcd\n\nab\rcd", "abcd"), 2);
+    EXPECT_EQ(SearchOne("{\\rtf1 foo\rbar\rfoo}", "foobar"), 1);
+    EXPECT_EQ(SearchOne("{\\rtf1 ab\r\rcd\n\nab\rcd}", "abcd"), 2);
+    // Outside a document a line break is text.
+    EXPECT_EQ(SearchOne("foo\rbar\rfoo", "foobar"), 0);
     // Opening braces with text between them: the groups vanish, the text stays.
-    std::string nested;
+    std::string nested = "{\\rtf1 ";
     for (int i = 0; i < 100000; ++i)
         nested += "{x";
     EXPECT_EQ(SearchOne(nested, "xx"), 50000);

@@ -186,11 +186,11 @@ TEST(FilePieces, EverySplitGivesTheWholeFileCounts)
         int decidedBy;
         long long matches;
     } rows[] = {
-        {"8-bit, overlapping candidates", "aaaaaaaaaaaaaaaaaaaaaaaaab", "aaab", 1, 1},
-        {"8-bit, a run of one letter", "aaaaaaaaaaa", "aaaa", 1, 2},
+        {"8-bit, overlapping candidates", "aaaaaaaaaaaaaaaaaaaaaaaaab", "aaab", 2, 1},
+        {"8-bit, a run of one letter", "aaaaaaaaaaa", "aaaa", 2, 2},
         {"UTF-16, a run of one letter", Utf16le("aaaaaaaaaaa"), "aaaa", 0, 2},
-        {"8-bit, many short hits", "abababababababababababab", "aba", 1, 6},
-        {"8-bit, zero byte ends the text", "abcabc" + nul + "abcabc", "abc", 1, 2},
+        {"8-bit, many short hits", "abababababababababababab", "aba", 2, 6},
+        {"8-bit, zero byte ends the text", "abcabc" + nul + "abcabc", "abc", 2, 2},
         {"8-bit, raw path after a backslash", "x\\abc y\\abc \\abc", "\\abc", 2, 3},
         {"UTF-16 even size", Utf16le("hello hello hello", true), "hello", 0, 3},
         {"UTF-16 odd size, last unit from the odd byte", Utf16le("xyxy") + "y", "xyy", 0, 1},
@@ -198,15 +198,16 @@ TEST(FilePieces, EverySplitGivesTheWholeFileCounts)
         {"UTF-16 odd size, zero unit at an odd place", "a" + Utf16le("bcbc"), "bc", -1, 0},
         {"UTF-16 zero unit ends it", Utf16le("hi") + nul + nul + Utf16le("hi hi"), "hi", 0, 1},
         {"RTF escapes", "{\\rtf1 caf\\'e9 caf\\'e9 c\\'61f\\'e9}", "caf\xE9", 1, 3},
-        {"RTF escape swallowing a zero", "\\b ab\\'" + nul + "1ab", "ab", 1, 2},
-        {"RTF escape at the end", "abab\\'4", "ab\x04", 1, 1},
-        {"RTF zero escape writes nothing", "ab\\'00ab", "ab", 1, 2},
-        {"RTF binary data", "a\\bin4 " + nul + "{}\\b{\\bin2 }\\}c", "abc", 1, 1},
-        {"RTF control word at the end", "ab ab\\par", "ab\n", 1, 1},
-        {"RTF control words end at a line break", "x\\pa\r\nr y\\li-72\r\n0 z\\tab w", "xr y0 z\tw", 1, 1},
-        {"RTF silenced groups", "{\\fonttbl{\\f0 ab;}}ab{ab}{\\colortbl ab}", "ab", 1, 2},
-        {"RTF leading line break", "\r\nab", "\rab", 1, 1},
-        {"lines joined", "foo\r\nbar foo\nbar", "foobar", 1, 2},
+        {"RTF escape swallowing a zero", "{\\rtf1 \\b ab\\'" + nul + "1ab", "ab", 1, 2},
+        {"RTF escape at the end", "{\\rtf1 abab\\'4", "ab\x04", 1, 1},
+        {"RTF zero escape writes nothing", "{\\rtf1 ab\\'00ab", "ab", 1, 2},
+        {"RTF binary data", "{\\rtf1 a\\bin4 " + nul + "{}\\b{\\bin2 }\\}c", "abc", 1, 1},
+        {"RTF control word at the end", "{\\rtf1 ab ab\\par", "ab\n", 1, 1},
+        {"RTF control words end at a line break", "{\\rtf1 x\\pa\r\nr y\\li-72\r\n0 z\\tab w", "xr y0 z\tw", 1, 1},
+        {"RTF silenced groups", "{\\rtf1 {\\fonttbl{\\f0 ab;}}ab{ab}{\\colortbl ab}", "ab", 1, 2},
+        {"RTF line break after the header", "{\\rtf1\r\nab", "ab", 1, 1},
+        {"RTF lines joined", "{\\rtf1 foo\r\nbar foo\nbar", "foobar", 1, 2},
+        {"plain lines stay apart", "foo\r\nbar foo\nbar", "foobar", -1, 0},
         {"nothing anywhere", "some text, no hit", "zq", -1, 0},
     };
     for (const Row& row : rows) {
@@ -253,7 +254,7 @@ TEST(FilePieces, GeneratedFilesCountAsWholeFiles)
         // Texts of the code page's bytes are read by the first three views.
         for (int view = Utf16View; view <= AnsiView; ++view) {
             ASSERT_EQ(RunViews(content, text, 1u << view, piece).matches, static_cast<long long>(whole.counts[view]))
-                << "round " << round << ", view " << ContentViewNames[view] << ", pieces of " << piece;
+                << "round " << round << ", reading " << view + 1 << " (" << ReadingTable[view].type << ")" << ", pieces of " << piece;
         }
         const TableRun run = RunTable(content, text, piece);
         ASSERT_EQ(run.decidedBy, whole.decidedBy) << "round " << round;
@@ -277,7 +278,8 @@ TEST(FilePieces, BinaryFilesAreDecidedEarly)
         {"zero unit and zero byte", std::string("MZ\x90\0\0\0needle", 12), true, 0},
         {"hit before the zero byte", std::string("needle\0\0", 8), true, 1},
         {"zero byte only at an odd offset", std::string("a\0needle", 8), false, 0},
-        {"escape swallows the zero", std::string("\\b\\'\0\0", 6), false, 0},
+        {"escape swallows the zero", std::string("{\\rtf1\\'\0\0", 10), false, 0},
+        {"no escape outside RTF", std::string("\\b\\'\0\0", 6), true, 0},
         {"plain text", "needle and more", false, 1},
     };
     for (const Case& c : cases) {
@@ -325,24 +327,32 @@ TEST(Readings, EachEncodingIsFoundByItsReadingInPiecesAsInTheWholeFile)
         };
         const bool hasAnsi = text.ansi != nullptr;
         const bool latin = hasAnsi && forms.typed == forms.widenedAnsi;
+        const int littleEndian = latin ? ReadingUtf16 : ReadingUtf16Text;
         std::vector<File> files = {
             {"UTF-8", "x " + forms.utf8 + " " + upperUtf8 + " " + forms.utf8, ReadingUtf8, ReadingUtf8, 2, 3},
-            {"UTF-16 LE", Utf16Bytes(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, false),
-             latin ? ReadingUtf16 : ReadingUtf16Text, latin ? ReadingUtf16 : ReadingUtf16Text, 2, 3},
+            // A mark names the reading, ASCII text included.
+            {"UTF-8 with mark", "\xEF\xBB\xBFx " + forms.utf8 + " " + upperUtf8 + " " + forms.utf8, ReadingUtf8,
+             ReadingUtf8, 2, 3},
+            {"UTF-16 LE", Utf16Bytes(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, false), littleEndian,
+             littleEndian, 2, 3},
+            {"UTF-16 LE without mark", Utf16Bytes(u"x " + text.typed + u" " + upper + u" " + text.typed, false),
+             littleEndian, littleEndian, 2, 3},
             {"UTF-16 BE", Utf16Bytes(u"\uFEFFx " + text.typed + u" " + upper + u" " + text.typed, true), ReadingUtf16Be,
              ReadingUtf16Be, 2, 3},
         };
         if (hasAnsi) {
             // The RTF reading takes a document's bytes in code page 1252 when
-            // it names none: it finds the text only where 1252 spells it so.
+            // it names none: it finds the text only where 1252 spells it so,
+            // and no other reading looks into a document.
             std::u16string in1252;
             for (unsigned char byte : std::string(text.ansi))
                 in1252.push_back(static_cast<char16_t>(RtfCodePage1252.units[byte]));
-            const int byRtf = in1252 == text.typed ? ReadingRtf : ReadingAnsi;
-            files.push_back({"code page", std::string("x ") + text.ansi + " " + upperAnsi + " " + text.ansi, byRtf,
-                             byRtf, 2, 3});
-            files.push_back({"RTF", std::string("{\\rtf1 x ") + text.ansi + "\\par " + text.ansi + "}", byRtf, byRtf,
-                             2, 2});
+            const bool byRtf = in1252 == text.typed;
+            files.push_back({"code page", std::string("x ") + text.ansi + " " + upperAnsi + " " + text.ansi,
+                             ReadingAnsi, ReadingAnsi, 2, 3});
+            files.push_back({"RTF", std::string("{\\rtf1 x ") + text.ansi + "\\par " + text.ansi + "}",
+                             byRtf ? ReadingRtf : ReadingNone, byRtf ? ReadingRtf : ReadingNone, byRtf ? 2 : 0,
+                             byRtf ? 2 : 0});
         }
         for (const File& file : files) {
             SCOPED_TRACE(std::string(text.name) + " in " + file.encoding);
@@ -367,6 +377,52 @@ TEST(Readings, EachEncodingIsFoundByItsReadingInPiecesAsInTheWholeFile)
                     ASSERT_EQ(run.matches, static_cast<long long>(whole.matches)) << "pieces of " << piece;
                 }
             }
+        }
+    }
+}
+
+// Which readings a file gets from its first bytes: a document is read as RTF
+// alone and nothing else is, a mark names its encoding, and UTF-16 counts
+// only in a file with a zero byte in its first 64 KiB. Whole and in pieces.
+TEST(Readings, EachFileGetsTheReadingsItsFirstBytesAllow)
+{
+    const std::string styled = "{\\rtf1{\\stylesheet{\\s1 heading 1;}}\\s1 Intro\\par}";
+    struct Row {
+        const char* name;
+        std::string content;
+        std::u16string typed;
+        const char* ansi;
+        int reading;
+        long long count;
+    } const rows[] = {
+        {"a style sheet's word in a document", styled, u"heading", "heading", ReadingNone, 0},
+        {"a document's text", styled, u"Intro", "Intro", ReadingRtf, 1},
+        {"C source with a word after a backslash", "printf(\"\\name %s\\n\", name); /* \\name */", u"name", "name",
+         ReadingAnsi, 3},
+        {"a unit that is two ASCII letters, in ASCII text", "int x; // in in main", u"\u6E69", nullptr, ReadingNone, 0},
+        {"that unit in UTF-16 text", Utf16Bytes(u"x \u6E69", false), u"\u6E69", nullptr, ReadingUtf16Text, 1},
+        {"UTF-16 whose only zero byte lies past 64 KiB", Utf16Bytes(std::u16string(33000, u'\u4E2D') + u" ", false),
+         u"\u4E2D", nullptr, ReadingNone, 0},
+        {"UTF-16 with a zero byte within 64 KiB", Utf16Bytes(std::u16string(30000, u'\u4E2D') + u" ", false),
+         u"\u4E2D", nullptr, ReadingUtf16Text, 30000},
+        {"a little-endian mark and ASCII text", "\xFF\xFEneedle", u"needle", "needle", ReadingNone, 0},
+        {"a big-endian mark", "\xFE\xFF" + Utf16Bytes(u"needle", true), u"needle", "needle", ReadingUtf16Be, 1},
+        {"a UTF-8 mark and ASCII text", "\xEF\xBB\xBFneedle", u"needle", "needle", ReadingUtf8, 1},
+        {"a UTF-8 mark and a character beyond ASCII", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", u"\u00E9", "\xE9", ReadingUtf8,
+         2},
+        {"shorter than a document's mark", "{\\rt", u"rt", "rt", ReadingAnsi, 1},
+    };
+    for (const Row& row : rows) {
+        const SearchTextForms forms = Forms(row.typed, row.ansi);
+        const std::string buffer = row.content + std::string(3, '\0');
+        const wholefile::Readings whole = wholefile::RunReadings(
+            reinterpret_cast<const unsigned char*>(buffer.data()), row.content.size(), forms, nullptr);
+        EXPECT_EQ(whole.decidedBy + 1, row.reading) << row.name;
+        EXPECT_EQ(static_cast<long long>(whole.matches), row.count) << row.name;
+        for (size_t piece : {size_t{1}, size_t{2}, size_t{4}, size_t{4099}, size_t{0}}) {
+            const TableRun run = RunReadings(row.content, forms, nullptr, piece);
+            EXPECT_EQ(run.decidedBy + 1, row.reading) << row.name << ", pieces of " << piece;
+            EXPECT_EQ(run.matches, row.count) << row.name << ", pieces of " << piece;
         }
     }
 }
@@ -437,7 +493,7 @@ TEST(Readings, LongFilesCountAsWholeFilesWhereverTheSharedScanHelps)
                     for (size_t piece : pieces) {
                         ASSERT_EQ(FeedInPieces(&scan, content, piece).matches,
                                   static_cast<long long>(whole.counts[view]))
-                            << ContentViewNames[view] << ", encoding " << encoding << (fold ? ", any case" : "")
+                            << "reading " << view + 1 << " (" << ReadingTable[view].type << "), encoding " << encoding << (fold ? ", any case" : "")
                             << ", pieces of " << piece;
                     }
                 }

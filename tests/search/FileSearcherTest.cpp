@@ -108,56 +108,60 @@ TEST(FolderWalk, RecordsDescribeTheFileAndItsFolder)
     ASSERT_TRUE(GetFileAttributesExA((root.Path() + "\\sub\\data.bin").c_str(), GetFileExInfoStandard, &attributes));
     EXPECT_EQ(CompareFileTime(&found[0].lastWriteTime, &attributes.ftLastWriteTime), 0);
     // The window sees copies owned by the found-file list, newest first.
-    ASSERT_NE(FoundFileList, nullptr);
-    EXPECT_STREQ(FoundFileList->name, "data.bin");
-    EXPECT_EQ(FoundFileList->next, nullptr);
+    const FoundFile* records = engine.Searcher().FoundFiles();
+    ASSERT_NE(records, nullptr);
+    EXPECT_STREQ(records->name, "data.bin");
+    EXPECT_EQ(records->next, nullptr);
 }
 
-TEST(FolderWalk, SkipsDotFoldersAndStaysPutWithoutSubfolders)
+// Which files a walk takes up and reports, by the folders, the pattern and
+// the subfolder flag.
+TEST(FolderWalk, ReportsTheFilesThePatternAndTheFoldersSelect)
 {
-    TempFolder root;
-    root.Write("top.txt", "x");
-    root.Write(".cache\\hidden.txt", "x");
-    root.Write("sub\\deep.txt", "x");
-    {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // path, content
+        const char* text;
+        const char* pattern;
+        bool subfolders;
+        std::vector<std::string> names;   // as reported, or sorted when sorted is set
+        bool sorted;
+        long long searched;               // -1: not checked
+        std::vector<std::string> statuses;  // empty: not checked
+    } const cases[] = {
+        {"dot folders are skipped",
+         {{"top.txt", "x"}, {".cache\\hidden.txt", "x"}, {"sub\\deep.txt", "x"}}, "x", "*.*", true,
+         {"top.txt", "deep.txt"}, false, -1, {}},
+        {"without subfolders the walk stays put",
+         {{"top.txt", "x"}, {".cache\\hidden.txt", "x"}, {"sub\\deep.txt", "x"}}, "x", "*.*", false,
+         {"top.txt"}, false, -1, {"Found 1 matches", "Found 1 matches"}},
+        {"a folder matching the pattern is walked, not searched",
+         {{"notes.txt", "x"}, {"archive.txt\\inner.txt", "x"}, {"readme", "x"}}, "x", "*.txt", true,
+         {"notes.txt", "inner.txt"}, false, 2, {}},
+        {"the default pattern matches names without a dot",
+         {{"Makefile", "x"}, {"x.c", "x"}}, "x", "", true, {"Makefile", "x.c"}, true, -1, {}},
+        {"nothing matching gives an empty summary and no status",
+         {{"a.doc", "needle"}}, "needle", "*.txt", true, {}, false, -1, {"Found 0 matches", "Found 0 matches"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder root;
+        for (const auto& file : c.files)
+            root.Write(file.first, file.second);
         EngineHarness engine;
-        ASSERT_TRUE(engine.Start(root.Path(), "x"));
+        ASSERT_TRUE(engine.Start(root.Path(), c.text, c.pattern, c.subfolders));
         engine.RunToEnd();
-        EXPECT_EQ(Names(engine.Found()), (std::vector<std::string>{"top.txt", "deep.txt"}));
+        std::vector<std::string> names = Names(engine.Found());
+        if (c.sorted)
+            std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, c.names);
+        if (c.searched >= 0) {
+            EXPECT_EQ(engine.Request().filesSearched, c.searched);
+        }
+        if (!c.statuses.empty()) {
+            EXPECT_EQ(engine.Statuses(), c.statuses);
+        }
     }
-    {
-        EngineHarness engine;
-        ASSERT_TRUE(engine.Start(root.Path(), "x", "*.*", false));
-        engine.RunToEnd();
-        EXPECT_EQ(Names(engine.Found()), (std::vector<std::string>{"top.txt"}));
-        EXPECT_EQ(engine.Statuses(), (std::vector<std::string>{"Found 1 matches", "Found 1 matches"}));
-    }
-}
-
-TEST(FolderWalk, FolderMatchingThePatternIsWalkedNotSearched)
-{
-    TempFolder root;
-    root.Write("notes.txt", "x");
-    root.Write("archive.txt\\inner.txt", "x");
-    root.Write("readme", "x");
-    EngineHarness engine;
-    ASSERT_TRUE(engine.Start(root.Path(), "x", "*.txt"));
-    engine.RunToEnd();
-    EXPECT_EQ(Names(engine.Found()), (std::vector<std::string>{"notes.txt", "inner.txt"}));
-    EXPECT_EQ(engine.Request().filesSearched, 2);
-}
-
-TEST(FolderWalk, DefaultPatternMatchesNamesWithoutADot)
-{
-    TempFolder root;
-    root.Write("Makefile", "x");
-    root.Write("x.c", "x");
-    EngineHarness engine;
-    ASSERT_TRUE(engine.Start(root.Path(), "x", ""));
-    engine.RunToEnd();
-    std::vector<std::string> names = Names(engine.Found());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Makefile", "x.c"}));
 }
 
 TEST(FolderWalk, EmptyTextReportsEveryFileUnopened)
@@ -206,17 +210,6 @@ TEST(FolderWalk, UnopenableFileIsReportedAsFailedAndCountedAsSearched)
     EXPECT_EQ(engine.Statuses().back(), "Searched a total of 3 files, found 2 matches in 1 files");
 }
 
-TEST(FolderWalk, NothingMatchingGivesAnEmptySummaryAndNoStatus)
-{
-    TempFolder root;
-    root.Write("a.doc", "needle");
-    EngineHarness engine;
-    ASSERT_TRUE(engine.Start(root.Path(), "needle", "*.txt"));
-    engine.RunToEnd();
-    EXPECT_TRUE(engine.Found().empty());
-    EXPECT_EQ(engine.Statuses(), (std::vector<std::string>{"Found 0 matches", "Found 0 matches"}));
-}
-
 TEST(Summary, PicksTheTextByTheCounters)
 {
     struct Case {
@@ -235,13 +228,15 @@ TEST(Summary, PicksTheTextByTheCounters)
         {4294967297ll, 4294967297ll, 4294967297ll, "Found 4294967297 matches"},
     };
     EngineHarness engine;
+    Notifier notifier;
+    notifier.SetSink(&engine);
     for (const Case& c : cases) {
         engine.ClearEvents();
         SearchRequest& request = engine.MutableRequest();
         request.filesSearched = c.searched;
         request.totalMatches = c.matches;
         request.filesWithMatches = c.withMatches;
-        EXPECT_EQ(SendSummary(&request), 1);
+        EXPECT_EQ(notifier.SendSummary(request), 1);
         EXPECT_EQ(engine.Statuses(), std::vector<std::string>{c.text});
     }
 }
@@ -249,16 +244,18 @@ TEST(Summary, PicksTheTextByTheCounters)
 TEST(Senders, AnswerStopWhenTheWindowAskedForIt)
 {
     EngineHarness engine;
+    Notifier notifier;
+    notifier.SetSink(&engine);
     FoundFile record = {};
     std::snprintf(record.name, sizeof record.name, "kept.txt");
-    engine.MutableRequest().stopRequested = 1;
-    EXPECT_EQ(SendFoundFile(engine.Request().notifyWindow, &record), 0);
-    EXPECT_EQ(SendStatus(engine.Request().notifyWindow, "Searching %s ...", "x"), 0);
-    engine.MutableRequest().stopRequested = 0;
-    EXPECT_EQ(SendStatus(engine.Request().notifyWindow, "Searching %s ...", "x"), 1);
+    notifier.RequestStop();
+    EXPECT_EQ(notifier.SendFoundFile(record), 0);
+    EXPECT_EQ(notifier.SendStatus("Searching %s ...", "x"), 0);
+    notifier.ClearStop();
+    EXPECT_EQ(notifier.SendStatus("Searching %s ...", "x"), 1);
     // The record sent while stopping is still kept for the window.
-    ASSERT_NE(FoundFileList, nullptr);
-    EXPECT_STREQ(FoundFileList->name, "kept.txt");
+    ASSERT_NE(notifier.FoundFiles(), nullptr);
+    EXPECT_STREQ(notifier.FoundFiles()->name, "kept.txt");
 }
 
 TEST(StopAndRestart, StopAfterAnyStepEndsCleanlyAndAFreshStartGivesTheFullResult)
@@ -310,8 +307,8 @@ TEST(FilePieces, LargeFilesReportWhatTheWholeFileGives)
         long long matches;
     } rows[] = {
         {"8bit.txt", Filled("needle in a haystack ", size, piece - 3, "needle"), 0},
-        {"joined.txt", Filled("need\r\nle and hay; ", size, 2 * piece - 4, "need\r\nle"), 0},
-        {"escape.rtf", Filled("{\\b n}\\'65edle\\par ", size, piece - 2, "\\'6eeedle"), 0},
+        {"joined.rtf", "{\\rtf1 " + Filled("need\r\nle and hay; ", size, 2 * piece - 4, "need\r\nle"), 0},
+        {"escape.rtf", "{\\rtf1 " + Filled("{\\b n}\\'65edle\\par ", size, piece - 2, "\\'6eeedle"), 0},
         {"wide.txt", Filled(std::string("n\0e\0e\0d\0l\0e\0 \0", 14), size - 1, piece - 4,
                             std::string("n\0e\0e\0d", 7)), 0},
     };
@@ -458,8 +455,8 @@ TEST(Readings, EveryEncodingIsFoundByItsReadingThroughTheWalk)
             const char* reading;  // nullptr: not found at all
         };
         std::vector<File> files = {
-            {"utf8.txt", "x " + utf8 + " and " + utf8Capitals, ascii ? "RTF" : "UTF-8"},
-            {"utf8bom.txt", "\xEF\xBB\xBF" + utf8 + " and " + utf8Capitals, ascii ? "RTF" : "UTF-8"},
+            {"utf8.txt", "x " + utf8 + " and " + utf8Capitals, ascii ? "ANSI" : "UTF-8"},
+            {"utf8bom.txt", "\xEF\xBB\xBF" + utf8 + " and " + utf8Capitals, "UTF-8"},
             {"le.txt", Utf16Bytes(both, false), "UTF-16"},
             {"lebom.txt", Utf16Bytes(u"\uFEFF" + both, false), "UTF-16"},
             {"be.txt", Utf16Bytes(both, true), "UTF-16 BE"},
@@ -467,13 +464,8 @@ TEST(Readings, EveryEncodingIsFoundByItsReadingThroughTheWalk)
             {"binary.dat", std::string("\0\1\2", 3) + utf8 + " and " + utf8Capitals, nullptr},
         };
         if (spelled) {
-            // A file that is not RTF names no code page: the RTF reading takes
-            // its bytes in code page 1252, and finds the text only where 1252
-            // spells it so; elsewhere the code page's own reading finds it.
-            std::u16string in1252;
-            for (unsigned char byte : ansi)
-                in1252.push_back(static_cast<char16_t>(RtfCodePage1252.units[byte]));
-            files.push_back({"codepage.txt", "x " + ansi + " and " + ansiCapitals, in1252 == text.typed ? "RTF" : "ANSI"});
+            // Only a document is read as RTF: plain text is the code page's.
+            files.push_back({"codepage.txt", "x " + ansi + " and " + ansiCapitals, "ANSI"});
             files.push_back({"doc.rtf",
                              "{\\rtf1\\ansi\\ansicpg" + std::to_string(codePage) + "{\\fonttbl{\\f0 Arial;}}\\f0 " +
                                  RtfEscaped(ansi) + "\\par " + RtfEscaped(ansiCapitals) + "}",

@@ -885,13 +885,13 @@ TEST(RtfMatcher, DecidesAndCountsAsTheReadingsSee)
         int decidedBy;
         int matches;
     } rows[] = {
-        {"plain text is never cut", "abcabc", "abc", 1, 2},
-        {"a one-byte file x is the UTF-16 unit x: yx is not", "yx", "x", 1, 1},
+        {"plain text is never cut", "{\\rtf1 abcabc}", "abc", 1, 2},
+        {"the last unit counts", "{\\rtf1 yx}", "x", 1, 1},
         {"an empty file ends the trial without matches", "", "abc", -1, 0},
-        {"line breaks no longer split words", "foo\r\nbar", "foobar", 1, 1},
-        {"raw bytes decide when the plain text holds nothing", "C:\\temp", "C:\\temp", 2, 1},
+        {"line breaks no longer split words", "{\\rtf1 foo\r\nbar}", "foobar", 1, 1},
+        {"a file that is no document is its bytes", "C:\\temp", "C:\\temp", 2, 1},
         {"RTF documents are searched on their plain text", rtf, "Hello", 1, 1},
-        {"the font table is found in the raw bytes only", rtf, "Arial", 2, 1},
+        {"the markup is no text: a document is read as RTF alone", rtf, "Arial", -1, 0},
         {"a paragraph mark is no space", rtf, "Hello World", -1, 0},
     };
     for (const auto& row : rows) {
@@ -917,9 +917,9 @@ TEST(RtfMatcher, SameTextInEveryForm)
         {"RTF with escapes", "{\\rtf1\\ansi a caf\\'e9, two c{\\b af}\\'e9s\\par}", 1, 2},
         // (A backslash right before a line break is a paragraph mark.)
         {"RTF with line breaks", "{\\rtf1 a ca\r\nf\\'e9,\r\n two caf\\\r\n'e9 caf\\'\r\ne9}", 1, 2},
-        {"RTF with the word in the font table", "{\\rtf1{\\fonttbl caf\xE9;}x}", 2, 1},
-        {"8-bit with CR LF", "a caf\r\n\xE9, two caf\xE9s\r\n", 1, 2},
-        {"C source", "char* s = \"caf\xE9\\n\"; { return caf\xE9; }\r\n", 1, 2},
+        {"RTF with the word in the font table", "{\\rtf1{\\fonttbl caf\xE9;}x}", -1, 0},
+        {"8-bit with CR LF", "a caf\r\n\xE9, two caf\xE9s\r\n", 2, 1},
+        {"C source", "char* s = \"caf\xE9\\n\"; { return caf\xE9; }\r\n", 2, 2},
         {"C source with the word after a backslash", "s = \"\\caf\xE9\"; t = \"\\caf\xE9\";", 2, 2},
     };
     for (const Form& form : forms) {
@@ -947,7 +947,7 @@ TEST(RtfMatcher, CountsLargeFilesExactlyAsTheWholePlainText)
                             "\\abcdefghijklmnop a", "\\abcdefghijklmno b", "\\uc2\\u-3 ??ab", "\\u98 a", "\\bin3 \\{}b",
                             "{\\*\\fldrslt ab}", "\\\r\npar b", "\\\n\n'61b"};
     for (int round = 0; round < 12; ++round) {
-        std::string text;
+        std::string text = "{\\rtf1 ";
         const size_t target = 20000 + random() % 300000;
         while (text.size() < target)
             text += pieces[random() % (sizeof pieces / sizeof pieces[0])];

@@ -1,14 +1,19 @@
-// The engine harness: a message-only window standing in for the search window.
+// The engine harness: a sink that records the reports, and a message-only
+// window that takes the walk's end after the step that reported it.
 #include "EngineHarness.h"
 
 #include <cstring>
 
+namespace {
+
+const UINT kWalkEnded = WM_APP + 1;
+
+}  // namespace
+
 EngineHarness* EngineHarness::current = nullptr;
 
-EngineHarness::EngineHarness() : app(), window(nullptr)
+EngineHarness::EngineHarness() : window(nullptr)
 {
-    app.Reset();
-    g_searchApp = &app;
     current = this;
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
@@ -17,17 +22,13 @@ EngineHarness::EngineHarness() : app(), window(nullptr)
     RegisterClassA(&windowClass);
     window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                              windowClass.hInstance, nullptr);
-    app.request.notifyWindow = window;
 }
 
 EngineHarness::~EngineHarness()
 {
-    if (app.request.running)
+    if (running)
         Stop();
     DestroyWindow(window);
-    FreeFoundFiles(FoundFileList);
-    FoundFileList = nullptr;
-    g_searchApp = nullptr;
     current = nullptr;
     // The walk leaves the current directory in the searched tree.
     char temp[MAX_PATH];
@@ -35,35 +36,31 @@ EngineHarness::~EngineHarness()
     SetCurrentDirectoryA(temp);
 }
 
+void EngineHarness::OnStatus(const char* text)
+{
+    events.push_back({EngineEvent::Status, text, FoundFile()});
+}
+
+void EngineHarness::OnFoundFile(FoundFile* record)
+{
+    events.push_back({EngineEvent::Found, std::string(), *record});
+}
+
+void EngineHarness::OnWalkEnded()
+{
+    PostMessageA(window, kWalkEnded, 0, 0);
+}
+
 LRESULT CALLBACK EngineHarness::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     EngineHarness* self = current;
-    if (self == nullptr)
+    if (self == nullptr || message != kWalkEnded)
         return DefWindowProcA(window, message, wParam, lParam);
-    switch (message) {
-    case UM_STATUS: {
-        EngineEvent event = {EngineEvent::Status, reinterpret_cast<const char*>(lParam), FoundFile()};
-        self->events.push_back(event);
-        return 1;
-    }
-    case UM_FOUNDFILE: {
-        EngineEvent event = {EngineEvent::Found, std::string(), *reinterpret_cast<const FoundFile*>(lParam)};
-        self->events.push_back(event);
-        return 1;
-    }
-    case UM_RUNNING:
-        if (wParam == 0) {
-            EngineEvent event = {EngineEvent::Ended, std::string(), FoundFile()};
-            self->events.push_back(event);
-        }
-        self->app.request.running = static_cast<int>(wParam);
-        self->app.request.stopRequested = 0;
-        if (wParam == 0)
-            self->searcher.Finish();
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+    // As the search window does: back to idle, the walk finished.
+    self->events.push_back({EngineEvent::Ended, std::string(), FoundFile()});
+    self->running = false;
+    self->searcher.Finish();
+    return 0;
 }
 
 bool EngineHarness::Start(const std::string& folder, const std::string& text, const std::string& pattern,
@@ -86,21 +83,19 @@ bool EngineHarness::StartTyped(const std::string& folder, const std::u16string& 
         return false;
     size_t i = 0;
     for (; i < text.size() && i < 1023 && text[i] != 0; ++i)
-        app.findText[i] = static_cast<WCHAR>(text[i]);
-    app.findText[i] = 0;
+        findText[i] = static_cast<WCHAR>(text[i]);
+    findText[i] = 0;
     std::string usedPattern = pattern.empty() ? "*.*" : pattern;
     for (i = 0; i < usedPattern.size() && i < 1023; ++i)
-        app.patternText[i] = static_cast<unsigned char>(usedPattern[i]);
-    app.patternText[i] = 0;
-    app.request.searchText = app.findText;
-    app.request.filePattern = app.patternText;
-    app.request.includeSubfolders = subfolders ? 1 : 0;
-    app.request.matchCase = matchCase ? 1 : 0;
-    FreeFoundFiles(FoundFileList);
-    FoundFileList = nullptr;
+        patternText[i] = static_cast<unsigned char>(usedPattern[i]);
+    patternText[i] = 0;
+    request.searchText = findText;
+    request.filePattern = patternText;
+    request.includeSubfolders = subfolders ? 1 : 0;
+    request.matchCase = matchCase ? 1 : 0;
     events.clear();
-    SendMessageA(window, UM_RUNNING, 1, 0);
-    searcher.Start(&app.request);
+    running = true;
+    searcher.Start(&request, this);
     return true;
 }
 
@@ -116,11 +111,11 @@ void EngineHarness::PumpMessages()
 bool EngineHarness::StepOnce()
 {
     PumpMessages();
-    if (!app.request.running || app.request.stopRequested)
+    if (!running || searcher.StopRequested())
         return false;
     searcher.Step();
     PumpMessages();
-    return app.request.running != 0;
+    return running;
 }
 
 int EngineHarness::RunToEnd(int maxSteps)
@@ -133,10 +128,9 @@ int EngineHarness::RunToEnd(int maxSteps)
 
 void EngineHarness::Stop()
 {
-    app.request.stopRequested = 1;
+    searcher.RequestStop();
     // The idle pass that notices the stop: back to idle, the walk finished.
-    app.request.running = 0;
-    app.request.stopRequested = 0;
+    running = false;
     searcher.Finish();
 }
 

@@ -1,5 +1,6 @@
-// Drives the real engine in a test: a real window receives its messages and
-// the searcher is stepped by the program's own rule, one step at a time.
+// Drives the real engine in a test: the harness receives its reports, a real
+// window takes the walk's end as the search window does, and the searcher is
+// stepped by the program's own rule, one step at a time.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SearchApp.h"
 #include "search/FileSearcher.h"
+#include "search/Notifications.h"
 
 struct EngineEvent {
     enum Kind { Status, Found, Ended } kind;
@@ -16,7 +17,7 @@ struct EngineEvent {
     FoundFile record;   // Found
 };
 
-class EngineHarness {
+class EngineHarness final : public SearchSink {
 public:
     EngineHarness();
     ~EngineHarness();
@@ -41,16 +42,24 @@ public:
     const std::vector<EngineEvent>& Events() const { return events; }
     std::vector<FoundFile> Found() const;
     std::vector<std::string> Statuses() const;
-    const SearchRequest& Request() const { return app.request; }
-    SearchRequest& MutableRequest() { return app.request; }
-    bool Running() const { return app.request.running != 0; }
+    const SearchRequest& Request() const { return request; }
+    SearchRequest& MutableRequest() { return request; }
+    bool Running() const { return running; }
     void ClearEvents() { events.clear(); }
+    FileSearcher& Searcher() { return searcher; }
+
+    void OnStatus(const char* text) override;
+    void OnFoundFile(FoundFile* record) override;
+    void OnWalkEnded() override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void PumpMessages();
 
-    SearchApp app;
+    SearchRequest request = {};
+    WCHAR findText[1024] = {};
+    WCHAR patternText[1024] = {};
+    bool running = false;
     FileSearcher searcher;
     HWND window;
     std::vector<EngineEvent> events;

@@ -25,7 +25,7 @@ printf 'caf\351' > "$folder/sub/deep.txt"
 w=$(windows "$folder")
 
 actual=$("$run" "$scan" --subfolders --text-hex 636166e9 "$w" | tr -d '\r')
-expected=$(printf 'found\t2\t0\t13\t%s\tlatin1.txt\tRTF\nstatus\tSearching sub ...\nfound\t1\t0\t4\t%s\\sub\tdeep.txt\tRTF\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nsummary\t3\t3\t2' "$w" "$w")
+expected=$(printf 'found\t2\t0\t13\t%s\tlatin1.txt\tANSI\nstatus\tSearching sub ...\nfound\t1\t0\t4\t%s\\sub\tdeep.txt\tANSI\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nstatus\tSearched a total of 3 files, found 3 matches in 2 files\nsummary\t3\t3\t2' "$w" "$w")
 check "events in order, hex text widened byte by byte" "$expected" "$actual"
 
 actual=$("$run" "$scan" --pattern '*.txt' --text '' "$w" | tr -d '\r' | grep -c '^found	1	0	.*	-$')
@@ -35,7 +35,7 @@ check "empty text reports every file once, read by no reading" "2" "$actual"
 # in big-endian UTF-16 files, and in more places with the case ignored.
 mkdir -p "$folder/typed"
 printf '\320\264\320\276\320\274 \320\224\320\236\320\234' > "$folder/typed/u8.txt"
-printf '\004\064\004\076\004\074' > "$folder/typed/be.txt"
+printf '\376\377\004\064\004\076\004\074' > "$folder/typed/be.txt"
 t=$(windows "$folder/typed")
 for mode in exact ignore; do
   flag=""

@@ -11,7 +11,6 @@
 #include <deque>
 #include <string>
 
-#include "app/SearchApp.h"
 #include "res/resource.h"
 #include "ui/ResultsList.h"
 #include "ui/ResultsMenu.h"
@@ -48,12 +47,9 @@ protected:
 
     void SetUp() override
     {
-        app.Reset();
-        app.instance = GetModuleHandleA(nullptr);
-        app.window = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(IDD_SEARCH), nullptr, TestDialogProc, 0);
-        ASSERT_NE(app.window, nullptr);
-        g_searchApp = &app;
-        list = GetDlgItem(app.window, IDC_RESULTS);
+        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SEARCH), nullptr, TestDialogProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        list = GetDlgItem(dialog, IDC_RESULTS);
         SetWindowPos(list, nullptr, 0, 0, 700, 300, SWP_NOZORDER | SWP_NOMOVE);
         ASSERT_EQ(ResultsList::InitColumns(list), 1);
         ASSERT_TRUE(ResultsMenu::Attach(list));
@@ -62,8 +58,7 @@ protected:
 
     void TearDown() override
     {
-        DestroyWindow(app.window);
-        g_searchApp = nullptr;
+        DestroyWindow(dialog);
     }
 
     FoundFile* Add(const char* name, long long matches = 1, unsigned long long size = 0,
@@ -80,7 +75,7 @@ protected:
         record.lastWriteTime = time;
         record.openStatus = failed ? -1 : 0;
         record.openError = openError;
-        ResultsList::AddFoundFile(&record);
+        ResultsList::AddFoundFile(list, &record);
         return &record;
     }
 
@@ -116,11 +111,11 @@ protected:
         click.hdr = { list, IDC_RESULTS, static_cast<UINT>(LVN_COLUMNCLICK) };
         click.iItem = -1;
         click.iSubItem = column;
-        SendMessageA(app.window, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&click));
+        SendMessageA(dialog, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&click));
         return Order();
     }
 
-    SearchApp app;
+    HWND dialog = nullptr;
     HWND list = nullptr;
     std::deque<FoundFile> records;  // stable addresses, as the found-file list gives
 };

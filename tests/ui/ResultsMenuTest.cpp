@@ -209,7 +209,7 @@ TEST_F(ResultsMenuTest, FailedRowsTellWhyInTheirTooltipAndOtherRowsKeepTheListsO
         tip.pszText = text;
         tip.cchTextMax = sizeof text;
         tip.iItem = row;
-        SendMessageA(app.window, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&tip));
+        SendMessageA(dialog, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&tip));
         const std::string shown = text;
         if (row == 0) {
             EXPECT_EQ(shown, "the list's own");

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/AppDriver.h"
+#include "ui/ControlRect.h"
+#include "ui/ErrorBox.h"
 #include "support/LockedFile.h"
 #include "support/TempFolder.h"
 
@@ -79,7 +81,7 @@ TEST(Template, HoldsEveryControlInTabOrderAsTabled)
 {
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
-    HWND window = driver.app->window;
+    HWND window = driver.Window();
 
     char caption[128] = {};
     GetWindowTextA(window, caption, sizeof caption);
@@ -137,13 +139,23 @@ TEST(Template, HoldsEveryControlInTabOrderAsTabled)
 
 TEST(Template, StringsIconAndBitmapAreThere)
 {
-    const char* strings[] = {"Name", "Matches", "Location", "Size", "Type", "Modified", "Stop", "Search",
-                             "Failed changing to directory.\n%1", "Select folder", "Failed"};
+    const struct {
+        UINT id;
+        const char* text;
+    } strings[] = {
+        {1000, "Name"}, {1001, "Matches"}, {1002, "Location"}, {1003, "Size"}, {1004, "Type"},
+        {1005, "Modified"}, {1006, "Stop"}, {1007, "Search"}, {1008, "Failed changing to directory.\n%1"},
+        {1009, "Select folder"}, {1010, "Failed"},
+        {IDS_USAGE, "Usage: Trovik.exe [folder]\n\nStarts Trovik with the folder in the Search in box; a relative "
+                    "folder is taken from the current directory.\n\nTrovik.exe /? shows this text."},
+        {IDS_MENU_FOLDER_MENUS, "Add 'Search with Trovik' to folder menus"},
+        {IDS_FOLDER_MENUS_FAILED, "The folder menus could not be changed.\n%1"},
+    };
     HINSTANCE module = GetModuleHandleA(nullptr);
-    for (UINT id = 1000; id <= 1010; ++id) {
+    for (const auto& string : strings) {
         char text[256] = {};
-        EXPECT_GT(LoadStringA(module, id, text, sizeof text), 0) << id;
-        EXPECT_STREQ(text, strings[id - 1000]);
+        EXPECT_GT(LoadStringA(module, string.id, text, sizeof text), 0) << string.id;
+        EXPECT_STREQ(text, string.text);
     }
 
     // Icon 1: one 32x32 and one 16x16 image, 16 colours each.
@@ -165,10 +177,10 @@ TEST(Template, StringsIconAndBitmapAreThere)
 
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
-    EXPECT_NE(SendMessageA(driver.app->window, WM_GETICON, ICON_BIG, 0), 0);
-    ASSERT_NE(driver.app->digitsBitmap, nullptr);
+    EXPECT_NE(SendMessageA(driver.Window(), WM_GETICON, ICON_BIG, 0), 0);
+    ASSERT_NE(driver.app->window.Animation().Strip(), nullptr);
     BITMAP bitmap = {};
-    ASSERT_NE(GetObjectA(driver.app->digitsBitmap, sizeof bitmap, &bitmap), 0);
+    ASSERT_NE(GetObjectA(driver.app->window.Animation().Strip(), sizeof bitmap, &bitmap), 0);
     EXPECT_EQ(bitmap.bmWidth, 70);
     EXPECT_EQ(bitmap.bmHeight, 160);
 }
@@ -258,7 +270,7 @@ TEST(Looks, SwitchFromIdleToRunningAndBackAtTheNaturalEnd)
     ExpectIdleLook(driver);
 
     driver.Search(folder.Path(), "needle");
-    EXPECT_EQ(driver.app->request.running, 1);
+    EXPECT_TRUE(driver.Running());
     EXPECT_EQ(driver.Text(IDOK), "Stop");
     for (int id : {IDCANCEL, IDC_FILESPEC, IDC_TEXT, IDC_LOCATION, IDC_BROWSE, IDC_SUBFOLDERS, IDC_MATCHCASE})
         EXPECT_FALSE(IsWindowEnabled(driver.Control(id))) << id;
@@ -268,14 +280,14 @@ TEST(Looks, SwitchFromIdleToRunningAndBackAtTheNaturalEnd)
 
     // Results and status texts arrive while the search still runs.
     ASSERT_TRUE(driver.RunUntil([&] { return driver.Text(IDC_STATUS) == "Searching sub ..."; }));
-    EXPECT_EQ(driver.app->request.running, 1);
-    EXPECT_EQ(AppDriver::RecordCount(), 1);
+    EXPECT_TRUE(driver.Running());
+    EXPECT_EQ(driver.RecordCount(), 1);
 
     driver.RunUntilWaiting();
-    EXPECT_EQ(driver.app->request.running, 0);
+    EXPECT_FALSE(driver.Running());
     ExpectIdleLook(driver);
     EXPECT_EQ(driver.Text(IDC_STATUS), "Searched a total of 3 files, found 3 matches in 2 files");
-    EXPECT_EQ(AppDriver::RecordCount(), 2);
+    EXPECT_EQ(driver.RecordCount(), 2);
     EXPECT_FALSE(IsWindowVisible(driver.Control(IDC_REGEXP)));
 }
 
@@ -284,7 +296,7 @@ TEST(Looks, ControlNotificationsOtherThanClicksDoNothing)
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
     ErrorBoxWatcher watcher;
-    HWND window = driver.app->window;
+    HWND window = driver.Window();
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_LOCATION, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(driver.Control(IDC_LOCATION)));
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS), reinterpret_cast<LPARAM>(driver.Control(IDOK)));
@@ -292,7 +304,7 @@ TEST(Looks, ControlNotificationsOtherThanClicksDoNothing)
     driver.RunUntilWaiting();
     EXPECT_TRUE(IsWindow(window));
     EXPECT_EQ(watcher.boxesSeen, 0);
-    EXPECT_EQ(driver.app->request.running, 0);
+    EXPECT_FALSE(driver.Running());
 }
 
 TEST(Growth, FirstSearchGrowsTheWindowOnceByListAndStatusLine)
@@ -301,19 +313,19 @@ TEST(Growth, FirstSearchGrowsTheWindowOnceByListAndStatusLine)
     folder.Write("a.txt", "needle");
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
-    SearchApp* app = driver.app;
-    HWND window = app->window;
+    const WindowLayout& layout = driver.app->window.Layout();
+    HWND window = driver.Window();
     HWND list = driver.Control(IDC_RESULTS);
     HWND status = driver.Control(IDC_STATUS);
-    EXPECT_GT(app->statusHeight, 0);
-    EXPECT_EQ(app->margin, ClientRectOf(window, driver.Control(IDC_FILESPEC_LABEL)).left);
+    EXPECT_GT(layout.statusHeight, 0);
+    EXPECT_EQ(layout.margin, ClientRectOf(window, driver.Control(IDC_FILESPEC_LABEL)).left);
     const RECT before = driver.WindowRect();
     RECT formerEdge = before;
     ScreenRectToClient(window, &formerEdge);
 
     driver.Search(folder.Path(), "needle");
     const RECT after = driver.WindowRect();
-    EXPECT_EQ(app->expanded, 1);
+    EXPECT_EQ(layout.expanded, 1);
     EXPECT_EQ(after.left, before.left);
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right - after.left, before.right - before.left);
@@ -322,7 +334,7 @@ TEST(Growth, FirstSearchGrowsTheWindowOnceByListAndStatusLine)
     const int listGrowth = MulDiv(120, GetDeviceCaps(screen, LOGPIXELSY), 96);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ((after.bottom - after.top) - (before.bottom - before.top),
-              app->margin + app->statusHeight + listGrowth);
+              layout.margin + layout.statusHeight + listGrowth);
 
     RECT client = {};
     GetClientRect(window, &client);
@@ -333,9 +345,9 @@ TEST(Growth, FirstSearchGrowsTheWindowOnceByListAndStatusLine)
     EXPECT_EQ(listRect.left, 0);
     EXPECT_EQ(listRect.top, formerEdge.bottom);
     EXPECT_EQ(listRect.right, client.right);
-    EXPECT_EQ(listRect.bottom, client.bottom - app->statusHeight - 4);
+    EXPECT_EQ(listRect.bottom, client.bottom - layout.statusHeight - 4);
     EXPECT_EQ(statusRect.left, 4);
-    EXPECT_EQ(statusRect.top, client.bottom - app->statusHeight - 2);
+    EXPECT_EQ(statusRect.top, client.bottom - layout.statusHeight - 2);
 
     driver.RunUntilWaiting();
     driver.Search(folder.Path(), "needle");
@@ -376,8 +388,8 @@ TEST(Growth, ControlsAndColumnsFitTheScreenResolution)
     ASSERT_EQ(driver.started, S_OK);
     driver.Search(folder.Path(), "needle");
     driver.RunUntilWaiting();
-    ASSERT_EQ(AppDriver::RecordCount(), 2);
-    HWND window = driver.app->window;
+    ASSERT_EQ(driver.RecordCount(), 2);
+    HWND window = driver.Window();
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
@@ -475,8 +487,8 @@ TEST(ErrorBox, MissingFolderChangesNothingButShowsTheBox)
     EXPECT_GT(watcher.text.size(), heading.size() + 1) << "the system's text follows";
     EXPECT_TRUE(watcher.errorIcon);
     EXPECT_EQ(watcher.buttons, std::vector<int>{IDOK});
-    EXPECT_EQ(driver.app->request.running, 0);
-    EXPECT_EQ(driver.app->expanded, 0);
+    EXPECT_FALSE(driver.Running());
+    EXPECT_EQ(driver.app->window.Layout().expanded, 0);
     EXPECT_FALSE(IsWindowVisible(driver.Control(IDC_RESULTS)));
     EXPECT_EQ(driver.WindowRect().bottom, small.bottom);
     EXPECT_EQ(StoredSettings(), settings);
@@ -485,14 +497,14 @@ TEST(ErrorBox, MissingFolderChangesNothingButShowsTheBox)
     // After a search, a missing folder keeps its results and the size.
     driver.Search(folder.Path(), "needle");
     driver.RunUntilWaiting();
-    const FoundFile* records = FoundFileList;
+    const FoundFile* records = driver.Records();
     ASSERT_NE(records, nullptr);
     const RECT grown = driver.WindowRect();
     const std::string saved = StoredSettings();
     driver.Search(missing, "needle");
     EXPECT_EQ(watcher.boxesSeen, 2);
-    EXPECT_EQ(FoundFileList, records);
-    EXPECT_EQ(AppDriver::RecordCount(), 1);
+    EXPECT_EQ(driver.Records(), records);
+    EXPECT_EQ(driver.RecordCount(), 1);
     EXPECT_EQ(driver.WindowRect().bottom, grown.bottom);
     EXPECT_EQ(StoredSettings(), saved);
 }
@@ -503,7 +515,7 @@ TEST(ErrorBox, ShowsTheCodeWhenTheSystemHasNoText)
     ASSERT_EQ(driver.started, S_OK);
     ErrorBoxWatcher watcher;
     const DWORD code = 0x2000ABCD;  // an application-defined code: no system text
-    EXPECT_EQ(driver.app->ShowErrorBox(IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, code), IDOK);
+    EXPECT_EQ(ShowErrorBox(driver.Window(), IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, code), IDOK);
     EXPECT_EQ(watcher.boxesSeen, 1);
     EXPECT_NE(watcher.text.find("Failed changing to directory."), std::string::npos) << watcher.text;
     EXPECT_NE(watcher.text.find(std::to_string(code)), std::string::npos) << watcher.text;
@@ -544,9 +556,9 @@ TEST(ErrorBox, FolderTextsWhoseRecordsCouldNotNameTheirFolderAreRefused)
         EXPECT_TRUE(watcher.errorIcon);
         EXPECT_EQ(watcher.buttons, std::vector<int>{IDOK});
         EXPECT_NE(watcher.text.find("Failed changing to directory."), std::string::npos) << watcher.text;
-        EXPECT_EQ(driver.app->request.running, 0);
-        EXPECT_EQ(driver.app->expanded, 0);
-        EXPECT_EQ(AppDriver::RecordCount(), 0);
+        EXPECT_FALSE(driver.Running());
+        EXPECT_EQ(driver.app->window.Layout().expanded, 0);
+        EXPECT_EQ(driver.RecordCount(), 0);
         char current[MAX_PATH] = {};
         GetCurrentDirectoryA(sizeof current, current);
         EXPECT_EQ(std::string(current), folder.Path());
@@ -579,11 +591,11 @@ TEST(Texts, EmptyPatternSearchesEverythingAndBytesWidenUnsigned)
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
     driver.Search(folder.Path(), "caf\xE9", "");
-    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(driver.app->request.filePattern)), L"*.*");
-    EXPECT_EQ(driver.app->request.searchText[3], 0xE9);
-    EXPECT_EQ(driver.app->request.searchText[4], 0);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(driver.Request().filePattern)), L"*.*");
+    EXPECT_EQ(driver.Request().searchText[3], 0xE9);
+    EXPECT_EQ(driver.Request().searchText[4], 0);
     driver.RunUntilWaiting();
-    EXPECT_EQ(AppDriver::RecordCount(), 3);
+    EXPECT_EQ(driver.RecordCount(), 3);
     EXPECT_EQ(driver.Text(IDC_STATUS), "Found 3 matches");
 }
 
@@ -598,14 +610,14 @@ TEST(Texts, RelativeFolderFollowsTheCurrentDirectoryOfTheMoment)
 
     driver.Search("sub", "needle", "*.*", false);
     driver.RunUntilWaiting();
-    ASSERT_EQ(AppDriver::RecordCount(), 1);
-    EXPECT_EQ(std::string(FoundFileList->folder), folder.Path() + "\\sub");
+    ASSERT_EQ(driver.RecordCount(), 1);
+    EXPECT_EQ(std::string(driver.Records()->folder), folder.Path() + "\\sub");
 
     // The last search left the current directory in "sub".
     driver.Search("deeper", "needle", "*.*", false);
     driver.RunUntilWaiting();
-    ASSERT_EQ(AppDriver::RecordCount(), 1);
-    EXPECT_EQ(std::string(FoundFileList->folder), folder.Path() + "\\sub\\deeper");
+    ASSERT_EQ(driver.RecordCount(), 1);
+    EXPECT_EQ(std::string(driver.Records()->folder), folder.Path() + "\\sub\\deeper");
 }
 
 }  // namespace
