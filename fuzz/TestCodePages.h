@@ -34,9 +34,7 @@ public:
     0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
         };
-        for (int byte = 0; byte < 256; ++byte)
-            cp1251.units[byte] = byte < 0x80 ? static_cast<std::uint16_t>(byte) : high1251[byte - 0x80];
-        cp1251.pairs = nullptr;
+        SingleByte(&cp1251, high1251);
         static const std::uint16_t high1250[128] = {
     0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,
     0x0088, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
@@ -55,9 +53,7 @@ public:
     0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
         };
-        for (int byte = 0; byte < 256; ++byte)
-            cp1250.units[byte] = byte < 0x80 ? static_cast<std::uint16_t>(byte) : high1250[byte - 0x80];
-        cp1250.pairs = nullptr;
+        SingleByte(&cp1250, high1250);
 
         for (int byte = 0; byte < 256; ++byte) {
             const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -94,6 +90,14 @@ public:
     }
 
 private:
+    // A single-byte page: ASCII below 128, high above it.
+    static void SingleByte(RtfCodePage* page, const std::uint16_t* high)
+    {
+        for (int byte = 0; byte < 256; ++byte)
+            page->units[byte] = byte < 0x80 ? static_cast<std::uint16_t>(byte) : high[byte - 0x80];
+        page->pairs = nullptr;
+    }
+
     std::vector<std::uint16_t> pairs;
     RtfCodePage cp1250 = {};
     RtfCodePage cp1251 = {};
