@@ -106,16 +106,20 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
             SendControl(reader, *symbol);
         return after;
     }
-    // The letters, gathered while they may still be a row's name, then only
-    // passed.
-    RtfName name = {0, 0, 0};
+    // The letters, gathered in registers while they fill the name's three
+    // words (more than a row's name), then only passed.
+    std::uint64_t words[3] = {0, 0, 0};
     const unsigned char* q = p;
-    const unsigned char* const gatherEnd =
-        end - p > static_cast<std::ptrdiff_t>(RtfLongestKeyword) ? p + RtfLongestKeyword : end;
-    for (; q < gatherEnd && IsLetter(*q); ++q)
-        AddToName(&name, static_cast<size_t>(q - p), *q);
+    for (std::uint64_t& word : words) {
+        unsigned shift = 0;
+        for (; shift < 64 && q < end && IsLetter(*q); ++q, shift += 8)
+            word |= static_cast<std::uint64_t>(*q) << shift;
+        if (shift < 64)
+            break;
+    }
     while (q < end && IsLetter(*q))
         ++q;
+    const RtfName name = {words[0], words[1], words[2]};
     if (q == end)
         return nullptr;
     const RtfKeyword& keyword = FindRtfKeyword(name, static_cast<size_t>(q - p));

@@ -267,9 +267,11 @@ TROVIK_RTF_INLINE void ApplyKeyword(RtfPlainText* plain, RtfGroupState* state, c
     }
     if (keyword.effect == RtfNoEffect)
         return;
-    if (keyword.effect == RtfWrites && state->charHandler == PlainTextChar && plain->space != nullptr &&
-        keyword.unit < 0x80) {
-        WriteCode(plain->space, static_cast<unsigned char>(keyword.unit));
+    if (keyword.effect == RtfWrites && state->charHandler == PlainTextChar) {
+        if (plain->space != nullptr && keyword.unit < 0x80)
+            WriteCode(plain->space, static_cast<unsigned char>(keyword.unit));
+        else
+            WriteUnit(plain, keyword.unit);
         return;
     }
     ApplyOtherEffect(plain, state, keyword, parameter, first, ignorable);
