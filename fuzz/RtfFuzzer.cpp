@@ -2,8 +2,9 @@
 // capacity (compared with the literal model of the rules), and through the
 // view table in pieces of sizes chosen by the input, compared with the
 // whole-file matchers, with a search text taken from the input. Documents may
-// name the test tables' code pages 1251 and 932 (double-byte). The same
-// document and text then go through the six readings of a typed text, in
+// name the test tables' code pages 1250, 1251 and 932 (double-byte), for
+// the document or for its fonts. The same document and text then go
+// through the six readings of a typed text, in
 // the same pieces, exactly or through a case folding (bit 5 of byte 2),
 // against the whole-file readings: the typed text is the search text, with
 // a Greek letter added when bit 4 is set; the code page spells it only when
