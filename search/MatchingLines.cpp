@@ -28,6 +28,7 @@ MatchingLines::MatchingLines() : pattern(), fallback(), groupStarts(), reader(),
 MatchingLines::~MatchingLines()
 {
     ReleaseRtfReader(&reader);
+    ReleasePlainText(&plain);
 }
 
 bool MatchingLines::Prepare(int reading, const SearchTextForms& forms, const CaseFolding* foldingTables,
@@ -120,6 +121,7 @@ void MatchingLines::BeginFile(LineReport reportLine, void* reportContext)
     }
     if (decoding == RtfDecoding) {
         ReleaseRtfReader(&reader);
+        ReleasePlainText(&plain);
         reader = RtfReader();
         outermost = RtfGroupState();
         BeginPlainText(&plain, TakeRtfUnits, this, codePages, &outermost);
@@ -137,8 +139,10 @@ void MatchingLines::Feed(const unsigned char* bytes, std::size_t count)
     switch (decoding) {
     case RtfDecoding:
         FeedRtfReader(&reader, bytes, count);
-        if (reader.readState == RtfReadEnded)
+        if (reader.readState == RtfReadEnded) {
+            EndPlainText(&plain);  // the link targets follow the text
             FinishText();
+        }
         break;
     case UnitsDecoding:
         FeedUnits(bytes, count);
@@ -154,8 +158,10 @@ void MatchingLines::EndFile()
 {
     if (ended)
         return;
-    if (decoding == RtfDecoding)
+    if (decoding == RtfDecoding) {
         EndRtfInput(&reader);
+        EndPlainText(&plain);
+    }
     // A last odd byte is the first byte of a unit whose other byte is zero.
     else if (decoding == UnitsDecoding && hasOdd && odd != 0)
         Take(bigEndian ? static_cast<unsigned>(odd) << 8 : odd);

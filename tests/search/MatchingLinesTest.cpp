@@ -152,6 +152,9 @@ TEST(MatchingLines, EachReadingShowsItsLinesWithTheOccurrencesMarked)
          "1:[tide]|2:high [tide]|3:low [tide]|", 1252},
         {"RTF, any case and escapes", ReadingRtf, "{\\rtf1 CAF\\'c9\\par caf\\'e9 x}", u"caf\u00E9", "caf\xE9", true,
          "1:[CAF\xC3\x89]|2:[caf\xC3\xA9] x|", 1252},
+        {"RTF: a link's target is a line after the text", ReadingRtf,
+         "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://tide.example\"}{\\fldrslt the tide}}\\par end}", u"tide",
+         "tide", false, "1:see the [tide]|3:http://[tide].example|", 1252},
     };
     for (const Row& row : rows) {
         const SearchTextForms forms = Forms(row.typed, row.ansi);
