@@ -20,8 +20,9 @@ void OnContextMenu(HWND list, LPARAM position);
 // Carries out one of the menu's commands (IDM_...) on a row.
 void Run(HWND list, int item, UINT command);
 
-// Puts the text (8-bit, ANSI code page) on the clipboard as CF_UNICODETEXT
-// and CF_TEXT; false when the clipboard could not be had or filled.
-bool CopyText(HWND owner, const char* text);
+// Puts the text on the clipboard as CF_UNICODETEXT, from which the platform
+// makes the other text formats; false when the clipboard could not be had
+// or filled.
+bool CopyText(HWND owner, const WCHAR* text);
 
 }  // namespace ResultsMenu

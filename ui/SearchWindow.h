@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "search/Notifications.h"
 #include "search/SearchRequest.h"
 #include "ui/BusyAnimation.h"
@@ -34,7 +36,7 @@ public:
     const BusyAnimation& Animation() const { return animation; }
 
     // The walk's reports.
-    void OnStatus(const char* text) override;
+    void OnStatus(const WCHAR* text) override;
     void OnFoundFile(FoundFile* record) override;
     void OnWalkEnded() override;
 
@@ -46,7 +48,7 @@ private:
     void ExpandWindow();
     void SetRunning(int on);
     void EnableInputs(int enable);
-    void SetStatusText(const char* text);
+    void SetStatusText(const WCHAR* text);
 
     HWND window;
     HINSTANCE instance;
@@ -57,4 +59,5 @@ private:
     BusyAnimation animation;
     WCHAR patternText[1024];
     WCHAR findText[1024];
+    std::wstring startFolder;  // the request's folder, in full
 };

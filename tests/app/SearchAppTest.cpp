@@ -62,9 +62,11 @@ TEST(StartUp, ShowsTheIdleWindowReadyForInput)
 
     // The drag formats are registered under the names the shell gives them,
     // or no drop target would ever ask for them.
-    const CLIPFORMAT registered[] = {cfShellIdList, cfFileName, cfFileContents, cfFileGroupDescriptor};
-    const TCHAR* shellNames[] = {CFSTR_SHELLIDLIST, CFSTR_FILENAMEA, CFSTR_FILECONTENTS, CFSTR_FILEDESCRIPTORA};
-    for (int i = 0; i < 4; ++i) {
+    const CLIPFORMAT registered[] = {cfShellIdList, cfFileName, cfFileContents, cfFileGroupDescriptor,
+                                     cfFileGroupDescriptorW};
+    const TCHAR* shellNames[] = {CFSTR_SHELLIDLIST, CFSTR_FILENAMEA, CFSTR_FILECONTENTS, CFSTR_FILEDESCRIPTORA,
+                                 CFSTR_FILEDESCRIPTORW};
+    for (int i = 0; i < 5; ++i) {
         EXPECT_NE(registered[i], 0) << i;
         EXPECT_EQ(registered[i], RegisterClipboardFormat(shellNames[i])) << i;
     }
