@@ -14,6 +14,7 @@
 #include "app/AppDriver.h"
 #include "ui/ControlRect.h"
 #include "ui/ErrorBox.h"
+#include "search/LongPaths.h"
 #include "support/LockedFile.h"
 #include "support/TempFolder.h"
 #include "support/WideText.h"
@@ -624,6 +625,9 @@ std::string FileText(const std::string& path)
 
 }  // namespace
 
+// A double-click opens the row's file by its full path. A path past the
+// classic limit goes to the shell in its "\\?\" form; where the shell cannot
+// open it, the error box says so.
 TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
 {
     TempFolder folder;
@@ -632,35 +636,53 @@ TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
     const std::string script = "@rem needle\r\n@echo %~f0> \"" + marker + "\"\r\n";
     folder.Write("first.bat", "@rem needle\r\n");
     const std::string opened = folder.Write("sub folder\\open me.bat", script);
+    const std::string deep = folder.Write(std::string(150, 'd') + "\\" + std::string(120, 'e') + "\\open me.bat",
+                                          script);
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
+    ErrorBoxWatcher watcher;
     driver.Search(folder.Path(), "needle", "*.bat");
     driver.RunUntilWaiting();
     HWND list = driver.Control(IDC_RESULTS);
-    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
 
-    int row = -1;
-    for (int i = 0; i < 2; ++i) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        if (Utf8(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "open me.bat")
-            row = i;
-    }
-    ASSERT_NE(row, -1);
-    RECT cell = {};
-    cell.left = LVIR_LABEL;
-    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell)));
-    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
-                 MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+    for (const std::string& path : {opened, deep}) {
+        SCOPED_TRACE(path);
+        DeleteFileA(marker.c_str());
+        int row = -1;
+        for (int i = 0; i < 3; ++i) {
+            LVITEMA item = {};
+            item.mask = LVIF_PARAM;
+            item.iItem = i;
+            ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+            if (Utf8(FullPath(*reinterpret_cast<const FoundFile*>(item.lParam)).c_str()) == path)
+                row = i;
+        }
+        ASSERT_NE(row, -1);
+        SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+        RECT cell = {};
+        cell.left = LVIR_LABEL;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell)));
+        const int boxes = watcher.boxesSeen;
+        SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                     MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
 
-    // The program runs on its own; a few seconds is plenty for it. The file
-    // exists a moment before its line is in it.
-    std::string text = FileText(marker);
-    for (int waited = 0; text.find('\n') == std::string::npos && waited < 150; ++waited) {
-        Sleep(100);
-        text = FileText(marker);
+        // The program runs on its own; a few seconds is plenty for it. The file
+        // exists a moment before its line is in it.
+        std::string text = FileText(marker);
+        for (int waited = 0; text.find('\n') == std::string::npos && waited < 150 && watcher.boxesSeen == boxes;
+             ++waited) {
+            Sleep(100);
+            text = FileText(marker);
+        }
+        if (watcher.boxesSeen > boxes) {  // never silent: the shell could not, and the box says why
+            EXPECT_GE(path.size(), static_cast<size_t>(MAX_PATH));
+            const std::string heading = "The file's path is longer than 259 characters, and the shell could not open it.";
+            EXPECT_EQ(watcher.text.compare(0, heading.size(), heading), 0) << watcher.text;
+            EXPECT_TRUE(watcher.errorIcon);
+            EXPECT_EQ(text, "<none>");
+        } else {
+            EXPECT_EQ(text.substr(0, text.find_last_not_of(" \r\n") + 1), path);
+        }
     }
-    EXPECT_EQ(text.substr(0, text.find_last_not_of(" \r\n") + 1), opened);
 }
