@@ -65,11 +65,14 @@ const ExpectedControl TemplateControls[] = {
     {IDOK, "Button", "Search", BS_DEFPUSHBUTTON | WS_TABSTOP, true, {193, 7, 50, 14}, false},
     {IDCANCEL, "Button", "&Close", WS_TABSTOP, true, {193, 24, 50, 14}, false},
     {IDC_FILESPEC_LABEL, "Static", "&Filename:", SS_LEFT | WS_GROUP, true, {7, 9, 48, 8}, true},
-    {IDC_FILESPEC, "ComboBox", "", CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP, true, {79, 7, 103, 0}, false},
+    // Both boxes scroll as one types: a pattern or a folder wider than the box can be typed whole.
+    {IDC_FILESPEC, "ComboBox", "", CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, true,
+     {79, 7, 103, 0}, false},
     {-1, "Static", "C&ontaining the text:", SS_LEFT | WS_GROUP, true, {7, 28, 62, 8}, true},
     {IDC_TEXT, "Edit", "", ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, true, {79, 25, 103, 14}, false},
     {-1, "Static", "&Search in:", SS_LEFT | WS_GROUP, true, {7, 46, 52, 8}, true},
-    {IDC_LOCATION, "ComboBox", "", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, true, {79, 44, 103, 0}, false},
+    {IDC_LOCATION, "ComboBox", "", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, true, {79, 44, 103, 0},
+     false},
     {IDC_BROWSE, "Button", "&Browse ...", WS_TABSTOP, true, {132, 65, 50, 14}, false},
     {IDC_SUBFOLDERS, "Button", "I&nclude subfolders", BS_AUTOCHECKBOX | WS_TABSTOP, true, {7, 69, 73, 10}, true},
     {IDC_MATCHCASE, "Button", "Match &case", BS_AUTOCHECKBOX | WS_TABSTOP, true, {82, 69, 48, 10}, true},
@@ -557,11 +560,15 @@ TEST(Texts, TypingStopsAtTheBufferLimit)
     for (int i = 0; i < 300; ++i)
         SendMessageA(text, WM_CHAR, 'x', 0);
     EXPECT_EQ(GetWindowTextLengthA(text), 259);
-    // A folder may be as long as the platform's paths.
+    // A folder may be as long as the platform's paths; both boxes take more
+    // than they are wide.
     for (int id : {IDC_FILESPEC, IDC_LOCATION}) {
         HWND field = FindWindowExA(driver.Control(id), nullptr, "Edit", nullptr);
         ASSERT_NE(field, nullptr) << id;
         EXPECT_EQ(SendMessageA(field, EM_GETLIMITTEXT, 0, 0), id == IDC_LOCATION ? 32766 : 259) << id;
+        for (int i = 0; i < 300; ++i)
+            SendMessageA(field, WM_CHAR, 'x', 0);
+        EXPECT_EQ(GetWindowTextLengthA(field), id == IDC_LOCATION ? 300 : 259) << id;
     }
 }
 
