@@ -9,7 +9,7 @@
 #include "dragdrop/DragSource.h"
 #include "search/FileSearcher.h"
 
-HRESULT SearchApp::Initialize(HINSTANCE moduleInstance)
+HRESULT SearchApp::Initialize(HINSTANCE moduleInstance, const WCHAR* folder)
 {
     OleInitialize(nullptr);
 
@@ -22,7 +22,7 @@ HRESULT SearchApp::Initialize(HINSTANCE moduleInstance)
     RegisterDragFormats();
     instance = moduleInstance;
 
-    if (!window.Create(instance, searcher)) {
+    if (!window.Create(instance, searcher, folder)) {
         delete searcher;
         searcher = nullptr;
         OleUninitialize();

@@ -15,9 +15,10 @@ public:
     SearchApp(const SearchApp&) = delete;
     SearchApp& operator=(const SearchApp&) = delete;
 
-    // On failure everything acquired here is released again, so the caller
-    // can end at once without a teardown.
-    HRESULT Initialize(HINSTANCE instance);
+    // Starts with folder (if any) in the Search in box. On failure everything
+    // acquired here is released again, so the caller can end at once without
+    // a teardown.
+    HRESULT Initialize(HINSTANCE instance, const WCHAR* folder = nullptr);
     // Until the window is gone; 0.
     int RunMessageLoop();
     // The loop's idle step: the window's.

@@ -44,6 +44,9 @@
 #define IDS_OPEN_LONG_PATH          1017
 #define IDS_REASON_NOT_DISK_FILE    1019
 #define IDS_REASON_SYSTEM_ERROR     1020
+#define IDS_USAGE                   1022
+#define IDS_MENU_FOLDER_MENUS       1023
+#define IDS_FOLDER_MENUS_FAILED     1024
 
 // Commands of the results list's context menu
 #define IDM_OPEN                    2001
@@ -51,3 +54,6 @@
 #define IDM_COPY_PATH               2003
 #define IDM_COPY_NAME               2004
 #define IDM_SAVE_LIST               2005
+
+// Commands of the window's system menu: the system keeps the low four bits
+#define IDM_FOLDER_MENUS            2016

@@ -2,11 +2,12 @@
 # Takes the window's pictures for the README: the idle window (docs/idle.png),
 # a finished search over a small sample folder (docs/finished.png), and the
 # results list's context menu on a row that could not be searched
-# (docs/menu.png), a text typed beyond ASCII found without Match case
-# in three encodings (docs/readings.png), and files named in several scripts
-# in a folder of 300 characters (docs/names.png). A last picture of the pointer resting on that row, where
-# its tooltip says why it failed, goes to the build folder
-# (failed-tip.png): Wine's list view never asks for that tooltip.
+# (docs/menu.png), a text typed beyond ASCII found without Match case in
+# three encodings (docs/readings.png), the system menu with its folder
+# menus' item (docs/system-menu.png), and files named in several scripts in
+# a folder of 300 characters (docs/names.png). A picture of the pointer
+# resting on the failed row, where its tooltip says why it failed, goes to
+# the build folder (failed-tip.png): Wine's list view never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
 # prefix, types as a user would, and stops everything it started.
 # TROVIK_SHOT_DPI=144 takes the idle, the finished and the widened window at
@@ -175,7 +176,7 @@ xdotool type --delay 20 'C:\Odd'
 xdotool key Return
 sleep 3
 # A click on Name sorts Z to A now (the click above sorted A to Z), so the
-# failed aux.txt is the second row; rows are 13 pixels apart below the first.
+# failed "a pipe.txt" is the second row; rows are 13 pixels apart below the first.
 xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 165)) click 1
 sleep 1
 row="$((WINDOW_X + 40)) $((WINDOW_Y + 192))"
@@ -210,6 +211,21 @@ xdotool mousemove $((WINDOW_X + RIGHT + 150)) $((WINDOW_Y + 200)) sleep 0.3
 xdotool mousemove $((WINDOW_X + RIGHT + 330)) $((WINDOW_Y + 200)) sleep 0.3 mouseup 1
 sleep 2
 shoot readings || exit 1
+
+# The window's system menu with the folder menus' item checked once chosen
+# (docs/system-menu.png): the verb goes to this prefix's own registry, and is
+# taken back afterwards. The item is the menu's last.
+xdotool key alt+space
+sleep 1
+xdotool key Up Return
+sleep 1
+xdotool key alt+space
+sleep 1
+xdotool key Up
+sleep 1
+shoot system-menu || exit 1
+xdotool key Return
+sleep 1
 
 # Files named in several scripts in a folder of 300 characters. Wine's raster
 # dialog font has no CJK: for this picture alone the program starts again

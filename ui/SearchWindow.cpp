@@ -5,12 +5,15 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "res/resource.h"
 #include "search/FileSearcher.h"
 #include "search/LongPaths.h"
 #include "ui/AppInstance.h"
 #include "ui/ErrorBox.h"
 #include "ui/FolderBrowser.h"
+#include "ui/FolderVerb.h"
 #include "ui/ResultsList.h"
 #include "ui/ResultsMenu.h"
 #include "ui/SettingsStore.h"
@@ -40,7 +43,7 @@ SearchWindow::SearchWindow()
 {
 }
 
-bool SearchWindow::Create(HINSTANCE moduleInstance, FileSearcher* walk)
+bool SearchWindow::Create(HINSTANCE moduleInstance, FileSearcher* walk, const WCHAR* folder)
 {
     instance = moduleInstance;
     searcher = walk;
@@ -54,6 +57,8 @@ bool SearchWindow::Create(HINSTANCE moduleInstance, FileSearcher* walk)
                                       reinterpret_cast<LPARAM>(this));
     if (created == nullptr)
         return false;
+    if (folder != nullptr && folder[0] != 0)
+        SetLocation(folder);
     ShowWindow(created, SW_SHOW);
     return true;
 }
@@ -110,6 +115,16 @@ INT_PTR SearchWindow::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == ANIMATION_TIMER_ID)
             animation.DrawFrame(window);
         return 0;
+    case WM_INITMENUPOPUP:
+        if (HIWORD(lParam))  // the system menu
+            ShowFolderMenusState();
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_FOLDER_MENUS)
+            return 0;
+        OnFolderMenusItem();
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_NCDESTROY:
         PostQuitMessage(0);
         return 0;
@@ -139,6 +154,7 @@ int SearchWindow::OnInitDialog()
     SendDlgItemMessageA(window, IDC_TEXT, EM_LIMITTEXT, WorkingBufferSize - 1, 0);
 
     SettingsStore::Load(window);
+    AddFolderMenusItem();
 
     SetFocus(GetDlgItem(window, IDC_TEXT));
     return 0;
@@ -258,6 +274,44 @@ void SearchWindow::EnableInputs(int enable)
 void SearchWindow::SetStatusText(const WCHAR* text)
 {
     SetDlgItemTextW(window, IDC_STATUS, text);
+}
+
+// The folder as the box holds it: whole, in any script.
+void SearchWindow::SetLocation(const WCHAR* folder)
+{
+    SetDlgItemTextW(window, IDC_LOCATION, folder);
+}
+
+void SearchWindow::AddFolderMenusItem()
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    char text[256];
+    LoadText(instance, IDS_MENU_FOLDER_MENUS, "Add 'Search with Trovik' to folder menus", text);
+    if (menu == nullptr || !AppendMenuA(menu, MF_SEPARATOR, 0, nullptr) ||
+        !AppendMenuA(menu, MF_STRING, IDM_FOLDER_MENUS, text))
+        return;
+    ShowFolderMenusState();
+}
+
+// Checked only while the verb of every kind of folder runs this program:
+// the registry is read each time the menu opens.
+void SearchWindow::ShowFolderMenusState()
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu != nullptr)
+        CheckMenuItem(menu, IDM_FOLDER_MENUS,
+                      MF_BYCOMMAND | (FolderVerb::IsRegistered(FolderVerb::ThisProgram()) ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// A checked item takes the verb away; an unchecked one writes it, over a verb
+// that runs a program elsewhere (this one moved).
+void SearchWindow::OnFolderMenusItem()
+{
+    const std::wstring program = FolderVerb::ThisProgram();
+    const DWORD error = FolderVerb::IsRegistered(program) ? FolderVerb::Unregister() : FolderVerb::Register(program);
+    ShowFolderMenusState();
+    if (error != 0)
+        ShowErrorBox(window, IDS_FOLDER_MENUS_FAILED, MB_ICONERROR | MB_OK, error);
 }
 
 void SearchWindow::OnStatus(const WCHAR* text)

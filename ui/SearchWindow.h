@@ -19,9 +19,10 @@ public:
     SearchWindow(const SearchWindow&) = delete;
     SearchWindow& operator=(const SearchWindow&) = delete;
 
-    // Creates and shows the dialog from instance's template. The searcher
-    // stays the caller's and must outlive the window. False without a dialog.
-    bool Create(HINSTANCE instance, FileSearcher* searcher);
+    // Creates and shows the dialog from instance's template, with folder (if
+    // any) in the Search in box. The searcher stays the caller's and must
+    // outlive the window. False without a dialog.
+    bool Create(HINSTANCE instance, FileSearcher* searcher, const WCHAR* folder = nullptr);
 
     // The loop's idle step: a pending stop is carried out (the window goes
     // back to idle), else a running search makes one step. 1: more is ready now.
@@ -49,6 +50,10 @@ private:
     void SetRunning(int on);
     void EnableInputs(int enable);
     void SetStatusText(const WCHAR* text);
+    void SetLocation(const WCHAR* folder);
+    void AddFolderMenusItem();
+    void ShowFolderMenusState();
+    void OnFolderMenusItem();
 
     HWND window;
     HINSTANCE instance;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/SearchApp.h"
 #include "res/resource.h"
 #include "search/FileSearcher.h"
@@ -21,7 +22,8 @@
 
 class AppDriver {
 public:
-    AppDriver() : app(new SearchApp())
+    // Starts as the entry point does with the command line given (none: a bare start).
+    explicit AppDriver(const WCHAR* commandLine = nullptr) : app(new SearchApp())
     {
         GetCurrentDirectoryA(sizeof startFolder, startFolder);
         // The window loads and saves settings: never through the shared key.
@@ -29,7 +31,8 @@ public:
             ADD_FAILURE() << "no private registry subtree: the window is not started";
             return;
         }
-        started = app->Initialize(GetModuleHandleA(nullptr));
+        const CommandLine command = ReadCommandLine(commandLine);
+        started = app->Initialize(GetModuleHandleA(nullptr), command.folder.c_str());
     }
 
     ~AppDriver()

@@ -110,6 +110,80 @@ TEST(StartUp, ShutdownReleasesTheSearcherAndAllowsAFreshStart)
     second.started = E_FAIL;  // already torn down
 }
 
+// Whether the settings hold a recent folder: a start writes none.
+bool FolderStored()
+{
+    return RegGetValueA(HKEY_CURRENT_USER, "Software\\Pelmora\\Trovik", "Location0", RRF_RT_ANY, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+}
+
+// The folder on the command line, as the entry point reads it, fills the
+// Search in box: quoted or not, relative to the current directory, beyond
+// ASCII, a drive as Explorer passes it, and a text longer than a path whole
+// (the search then refuses it, as it refuses any folder it cannot enter).
+TEST(StartUp, TheCommandLinesFolderFillsTheSearchInBox)
+{
+    TempFolder folder;
+    folder.MakeFolder("sub");
+    folder.MakeFolder("with  space");
+    const std::wstring base = Wide(folder.Path());
+    const std::string longTail(300, 'x');
+    struct Case {
+        const char* what;
+        std::wstring commandLine;
+        std::string box;
+    } const cases[] = {
+        {"none", L"Trovik.exe", ""},
+        {"plain", L"Trovik.exe " + base + L"\\sub", folder.Path() + "\\sub"},
+        {"quoted, with spaces", L"\"C:\\Program Files\\Trovik.exe\" \"" + base + L"\\with  space\"",
+         folder.Path() + "\\with  space"},
+        {"unquoted, with spaces", L"Trovik.exe\t" + base + L"\\with  space \t", folder.Path() + "\\with  space"},
+        {"relative", L"Trovik.exe sub", folder.Path() + "\\sub"},
+        {"relative, upwards", L"Trovik.exe \"sub\\..\\with  space\"", folder.Path() + "\\with  space"},
+        {"beyond ASCII", L"Trovik.exe " + base + L"\\caf\u00e9", folder.Path() + "\\caf\xe9"},
+        {"a drive, as Explorer passes it", L"\"Trovik.exe\" \"C:\\\"", "C:\\"},
+        {"longer than a path", L"Trovik.exe " + base + L"\\" + Wide(longTail), folder.Path() + "\\" + longTail},
+    };
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the rows spell characters beyond ASCII as code page 1252 does";
+    for (const Case& item : cases) {
+        SCOPED_TRACE(item.what);
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
+        AppDriver driver(item.commandLine.c_str());
+        ASSERT_EQ(driver.started, S_OK);
+        EXPECT_EQ(driver.Text(IDC_LOCATION), item.box);
+        EXPECT_FALSE(FolderStored());
+    }
+}
+
+// A folder whose name the code page cannot spell must not become a
+// look-alike that names another folder: the search finds the folder's own
+// file, or refuses the folder with the error box, never the neighbour's.
+TEST(StartUp, ACommandLineFolderBeyondTheCodePageNeverSearchesALookAlike)
+{
+    TempFolder folder;
+    folder.Write("a\\neighbour.txt", "needle");
+    const std::wstring named = Wide(folder.Path()) + L"\\\u0101";  // a with macron; best fit makes it "a"
+    ASSERT_TRUE(CreateDirectoryW(named.c_str(), nullptr));
+    const std::wstring own = named + L"\\own.txt";
+    HANDLE file = CreateFileW(own.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "needle", 6, &written, nullptr);
+    CloseHandle(file);
+
+    AppDriver driver((L"Trovik.exe \"" + named + L"\"").c_str());
+    ASSERT_EQ(driver.started, S_OK);
+    EXPECT_NE(driver.Text(IDC_LOCATION), folder.Path() + "\\a");
+    ErrorBoxWatcher watcher;
+    driver.SetText(IDC_TEXT, "needle");
+    driver.Click(IDOK);
+    driver.RunUntilWaiting();
+    for (const FoundFile* record = driver.Records(); record != nullptr; record = record->next)
+        EXPECT_EQ(Utf8(record->name), "own.txt");
+    EXPECT_EQ(driver.RecordCount() + watcher.boxesSeen, 1);
+}
+
 // The real loop, driven by a thread timer the way a user would: Search, wait
 // for the end, then Close. The loop must return once the window is gone.
 struct LoopScript {

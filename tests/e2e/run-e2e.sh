@@ -134,8 +134,9 @@ wait_exit() {
   return 0
 }
 
+# start_trovik [ARGUMENT]
 start_trovik() {
-  wine "$TROVIK" </dev/null >>"$LOG" 2>&1 &
+  wine "$TROVIK" "$@" </dev/null >>"$LOG" 2>&1 &
   APP_PID=$!
   probe find 60000 >/dev/null || fail "the search window did not appear"
   # Let the window take the keyboard focus before anything is typed.
@@ -367,6 +368,51 @@ expect "restart: subfolders stay off" "visible=1	enabled=1	checked=0" "$(probe s
 
 xdotool key Escape
 wait_exit "$APP_PID" 30 || fail "the program did not end after Escape"
+APP_PID=""
+
+# --- A start with a folder, and the folder menus' verb ---------------------
+# The command of the verb of one kind of folder, or nothing without one.
+verb_command() {
+  timeout 60 wine reg query "HKCU\\Software\\Classes\\$1\\shell\\Trovik\\command" /ve </dev/null 2>>"$LOG" |
+    tr -d '\r' | awk '/REG_SZ/ { sub(/^.*REG_SZ[ ]+/, ""); print }'
+}
+# The system menu from the keyboard; its last item is the verb's.
+folder_menus_item() {
+  xdotool key alt+space || fail "cannot open the system menu"
+  sleep 1
+  xdotool key Up Return || fail "cannot choose the folder menus item"
+  sleep 1
+}
+start_trovik 'T:\docs'
+expect "a folder on the command line fills the folder box" 'T:\docs' "$(probe text 1002)"
+where=$(centre 1011)
+[ -n "$where" ] || fail "the window has no place on the screen"
+# shellcheck disable=SC2086
+xdotool mousemove --sync $where || fail "cannot move the pointer"
+folder_menus_item
+program="\"Z:$(printf '%s' "$TROVIK" | tr / '\\')\" \"%V\""
+for kind in Directory 'Directory\Background' Drive; do
+  expect "the system menu item writes the verb for $kind" "$program" "$(verb_command "$kind")"
+done
+folder_menus_item
+for kind in Directory 'Directory\Background' Drive; do
+  expect "the system menu item removes the verb for $kind" "" "$(verb_command "$kind")"
+done
+xdotool key Escape
+wait_exit "$APP_PID" 30 || fail "the program did not end after Escape"
+APP_PID=""
+
+# --- /? shows the usage, and no window -------------------------------------
+wine "$TROVIK" '/?' </dev/null >>"$LOG" 2>&1 &
+APP_PID=$!
+box=$(probe box 60000) || fail "no usage box for /?"
+case "$box" in
+  "Usage: Trovik.exe [folder] "*) log "ok: the usage box reads \"$box\"" ;;
+  *) fail "the usage box reads \"$box\"" ;;
+esac
+[ -z "$(probe find 0 2>/dev/null)" ] || fail "/? opened the search window"
+xdotool key Return
+wait_exit "$APP_PID" 30 || fail "the program did not end after the usage box"
 APP_PID=""
 log "passed"
 exit 0

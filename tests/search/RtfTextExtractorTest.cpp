@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <cstring>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -228,219 +230,361 @@ std::string Utf16be(const std::string& text)
     return bytes;
 }
 
+
+// The plain text's units, up to the first zero unit.
+std::vector<std::uint16_t> PlainUnits(const std::string& input)
+{
+    const std::u16string buffer = OutputUnits(input, input.size() + 1);
+    return std::vector<std::uint16_t>(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(buffer.find(u'\0')));
+}
+
+// The occurrences of pattern that a counting window counts in the input's
+// plain text, fed whole (pieceSize 0) or in pieces, each in a block of its
+// exact size so that a read past it is caught.
+unsigned long long WindowCount(RtfTextCounter* counter, const std::string& input,
+                               const std::vector<std::uint16_t>& pattern, size_t pieceSize)
+{
+    counter->Begin(pattern.data(), pattern.size(), nullptr, &Pages());
+    const size_t step = pieceSize == 0 ? std::max<size_t>(input.size(), 1) : pieceSize;
+    std::vector<unsigned char> piece;
+    for (size_t at = 0; at < input.size(); at += step) {
+        const size_t size = std::min(step, input.size() - at);
+        if (piece.size() != size)
+            piece = std::vector<unsigned char>(size);
+        std::copy(input.begin() + static_cast<std::ptrdiff_t>(at),
+                  input.begin() + static_cast<std::ptrdiff_t>(at + size), piece.begin());
+        counter->Feed(piece.data(), size);
+    }
+    counter->End();
+    return counter->Count();
+}
+
+// Every path an input's text may take reads it alike: the general reader
+// whole (ExtractRtfText) and in pieces, and the counting window whole and in
+// pieces, on bytes (where the plain-text loop reads) for short patterns and
+// on units for long ones. The window counts every unit of the text, every
+// word of the input and the whole text as often as the text holds them.
+void ExpectEveryPathReadsAlike(const std::string& input, const std::string& what)
+{
+    const std::string whole = OutputBuffer(input, input.size() + 1);
+    for (size_t size : {1, 2, 3, 7, 16})
+        EXPECT_EQ(OutputBufferInPieces(input, input.size() + 1, {size}), whole) << what << " in pieces of " << size;
+    const std::vector<std::uint16_t> text = PlainUnits(input);
+    std::set<std::vector<std::uint16_t>> patterns;
+    for (std::uint16_t unit : text)
+        patterns.insert({unit});
+    for (size_t at = 0; at < input.size();) {
+        size_t length = 0;
+        while (at + length < input.size() && std::isalpha(static_cast<unsigned char>(input[at + length])))
+            ++length;
+        if (length != 0)
+            patterns.insert(std::vector<std::uint16_t>(input.begin() + static_cast<std::ptrdiff_t>(at),
+                                                       input.begin() + static_cast<std::ptrdiff_t>(at + length)));
+        at += length + 1;
+    }
+    if (!text.empty())
+        patterns.insert(text);
+    // One counter for every pattern, as a search keeps one for all its files.
+    static RtfTextCounter counter;
+    for (const std::vector<std::uint16_t>& pattern : patterns) {
+        const unsigned long long expected = wholefile::CountIn(text.data(), text.size(), pattern.data(), pattern.size());
+        for (size_t pieceSize : {0, 1, 5, 32}) {
+            EXPECT_EQ(WindowCount(&counter, input, pattern, pieceSize), expected)
+                << what << ": \"" << Spelled(std::u16string(pattern.begin(), pattern.end())) << "\" in pieces of "
+                << pieceSize;
+        }
+    }
+}
+
+// Input bytes for a failure message: line breaks and other controls escaped.
+std::string Shown(const std::string& input)
+{
+    std::string shown;
+    for (char c : input.size() > 200 ? input.substr(0, 200) + "..." : input) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20) {
+            char name[8];
+            std::snprintf(name, sizeof name, "<%02X>", byte);
+            shown += name;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+// --- What a reader sees: the plain text of each input ---
+
+struct PlainRow {
+    const char* rule;
+    std::string input;
+    std::string plain;  // as Spelled spells it
+};
+
+const std::vector<PlainRow>& PlainRows()
+{
+    static const std::string run = [] {
+        std::string letters;
+        for (int i = 0; i < 1000; ++i)
+            letters += static_cast<char>('a' + i % 26);
+        return letters;
+    }();
+    static const std::vector<PlainRow> rows = {
+        // Ordinary bytes and line breaks.
+        {"line breaks are no text", "abc\r\ndef", "abcdef"},
+        {"line breaks are no text", "one\ntwo\rthree\r\n\r\nfour", "onetwothreefour"},
+        {"other bytes are text", "caf\xE9 \x80\xFF", "caf\xE9 \x80\xFF"},
+        {"other bytes are text", "tab\there", "tab\there"},
+        {"only the very first byte can be a line break", "\r\nabc", "\rabc"},
+        {"only the very first byte can be a line break", "\n\nabc", "\nabc"},
+        {"only the very first byte can be a line break", "a\r\n", "a"},
+        {"only the very first byte can be a line break", "{\r\nx}", "x"},
+        {"long runs are copied whole", run, run},
+        {"long runs are copied whole", run + "\r\n" + run, run + run},
+        {"long runs are copied whole", run + "\\par " + run, run + "\n" + run},
+        {"long runs are copied whole", "{\\fonttbl " + run + "}" + run, run},
+
+        // Control words: what a reader sees between words and in punctuation.
+        {"paragraph, tab and quote", "{\\rtf1\\ansi Hello\\par World}", "Hello\nWorld"},
+        {"paragraph, tab and quote", "A\\tab B", "A\tB"},
+        {"paragraph, tab and quote", "\\rdblquote", "\""},
+        {"marks", "a\\line b\\row c\\sect d\\page e", "a\nb\nc\nd\ne"},
+        {"marks", "Kelp\\cell Oyster\\cell\\row", "Kelp\tOyster\t\n"},
+        {"punctuation", "12\\~km north\\_east co\\-op", "12 km north-east coop"},
+        {"punctuation", "Don\\rquote t \\lquote x\\rquote  \\ldblquote y\\rdblquote", "Don't 'x' \"y\""},
+        {"punctuation", "a\\endash b\\emdash c\\bullet d", "a-b-cd"},
+        {"silenced groups write no marks", "{\\stylesheet\\line\\cell\\~\\_\\rquote\\emdash}x", "x"},
+        {"other keywords write nothing", "\\pard\\plain\\b\\i\\fs24\\li720\\fi-360\\ri0\\tx720\\super x", "x"},
+        {"other keywords write nothing", "\\unknownword x", "x"},
+        {"names are exact and case-sensitive", "\\PAR x", "x"},
+        {"names are exact and case-sensitive", "\\parx y", "y"},
+        {"names are exact and case-sensitive", "\\Tab x", "x"},
+        {"names are exact and case-sensitive", "\\par1 x", "\nx"},
+        {"a line break ends a name; the letters after it are text", "\\pa\r\nr", "r"},
+        {"a line break ends a name; the letters after it are text", "{\\loch\nJuniper}", "Juniper"},
+        {"a line break ends a name; the letters after it are text", "\\t\na\rb x", "ab x"},
+        {"a line break ends a name; the letters after it are text", "\\par\r\nx", "\nx"},
+        {"line breaks before a name's letters are skipped", "\\\r\npar x", "\nx"},
+        {"one white-space byte delimits a control word", "\\par  x", "\n x"},
+        {"one white-space byte delimits a control word", "\\par\tx", "\nx"},
+        {"one white-space byte delimits a control word", "\\par\x0Bx", "\nx"},
+        {"one white-space byte delimits a control word", "\\par\x0Cx", "\nx"},
+        {"160 is no white space", "\\par\xA0x", "\n\xA0x"},
+        {"line breaks are skipped, then the delimiter", "\\par\r\n x", "\nx"},
+        {"one white-space byte delimits a control word", "\\li720 x", "x"},
+        {"one white-space byte delimits a control word", "\\li720  x", " x"},
+        {"an empty control word takes only its delimiter", "\\;", ";"},
+        {"an empty control word takes only its delimiter", "a\\ b", "ab"},
+        {"an empty control word takes only its delimiter", "a\\  b", "a b"},
+        {"an empty control word takes only its delimiter", "abc\\", "abc"},
+        {"an empty control word takes only its delimiter", "a\\\xE9", "a\xE9"},
+        {"an empty control word still takes a numeric parameter", "\\5x", "x"},
+        {"an empty control word still takes a numeric parameter", "\\5 \\'zz", "\x05"},
+        {"escaped markup writes nothing", "a\\{b\\}c\\\\d", "abcd"},
+        {"escaped markup writes nothing", "\\{x\\}", "x"},
+        {"control symbols take no parameter and no delimiter", "\\*5", "5"},
+        {"control symbols take no parameter and no delimiter", "\\~ x", "  x"},
+        {"control symbols take no parameter and no delimiter", "\\-3 x", "3 x"},
+        {"control symbols take no parameter and no delimiter", "\\:\\_\\|a", "-a"},
+
+        // Numeric parameters.
+        {"the parameter is kept until set again", "\\fs24\\'zzQ", "\x18Q"},
+        {"the parameter is kept until set again (-720 ends in 0x30)", "\\li-720\\'zz", "0"},
+        {"bold and italic default the parameter to one", "\\b\\'zz", "\x01"},
+        {"parameters wrap modulo 2^32", "\\li-2147483649\\'zz", "\xFF"},
+        {"long names and numbers are consumed whole", "\\" + std::string(5000, 'q') + " x", "x"},
+        {"long names and numbers are consumed whole", "\\par" + std::string(2000, 'x') + " y", "y"},
+        {"long names and numbers are consumed whole",
+         "\\" + std::string(1023, 'a') + " x\\" + std::string(1024, 'b') + " y", "xy"},
+        {"long names and numbers are consumed whole", "\\li" + std::string(5000, '7') + " x", "x"},
+        {"long names and numbers are consumed whole", "\\li" + std::string(3000, '-') + "x", "x"},
+
+        // Hexadecimal escapes.
+        {"an escape writes one byte", "\\'e9", "\xE9"},
+        {"an escape writes one byte", "\\'E9\\'41", "\xE9" "A"},
+        {"one digit, the space taken as the second byte", "\\'4 x", "\x04x"},
+        {"no delimiter after a control symbol", "\\'41 x", "A x"},
+        {"line breaks inside an escape are skipped", "\\'\r\n4\r\n1\r\nB", "AB"},
+        {"an escape of zero writes nothing: the text goes on", "a\\'00b", "ab"},
+        {"an escape takes a closing brace: the group stays open, silenced", "{\\fonttbl\\'4}x}y", "y"},
+        {"an escape takes the next two bytes whatever they are", "\\'4\\par", "\x04par"},
+
+        // Groups.
+        {"font and colour tables are silenced", "{\\fonttbl{\\f0\\fswiss Arial;}}Text", "Text"},
+        {"font and colour tables are silenced", "{\\colortbl;\\red255\\green0\\blue0;}X", "X"},
+        {"font and colour tables are silenced", "{a\\fonttbl b{c}d}e", "ae"},
+        {"font and colour tables are silenced", "{\\fonttbl\\par\\tab\\'41\\rdblquote}", ""},
+        {"silencing ends with its group, inner groups inherit it", "{{\\colortbl x}y}z", "yz"},
+        {"silencing ends with its group, inner groups inherit it", "{\\fonttbl{{{x}}}y}z", "z"},
+        {"a font table outside any group silences the rest", "ab\\fonttbl cd{ef}\\par", "ab"},
+        {"destinations no reader sees", "{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}}x", "x"},
+        {"destinations no reader sees",
+         "{\\listtable a}{\\listoverridetable b}{\\revtbl c}{\\rsidtbl d}{\\pict e}{\\objdata f}x", "x"},
+        {"destinations no reader sees", "{\\sp g}{\\nonesttables h}{\\fldinst i}{\\xmlnstbl j}{\\themedata k}x", "x"},
+        {"destinations no reader sees", "{\\colorschememapping l}{\\latentstyles m}{\\datastore n}x", "x"},
+        {"a group that begins with \\* is silenced", "{\\*\\generator Foo;}{\\*\\unknown{x}y}{\\* z}v", "v"},
+        {"a field result is shown after \\*", "{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt link}}", "link"},
+        {"a field result is shown after \\*", "{\\field{\\*\\fldinst PAGE}{\\*\\fldrslt{\\*\\listtag0}7}}", "7"},
+        {"headers, footers and footnotes are shown",
+         "{\\header Top}{\\footer Bottom}{\\*\\footnote Note{\\b !}}", "TopBottomNote!"},
+        {"only a group's first token, and only the word right after \\*, count",
+         "{a\\*\\generator b}{\\b\\* c}{\\*\\b\\footnote d}", "ab c"},
+        {"a footnote inside a silenced group stays silent", "{\\info{\\*\\footnote e}}f", "f"},
+        {"\\* outside any group", "\\*\\generator g", "g"},
+        {"unbalanced braces are tolerated", "a}b", "ab"},
+        {"unbalanced braces are tolerated", "{a", "a"},
+        {"unbalanced braces are tolerated", "}}{{x", "x"},
+
+        // Letters by number: the fallbacks after them (\ucN, kept per group)
+        // are skipped, each a byte of text, an escape, or a control word or
+        // symbol; a brace ends them.
+        {"letters by number", "\\u1055?\\u1088?x", "<U+041F><U+0440>x"},
+        {"letters by number", "\\uc0\\u1084\\u1080 x", "<U+043C><U+0438>x"},
+        {"letters by number", "\\uc2\\u963\\'3f\\'3fa\\u945??b", "<U+03C3>a<U+03B1>b"},
+        {"letters by number", "\\u-30050?\\u-1?", "<U+8A9E><U+FFFF>"},
+        {"letters by number (as 1252 spells U+201C and U+201D)", "\\u8220\\ldblquote x\\u8221\\par y", "\x93x\x94y"},
+        {"\\ucN ends with its group", "{\\uc3 a}\\u233??", "a\xE9?"},
+        {"a brace ends the fallbacks", "{\\uc2\\u233?}bc", "\xE9" "bc"},
+        {"line breaks are no fallback", "\\u233\r\n?", "\xE9"},
+        {"U+0000 is not written; \\uc below 0 is 0", "\\u0?x\\uc-1\\u97b", "xab"},
+        {"silenced; 65536 is U+0000", "{\\fonttbl\\u233?}\\u65536?", ""},
+
+        // \binN is followed by N raw bytes, skipped whatever they hold.
+        {"binary data is skipped", Bytes("a{\\pict\\bin6 \0}{\\\r\n}b", 21), "ab"},
+        {"binary data is skipped", Bytes("a\\bin3 \r\n\0b", 11), "ab"},
+        {"line breaks end the number and are no data", "a\\bin3\r\nxyzb", "ab"},
+        {"binary data is skipped", "a\\bin0 b\\bin-2 c\\bin d", "abcd"},
+        {"without a parameter of its own nothing is skipped", "\\li2\\bin x", "x"},
+        {"binary data is skipped", "a\\bin2147483647 b", "a"},
+        {"a count that wraps to a negative one skips nothing", "a\\bin2147483648 b", "ab"},
+
+        // \'xx and plain bytes are in the document's code page; a double-byte
+        // code page joins a lead and a trail byte, escaped or not.
+        {"code pages", "\\'e9\\'80", "\xE9\x80"},
+        {"code pages", "\\ansicpg1251 \\'cf\\'f0\xE8", "<U+041F><U+0440><U+0438>"},
+        {"code pages", "\\ansicpg1252 \\'cf", "\xCF"},
+        {"a code page without a table is 1252", "\\ansicpg437 \\'cf", "\xCF"},
+        {"code pages", "\\ansicpg932 \\'93\\'fa\x96\\'7b\\'8c\xEA", "<U+65E5><U+672C><U+8A9E>"},
+        {"code pages", "\\ansicpg932 a\\'82\\'a0b\xB1", "a<U+3042>b<U+FF71>"},
+        {"code pages", "\\ansicpg932\\uc2\\u26085\\'93\\'fa!", "<U+65E5>!"},
+        {"a new code page drops a waiting lead byte", "\\ansicpg932 \\'93\\ansicpg1251 \\'cf", "<U+041F>"},
+    };
+    return rows;
+}
+
+// --- The reader's events for each input ---
+
+struct EventRow {
+    const char* rule;
+    std::string input;
+    const char* events;  // as Events writes them
+};
+
+const EventRow kEventRows[] = {
+    {"a numeric parameter may follow a line break after the name", "\\li\r\n720 x", "\\253:720 x<end>"},
+    {"a parameter is a sign and digits", "\\li-720", "\\253:-720 <end>"},
+    {"a parameter is a sign and digits", "\\li1-2", "\\253:1 <end>"},
+    {"a parameter is a sign and digits", "\\li-", "\\253:0 <end>"},
+    {"a parameter is a sign and digits", "\\li--5x", "\\253:0 x<end>"},
+    {"a parameter is a sign and digits", "\\li5-x", "\\253:5 x<end>"},
+    {"a parameter is a sign and digits", "\\li007 x", "\\253:7 x<end>"},
+    {"a parameter is a sign and digits", "\\u233?", "\\492:233 ?<end>"},
+    {"a line break inside a number ends its value", "\\li12\r\n34 x", "\\253:12 x<end>"},
+    {"a line break inside a number ends its value", "\\li-\n5 x", "\\253:0 x<end>"},
+    {"a line break inside a number ends its value", "\\li5\r\n-3x", "\\253:5 x<end>"},
+    {"the parameter is kept until set again", "\\fs24\\par\\'zzQ", "\\421:24 \\237:24 \\491:24 Q<end>"},
+    {"bold and italic default the parameter to one", "\\fs24\\b\\i0\\i\\b3",
+     "\\421:24 \\411:1 \\422:0 \\422:1 \\411:3 <end>"},
+    {"the parameter starts at zero", "\\'zz", "\\491:0 <end>"},
+    {"parameters wrap modulo 2^32", "\\li4294967297", "\\253:1 <end>"},
+    {"parameters wrap modulo 2^32", "\\li2147483648", "\\253:-2147483648 <end>"},
+    {"parameters wrap modulo 2^32", "\\li-2147483649", "\\253:2147483647 <end>"},
+    {"parameters wrap modulo 2^32", "\\li99999999999999999999", "\\253:1661992959 <end>"},
+    {"parameters wrap modulo 2^32", "\\li-99999999999999999999", "\\253:-1661992959 <end>"},
+    {"an escape takes the next two bytes whatever they are", "\\'{{{x", "\\491:0 (x)<end>"},
+    {"an escape at the end reads the trailing zeros", "\\li7\\'", "\\253:7 \\491:7 <end>"},
+    {"unbalanced braces are tolerated", "}}{{x", "((x))<end>"},
+    {"group events reach the current group handler", "{\\b x}{y", "(\\411:1 x)(y)<end>"},
+    {"group events reach the current group handler", "{{a}b", "((a)b)<end>"},
+    {"a token takes its name and one delimiter only", "\\par  x", "\\237:0  x<end>"},
+    {"a token takes its name and one delimiter only", "\\par;x", "\\237:0 ;x<end>"},
+};
+
+// --- The whole output buffer for a capacity ---
+
+struct BufferRow {
+    const char* rule;
+    std::string input;
+    size_t capacity;
+    std::string buffer;  // as Spelled spells it, zeros included
+};
+
+const BufferRow kBufferRows[] = {
+    {"the parameter starts at zero", "\\'zzA", 3, Bytes("A\0\0", 3)},
+    {"an escape of zero writes nothing: the text goes on", "a\\'00b", 4, Bytes("ab\0\0", 4)},
+    {"an escape at the end reads the trailing zeros", "ab\\'", 4, Bytes("ab\0\0", 4)},
+    {"an escape at the end reads the trailing zeros", "ab\\'4", 4, Bytes("ab\x04\0", 4)},
+    {"a silenced outermost group drops the terminator: the zero fill ends the text", "ab\\fonttbl cd", 6,
+     Bytes("ab\0\0\0\0", 6)},
+    {"the sink cuts at capacity - 1", "abcdef", 4, Bytes("abc\0", 4)},
+    {"the sink cuts at capacity - 1", "abcdef", 1, Bytes("\0", 1)},
+    {"the sink cuts at capacity - 1", "abcdef", 7, Bytes("abcdef\0", 7)},
+    {"the sink cuts at capacity - 1", "ab\\par", 3, Bytes("ab\0", 3)},
+    {"the sink cuts at capacity - 1", "ab\\par cd", 4, Bytes("ab\n\0", 4)},
+};
+
 }  // namespace
 
-// --- Ordinary bytes and line breaks ---
-
-TEST(RtfText, OrdinaryTextPassesThroughWithoutLineBreaks)
+TEST(RtfText, ReadsWhatAReaderSeesOnEveryPath)
 {
-    EXPECT_EQ(Plain("abc\r\ndef"), "abcdef");
-    EXPECT_EQ(Plain("one\ntwo\rthree\r\n\r\nfour"), "onetwothreefour");
-    EXPECT_EQ(Plain("caf\xE9 \x80\xFF"), "caf\xE9 \x80\xFF");
-    EXPECT_EQ(Plain("tab\there"), "tab\there");
+    for (const PlainRow& row : PlainRows()) {
+        EXPECT_EQ(Plain(row.input), row.plain) << row.rule << ": " << Shown(row.input);
+        ExpectEveryPathReadsAlike(row.input, std::string(row.rule) + ": " + Shown(row.input));
+    }
 }
 
-TEST(RtfText, OnlyTheVeryFirstByteCanBeALineBreak)
+TEST(RtfReader, SendsTheEventsOfEachToken)
 {
-    EXPECT_EQ(Plain("\r\nabc"), "\rabc");
-    EXPECT_EQ(Plain("\n\nabc"), "\nabc");
-    EXPECT_EQ(Plain("a\r\n"), "a");
-    EXPECT_EQ(Plain("{\r\nx}"), "x");
-}
-
-TEST(RtfText, LongRunsAreCopiedWhole)
-{
-    std::string run;
-    for (int i = 0; i < 1000; ++i)
-        run += static_cast<char>('a' + i % 26);
-    EXPECT_EQ(Plain(run), run);
-    EXPECT_EQ(Plain(run + "\r\n" + run), run + run);
-    EXPECT_EQ(Plain(run + "\\par " + run), run + "\n" + run);
-    EXPECT_EQ(Plain("{\\fonttbl " + run + "}" + run), run);
-}
-
-// --- Control words ---
-
-TEST(RtfText, ParagraphTabAndQuoteEmitTheirBytes)
-{
-    EXPECT_EQ(Plain("{\\rtf1\\ansi Hello\\par World}"), "Hello\nWorld");
-    EXPECT_EQ(Plain("A\\tab B"), "A\tB");
-    EXPECT_EQ(Plain("\\rdblquote"), "\"");
-}
-
-// What a reader sees between words and in punctuation.
-TEST(RtfText, MarksAndPunctuationWriteWhatAReaderSees)
-{
-    const struct {
-        const char* input;
-        const char* plain;
-    } rows[] = {
-        {"a\\line b\\row c\\sect d\\page e", "a\nb\nc\nd\ne"},
-        {"Kelp\\cell Oyster\\cell\\row", "Kelp\tOyster\t\n"},
-        {"12\\~km north\\_east co\\-op", "12 km north-east coop"},
-        {"Don\\rquote t \\lquote x\\rquote  \\ldblquote y\\rdblquote", "Don't 'x' \"y\""},
-        {"a\\endash b\\emdash c\\bullet d", "a-b-cd"},
-        // Silenced groups write none of them.
-        {"{\\stylesheet\\line\\cell\\~\\_\\rquote\\emdash}x", "x"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
-}
-
-TEST(RtfText, OtherKeywordsProduceNothing)
-{
-    EXPECT_EQ(Plain("\\pard\\plain\\b\\i\\fs24\\li720\\fi-360\\ri0\\tx720\\super x"), "x");
-    EXPECT_EQ(Plain("\\unknownword x"), "x");
-}
-
-TEST(RtfText, KeywordNamesAreExactAndCaseSensitive)
-{
-    EXPECT_EQ(Plain("\\PAR x"), "x");
-    EXPECT_EQ(Plain("\\parx y"), "y");
-    EXPECT_EQ(Plain("\\Tab x"), "x");
-    EXPECT_EQ(Plain("\\par1 x"), "\nx");
-}
-
-// A line break after a name's letters ends it; the letters after it are
-// text. A numeric parameter may still follow it.
-TEST(RtfText, ALineBreakEndsAName)
-{
-    EXPECT_EQ(Plain("\\pa\r\nr"), "r");
-    EXPECT_EQ(Plain("{\\loch\nJuniper}"), "Juniper");
-    EXPECT_EQ(Plain("\\t\na\rb x"), "ab x");
-    EXPECT_EQ(Plain("\\par\r\nx"), "\nx");
-    EXPECT_EQ(Plain("\\\r\npar x"), "\nx");  // line breaks before the letters are skipped
-    EXPECT_EQ(Events("\\li\r\n720 x"), "\\253:720 x<end>");
-}
-
-TEST(RtfText, OneWhiteSpaceByteDelimitsAControlWord)
-{
-    EXPECT_EQ(Plain("\\par  x"), "\n x");
-    EXPECT_EQ(Plain("\\par\tx"), "\nx");
-    EXPECT_EQ(Plain("\\par\x0Bx"), "\nx");
-    EXPECT_EQ(Plain("\\par\x0Cx"), "\nx");
-    EXPECT_EQ(Plain("\\par\xA0x"), "\n\xA0x");  // 160 is no white space
-    EXPECT_EQ(Plain("\\par\r\n x"), "\nx");     // line breaks skipped, then the delimiter
-    EXPECT_EQ(Plain("\\li720 x"), "x");
-    EXPECT_EQ(Plain("\\li720  x"), " x");
-}
-
-TEST(RtfText, EmptyControlWordsConsumeOnlyTheirDelimiter)
-{
-    EXPECT_EQ(Plain("\\;"), ";");
-    EXPECT_EQ(Plain("a\\ b"), "ab");
-    EXPECT_EQ(Plain("a\\  b"), "a b");
-    EXPECT_EQ(Plain("abc\\"), "abc");
-    EXPECT_EQ(Plain("a\\\xE9"), "a\xE9");
-    // An empty control word still takes a numeric parameter.
-    EXPECT_EQ(Plain("\\5x"), "x");
-    EXPECT_EQ(Plain("\\5 \\'zz"), "\x05");
-}
-
-TEST(RtfText, EscapedMarkupProducesNothing)
-{
-    EXPECT_EQ(Plain("a\\{b\\}c\\\\d"), "abcd");
-    EXPECT_EQ(Plain("\\{x\\}"), "x");
-}
-
-TEST(RtfText, ControlSymbolsTakeNoParameterAndNoDelimiter)
-{
-    EXPECT_EQ(Plain("\\*5"), "5");
-    EXPECT_EQ(Plain("\\~ x"), "  x");
-    EXPECT_EQ(Plain("\\-3 x"), "3 x");
-    EXPECT_EQ(Plain("\\:\\_\\|a"), "-a");
-}
-
-// --- Numeric parameters ---
-
-TEST(RtfText, NumericParametersAreSignAndDigits)
-{
-    EXPECT_EQ(Events("\\li-720"), "\\253:-720 <end>");
-    EXPECT_EQ(Events("\\li1-2"), "\\253:1 <end>");
-    EXPECT_EQ(Events("\\li-"), "\\253:0 <end>");
-    EXPECT_EQ(Events("\\li--5x"), "\\253:0 x<end>");
-    EXPECT_EQ(Events("\\li5-x"), "\\253:5 x<end>");
-    EXPECT_EQ(Events("\\li007 x"), "\\253:7 x<end>");
-    EXPECT_EQ(Events("\\u233?"), "\\492:233 ?<end>");
-}
-
-TEST(RtfText, ALineBreakInsideANumberEndsItsValue)
-{
-    EXPECT_EQ(Events("\\li12\r\n34 x"), "\\253:12 x<end>");
-    EXPECT_EQ(Events("\\li-\n5 x"), "\\253:0 x<end>");
-    EXPECT_EQ(Events("\\li5\r\n-3x"), "\\253:5 x<end>");
-}
-
-TEST(RtfText, ParameterIsKeptUntilSetAgain)
-{
-    EXPECT_EQ(Events("\\fs24\\par\\'zzQ"), "\\421:24 \\237:24 \\491:24 Q<end>");
-    EXPECT_EQ(Plain("\\fs24\\'zzQ"), "\x18Q");
-    EXPECT_EQ(Plain("\\li-720\\'zz"), "0");  // low 8 bits of -720 are 0x30
-}
-
-TEST(RtfText, BoldAndItalicDefaultTheParameterToOne)
-{
-    EXPECT_EQ(Events("\\fs24\\b\\i0\\i\\b3"), "\\421:24 \\411:1 \\422:0 \\422:1 \\411:3 <end>");
-    EXPECT_EQ(Plain("\\b\\'zz"), "\x01");
-}
-
-TEST(RtfText, ParameterStartsAtZero)
-{
-    EXPECT_EQ(Events("\\'zz"), "\\491:0 <end>");
-    EXPECT_EQ(OutputBuffer("\\'zzA", 3), Bytes("A\0\0", 3));
-}
-
-TEST(RtfText, ParametersWrapModulo2To32)
-{
-    EXPECT_EQ(Events("\\li4294967297"), "\\253:1 <end>");
-    EXPECT_EQ(Events("\\li2147483648"), "\\253:-2147483648 <end>");
-    EXPECT_EQ(Events("\\li-2147483649"), "\\253:2147483647 <end>");
-    EXPECT_EQ(Events("\\li99999999999999999999"), "\\253:1661992959 <end>");
-    EXPECT_EQ(Events("\\li-99999999999999999999"), "\\253:-1661992959 <end>");
-    EXPECT_EQ(Plain("\\li-2147483649\\'zz"), "\xFF");
-}
-
-TEST(RtfText, LongNamesAndNumbersAreConsumedWhole)
-{
-    EXPECT_EQ(Plain("\\" + std::string(5000, 'q') + " x"), "x");
-    EXPECT_EQ(Plain("\\par" + std::string(2000, 'x') + " y"), "y");
-    EXPECT_EQ(Plain("\\" + std::string(1023, 'a') + " x\\" + std::string(1024, 'b') + " y"), "xy");
+    for (const EventRow& row : kEventRows)
+        EXPECT_EQ(Events(row.input), row.events) << row.rule << ": " << Shown(row.input);
     EXPECT_EQ(Events("\\li" + std::string(5000, '9') + " x").substr(0, 5), "\\253:");
-    EXPECT_EQ(Plain("\\li" + std::string(5000, '7') + " x"), "x");
-    EXPECT_EQ(Plain("\\li" + std::string(3000, '-') + "x"), "x");
 }
 
-// --- Hexadecimal escapes ---
-
-TEST(RtfText, HexEscapesEmitOneByte)
+TEST(RtfText, OutputBufferHoldsTheTextAndTheTerminator)
 {
-    EXPECT_EQ(Plain("\\'e9"), "\xE9");
-    EXPECT_EQ(Plain("\\'E9\\'41"), "\xE9" "A");
-    EXPECT_EQ(Plain("\\'4 x"), "\x04x");   // one digit, the space taken as the second byte
-    EXPECT_EQ(Plain("\\'41 x"), "A x");    // no delimiter after a control symbol
-    EXPECT_EQ(Plain("\\'\r\n4\r\n1\r\nB"), "AB");
+    for (const BufferRow& row : kBufferRows) {
+        EXPECT_EQ(OutputBuffer(row.input, row.capacity), row.buffer)
+            << row.rule << ": " << Shown(row.input) << " in " << row.capacity;
+    }
+    std::string run(100, 'r');
+    for (size_t capacity = 1; capacity < 60; ++capacity)
+        EXPECT_EQ(OutputBuffer(run + "{x}" + run, capacity), ReferenceBuffer(run + "{x}" + run, capacity));
 }
 
-// A list table's level text holds \'00: the text goes on after it.
-TEST(RtfText, HexEscapeOfZeroWritesNothing)
+// Every row of the keyword table, where a keyword may stand (with and without
+// a number, at a group's start, after \*, in a silenced group, as a fallback,
+// before a line break, after a long run), reads as the literal model reads it
+// and alike on every path.
+TEST(RtfKeywords, EveryRowReadsAlikeOnEveryPath)
 {
-    EXPECT_EQ(OutputBuffer("a\\'00b", 4), Bytes("ab\0\0", 4));
-    EXPECT_EQ(Plain("a\\'00b"), "ab");
-}
-
-TEST(RtfText, HexEscapeTakesTheNextTwoBytesWhateverTheyAre)
-{
-    // The closing brace is the second byte: the group stays open, silenced.
-    EXPECT_EQ(Plain("{\\fonttbl\\'4}x}y"), "y");
-    EXPECT_EQ(Plain("\\'4\\par"), "\x04par");
-    EXPECT_EQ(Events("\\'{{{x"), "\\491:0 (x)<end>");
-}
-
-TEST(RtfText, HexEscapeAtTheEndReadsTheTrailingZeros)
-{
-    EXPECT_EQ(OutputBuffer("ab\\'", 4), Bytes("ab\0\0", 4));
-    EXPECT_EQ(OutputBuffer("ab\\'4", 4), Bytes("ab\x04\0", 4));
-    EXPECT_EQ(Events("\\li7\\'"), "\\253:7 \\491:7 <end>");
+    const std::string tail = " and then the text of a paragraph, long enough to be read in blocks";
+    const std::string longRun(300, 'q');
+    for (const RtfKeyword& row : RtfKeywordTable) {
+        const std::string token = std::string("\\") + row.name;
+        const std::string documents[] = {
+            "{\\rtf1 one" + token + " two" + token + "1 three" + token + "-2four" + token + "\r\nfive}" + tail,
+            "{" + token + " inner words}outer" + tail,
+            "{\\*" + token + " marked words}after" + tail,
+            "{\\fonttbl" + token + " hidden}shown" + tail,
+            "\\uc2\\u233" + token + token + " fallback" + tail,
+            "{" + longRun + token + " x}" + tail,
+        };
+        for (const std::string& document : documents) {
+            EXPECT_EQ(OutputBuffer(document, document.size() + 1), ReferenceBuffer(document, document.size() + 1))
+                << Shown(document);
+            ExpectEveryPathReadsAlike(document, Shown(document));
+        }
+    }
 }
 
 TEST(RtfText, HexEscapeSwallowsAZeroByteAndReadingGoesOn)
@@ -454,140 +598,6 @@ TEST(RtfText, HexEscapeSwallowsAZeroByteAndReadingGoesOn)
     EXPECT_EQ(OutputBuffer(twoZeros, 100), ReferenceBuffer(twoZeros, 100));
 }
 
-// --- Groups ---
-
-TEST(RtfText, FontAndColourTablesAreSilenced)
-{
-    EXPECT_EQ(Plain("{\\fonttbl{\\f0\\fswiss Arial;}}Text"), "Text");
-    EXPECT_EQ(Plain("{\\colortbl;\\red255\\green0\\blue0;}X"), "X");
-    EXPECT_EQ(Plain("{a\\fonttbl b{c}d}e"), "ae");
-    EXPECT_EQ(Plain("{\\fonttbl\\par\\tab\\'41\\rdblquote}"), "");
-}
-
-TEST(RtfText, SilencingEndsWithItsGroupAndInnerGroupsInheritIt)
-{
-    EXPECT_EQ(Plain("{{\\colortbl x}y}z"), "yz");
-    EXPECT_EQ(Plain("{\\fonttbl{{{x}}}y}z"), "z");
-}
-
-TEST(RtfText, FontTableOutsideAnyGroupSilencesTheRest)
-{
-    EXPECT_EQ(Plain("ab\\fonttbl cd{ef}\\par"), "ab");
-    // The terminator is dropped too: the zero fill ends the text.
-    EXPECT_EQ(OutputBuffer("ab\\fonttbl cd", 6), Bytes("ab\0\0\0\0", 6));
-}
-
-// Destinations no reader sees are silenced like the font table, and so is a
-// group that begins with \* unless its word is one a reader sees.
-TEST(RtfText, DestinationsNoReaderSeesAreSilenced)
-{
-    const struct {
-        const char* input;
-        const char* plain;
-    } rows[] = {
-        {"{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}}x", "x"},
-        {"{\\listtable a}{\\listoverridetable b}{\\revtbl c}{\\rsidtbl d}{\\pict e}{\\objdata f}x", "x"},
-        {"{\\sp g}{\\nonesttables h}{\\fldinst i}{\\xmlnstbl j}{\\themedata k}x", "x"},
-        {"{\\colorschememapping l}{\\latentstyles m}{\\datastore n}x", "x"},
-        {"{\\*\\generator Foo;}{\\*\\unknown{x}y}{\\* z}v", "v"},
-        {"{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt link}}", "link"},
-        {"{\\field{\\*\\fldinst PAGE}{\\*\\fldrslt{\\*\\listtag0}7}}", "7"},
-        {"{\\header Top}{\\footer Bottom}{\\*\\footnote Note{\\b !}}", "TopBottomNote!"},
-        // Only the group's first token counts, and only the word right after \*.
-        {"{a\\*\\generator b}{\\b\\* c}{\\*\\b\\footnote d}", "ab c"},
-        // A footnote inside a silenced group stays silent.
-        {"{\\info{\\*\\footnote e}}f", "f"},
-        {"\\*\\generator g", "g"},  // outside any group
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
-}
-
-// Letters by number: the fallbacks after them (\ucN, kept per group) are
-// skipped, each one a byte of text, an escape, or a control word or symbol;
-// a brace ends them.
-TEST(RtfText, LettersByNumberSkipTheirFallbacks)
-{
-    const struct {
-        const char* input;
-        const char* plain;
-    } rows[] = {
-        {"\\u1055?\\u1088?x", "<U+041F><U+0440>x"},
-        {"\\uc0\\u1084\\u1080 x", "<U+043C><U+0438>x"},
-        {"\\uc2\\u963\\'3f\\'3fa\\u945??b", "<U+03C3>a<U+03B1>b"},
-        {"\\u-30050?\\u-1?", "<U+8A9E><U+FFFF>"},
-        {"\\u8220\\ldblquote x\\u8221\\par y", "\x93x\x94y"},  // as 1252 spells U+201C and U+201D
-        {"{\\uc3 a}\\u233??", "a\xE9?"},        // \ucN ends with its group
-        {"{\\uc2\\u233?}bc", "\xE9" "bc"},           // a brace ends the fallbacks
-        {"\\u233\r\n?", "\xE9"},                  // line breaks are no fallback
-        {"\\u0?x\\uc-1\\u97b", "xab"},             // U+0000 is not written; \uc below 0 is 0
-        {"{\\fonttbl\\u233?}\\u65536?", ""},       // silenced; 65536 is U+0000
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
-}
-
-// \binN is followed by N raw bytes: skipped whatever they hold, across pieces
-// of any size.
-TEST(RtfText, BinaryDataIsSkipped)
-{
-    const struct {
-        std::string input;
-        const char* plain;
-    } rows[] = {
-        {Bytes("a{\\pict\\bin6 \0}{\\\r\n}b", 21), "ab"},
-        {Bytes("a\\bin3 \r\n\0b", 11), "ab"},
-        {"a\\bin3\r\nxyzb", "ab"},     // the line breaks end the number and are no data
-        {"a\\bin0 b\\bin-2 c\\bin d", "abcd"},
-        {"\\li2\\bin x", "x"},        // no parameter of its own: nothing skipped
-        {"a\\bin2147483647 b", "a"},
-        {"a\\bin2147483648 b", "ab"},   // wraps to a negative count
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
-        for (size_t size : {1, 2, 5})
-            EXPECT_EQ(OutputBufferInPieces(row.input, row.input.size() + 1, {size}),
-                      OutputBuffer(row.input, row.input.size() + 1))
-                << row.input << " in pieces of " << size;
-    }
-}
-
-// \'xx and plain bytes are in the document's code page; a double-byte code
-// page joins a lead and a trail byte, escaped or not.
-TEST(RtfText, BytesAreInTheDocumentsCodePage)
-{
-    const struct {
-        const char* input;
-        const char* plain;
-    } rows[] = {
-        {"\\'e9\\'80", "\xE9\x80"},
-        {"\\ansicpg1251 \\'cf\\'f0\xE8", "<U+041F><U+0440><U+0438>"},
-        {"\\ansicpg1252 \\'cf", "\xCF"},
-        {"\\ansicpg437 \\'cf", "\xCF"},  // a code page without a table: 1252
-        {"\\ansicpg932 \\'93\\'fa\x96\\'7b\\'8c\xEA", "<U+65E5><U+672C><U+8A9E>"},
-        {"\\ansicpg932 a\\'82\\'a0b\xB1", "a<U+3042>b<U+FF71>"},
-        {"\\ansicpg932\\uc2\\u26085\\'93\\'fa!", "<U+65E5>!"},
-        {"\\ansicpg932 \\'93\\ansicpg1251 \\'cf", "<U+041F>"},  // a new code page drops a waiting lead
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Plain(row.input), row.plain) << row.input;
-}
-
-TEST(RtfText, UnbalancedBracesAreTolerated)
-{
-    EXPECT_EQ(Plain("a}b"), "ab");
-    EXPECT_EQ(Plain("{a"), "a");
-    EXPECT_EQ(Plain("}}{{x"), "x");
-    EXPECT_EQ(Events("}}{{x"), "((x))<end>");
-}
-
-TEST(RtfText, GroupEventsReachTheCurrentGroupHandler)
-{
-    EXPECT_EQ(Events("{\\b x}{y"), "(\\411:1 x)(y)<end>");
-    EXPECT_EQ(Events("{{a}b"), "((a)b)<end>");
-}
-
-// Memory is bounded whatever the nesting; within the cap the output is exact.
 TEST(RtfText, DeepNestingWithinTheCapIsExact)
 {
     const size_t depth = RtfMaxGroupDepth;
@@ -619,18 +629,6 @@ TEST(RtfText, GroupsBeyondTheCapAreCountedSoBracesBalance)
 }
 
 // --- The sink ---
-
-TEST(RtfText, TheSinkCutsAtCapacityMinusOne)
-{
-    EXPECT_EQ(OutputBuffer("abcdef", 4), Bytes("abc\0", 4));
-    EXPECT_EQ(OutputBuffer("abcdef", 1), Bytes("\0", 1));
-    EXPECT_EQ(OutputBuffer("abcdef", 7), Bytes("abcdef\0", 7));
-    EXPECT_EQ(OutputBuffer("ab\\par", 3), Bytes("ab\0", 3));
-    EXPECT_EQ(OutputBuffer("ab\\par cd", 4), Bytes("ab\n\0", 4));
-    std::string run(100, 'r');
-    for (size_t capacity = 1; capacity < 60; ++capacity)
-        EXPECT_EQ(OutputBuffer(run + "{x}" + run, capacity), ReferenceBuffer(run + "{x}" + run, capacity));
-}
 
 TEST(RtfText, SinkSlotsAreNotLimitedTo32Bits)
 {
@@ -700,12 +698,6 @@ TEST(RtfKeywords, OtherNamesAreNotFound)
     EXPECT_EQ(Plain("{\\colorschememapping x}{\\colorschememappingx y}z"), "yz");
 }
 
-TEST(RtfKeywords, ATokenTakesItsNameAndOneDelimiterOnly)
-{
-    EXPECT_EQ(Events("\\par  x"), "\\237:0  x<end>");
-    EXPECT_EQ(Events("\\par;x"), "\\237:0 ;x<end>");
-}
-
 // --- The same extraction as the literal model, on generated documents ---
 
 TEST(RtfText, MatchesTheLiteralModelOnGeneratedDocuments)
@@ -749,52 +741,34 @@ TEST(RtfText, MatchesTheLiteralModelOnGeneratedDocuments)
 
 // --- The RTF matcher in the matcher table ---
 
-TEST(RtfMatcher, PlainTextIsNeverCut)
-{
-    TableRun run = RunTable("{\\rtf1 abcabc}", "abc");
-    EXPECT_EQ(run.decidedBy, 1);
-    EXPECT_EQ(run.matches, 2);
-    EXPECT_EQ(RunTable("{\\rtf1 yx}", "x").matches, 1);
-    EXPECT_EQ(RunTable("{\\rtf1 yx}", "x").decidedBy, 1);
-}
-
-TEST(RtfMatcher, EmptyFileEndsTheTrialWithoutMatches)
-{
-    TableRun run = RunTable("", "abc");
-    EXPECT_EQ(run.decidedBy, -1);
-    EXPECT_EQ(run.matches, 0);
-}
-
-TEST(RtfMatcher, LineBreaksNoLongerSplitWords)
-{
-    TableRun run = RunTable("{\\rtf1 foo\r\nbar}", "foobar");
-    EXPECT_EQ(run.decidedBy, 1);
-    EXPECT_EQ(run.matches, 1);
-}
-
-TEST(RtfMatcher, RawBytesDecideWhenThePlainTextHoldsNothing)
-{
-    TableRun path = RunTable("C:\\temp", "C:\\temp");
-    EXPECT_EQ(path.decidedBy, 2);
-    EXPECT_EQ(path.matches, 1);
-}
-
-TEST(RtfMatcher, RtfDocumentsAreSearchedOnTheirPlainText)
+// Which reading decides and how often it counts, for plain text and RTF
+// documents through the whole table.
+TEST(RtfMatcher, DecidesAndCountsAsTheReadingsSee)
 {
     const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Hello\\par World}";
-    TableRun hello = RunTable(rtf, "Hello");
-    EXPECT_EQ(hello.decidedBy, 1);
-    EXPECT_EQ(hello.matches, 1);
-    // The markup is no text: an RTF document is read as RTF alone.
-    TableRun arial = RunTable(rtf, "Arial");
-    EXPECT_EQ(arial.decidedBy, -1);
-    EXPECT_EQ(arial.matches, 0);
-    TableRun both = RunTable(rtf, "Hello World");
-    EXPECT_EQ(both.decidedBy, -1);
-    EXPECT_EQ(both.matches, 0);
+    const struct {
+        const char* rule;
+        std::string content;
+        const char* text;
+        int decidedBy;
+        int matches;
+    } rows[] = {
+        {"plain text is never cut", "{\\rtf1 abcabc}", "abc", 1, 2},
+        {"the last unit counts", "{\\rtf1 yx}", "x", 1, 1},
+        {"an empty file ends the trial without matches", "", "abc", -1, 0},
+        {"line breaks no longer split words", "{\\rtf1 foo\r\nbar}", "foobar", 1, 1},
+        {"a file that is no document is its bytes", "C:\\temp", "C:\\temp", 2, 1},
+        {"RTF documents are searched on their plain text", rtf, "Hello", 1, 1},
+        {"the markup is no text: a document is read as RTF alone", rtf, "Arial", -1, 0},
+        {"a paragraph mark is no space", rtf, "Hello World", -1, 0},
+    };
+    for (const auto& row : rows) {
+        TableRun run = RunTable(row.content, row.text);
+        EXPECT_EQ(run.decidedBy, row.decidedBy) << row.rule;
+        EXPECT_EQ(run.matches, row.matches) << row.rule;
+    }
 }
 
-// The same text in every form through the whole table: which matcher counts
 // it and how often.
 TEST(RtfMatcher, SameTextInEveryForm)
 {
@@ -949,6 +923,11 @@ TEST(RtfMatcher, CountsThroughAFoldTableAsOnUnits)
         {(letters + "\\'80" + letters + "\x80y" + letters + "\x80\r\ny"), {0x20AC, 'y'}, false, 3},
         {(letters + "\\par y\r\n" + letters + "\r\n" + letters), {'\n', 'y'}, false, 1},
         {(manyText + "x" + manyText), manyUnits, false, 2},
+        // A pattern whose first units a shorter one prepared later repeats
+        // is prepared again, not counted with the shorter one's tables.
+        {"xbc abc", {'x', 'b', 'c'}, false, 1},
+        {"a", {'a'}, false, 1},
+        {"xabcx abc", {'a', 'b', 'c'}, false, 2},
     };
     // One counter for every row, as a search keeps one for all its files:
     // nothing it keeps from one pattern, fold table or code page may leak

@@ -126,7 +126,11 @@ TEST_F(FolderBrowserTest, ChosenFolderLandsInTheBoxAndNotInTheList)
     SendDlgItemMessageA(window, IDC_LOCATION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("C:\\recent"));
     SendDlgItemMessageA(window, IDC_LOCATION, CB_SETCURSEL, 0, 0);
     TempFolder folder;
-    for (const std::string& path : {folder.Path(), folder.MakeFolder("\u65E5\u672C \U0001F4C1")}) {
+    // Any script; and a name that a code page would spell as its look-alike
+    // (U+0101 as "a"), naming the folder beside it, comes back as it is.
+    folder.MakeFolder("a");
+    for (const std::string& path :
+         {folder.Path(), folder.MakeFolder("\u65E5\u672C \U0001F4C1"), folder.MakeFolder("\u0101")}) {
         SCOPED_TRACE(path);
         PIDLIST_ABSOLUTE item = nullptr;
         ASSERT_HRESULT_SUCCEEDED(SHParseDisplayName(Wide(path).c_str(), nullptr, &item, 0, nullptr));

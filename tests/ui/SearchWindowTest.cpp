@@ -144,13 +144,23 @@ TEST(Template, HoldsEveryControlInTabOrderAsTabled)
 
 TEST(Template, StringsIconAndBitmapAreThere)
 {
-    const char* strings[] = {"Name", "Matches", "Location", "Size", "Type", "Modified", "Stop", "Search",
-                             "Failed changing to directory.\n%1", "Select folder", "Failed"};
+    const struct {
+        UINT id;
+        const char* text;
+    } strings[] = {
+        {1000, "Name"}, {1001, "Matches"}, {1002, "Location"}, {1003, "Size"}, {1004, "Type"},
+        {1005, "Modified"}, {1006, "Stop"}, {1007, "Search"}, {1008, "Failed changing to directory.\n%1"},
+        {1009, "Select folder"}, {1010, "Failed"},
+        {IDS_USAGE, "Usage: Trovik.exe [folder]\n\nStarts Trovik with the folder in the Search in box; a relative "
+                    "folder is taken from the current directory.\n\nTrovik.exe /? shows this text."},
+        {IDS_MENU_FOLDER_MENUS, "Add 'Search with Trovik' to folder menus"},
+        {IDS_FOLDER_MENUS_FAILED, "The folder menus could not be changed.\n%1"},
+    };
     HINSTANCE module = GetModuleHandleA(nullptr);
-    for (UINT id = 1000; id <= 1010; ++id) {
+    for (const auto& string : strings) {
         char text[256] = {};
-        EXPECT_GT(LoadStringA(module, id, text, sizeof text), 0) << id;
-        EXPECT_STREQ(text, strings[id - 1000]);
+        EXPECT_GT(LoadStringA(module, string.id, text, sizeof text), 0) << string.id;
+        EXPECT_STREQ(text, string.text);
     }
 
     // Icon 1: one 32x32 and one 16x16 image, 16 colours each.
