@@ -14,6 +14,7 @@ if(TROVIK_TESTS)
   # The engine's own tests are portable: the same files run under Wine.
   set(TROVIK_NATIVE_TESTS
     ${CMAKE_SOURCE_DIR}/tests/search/ContentMatchersTest.cpp
+    ${CMAKE_SOURCE_DIR}/tests/search/MatchingLinesTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/search/RtfTextExtractorTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/search/SearchTextTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/search/TextScanTest.cpp)

@@ -2,12 +2,14 @@
 // capacity (compared with the literal model of the rules), and through the
 // view table in pieces of sizes chosen by the input, compared with the
 // whole-file matchers, with a search text taken from the input. Documents may
-// name the test tables' code pages 1251 and 932 (double-byte). The same
-// document and text then go through the six readings of a typed text, in
+// name the test tables' code pages 1250, 1251 and 932 (double-byte), for
+// the document or for its fonts. The same document and text then go
+// through the six readings of a typed text, in
 // the same pieces, exactly or through a case folding (bit 5 of byte 2),
 // against the whole-file readings: the typed text is the search text, with
 // a Greek letter added when bit 4 is set; the code page spells it only when
-// it is all bytes and has no Greek letter.
+// it is all bytes and has no Greek letter. The lines of the reading that
+// decided then hold exactly its count.
 //
 // Input layout: byte 0 and 1 choose the capacity and the pieces, byte 2 the
 // search text (low 4 bits: length - 1; bit 6: the document is widened to
@@ -24,6 +26,7 @@
 #include "fuzz/TestCodePages.h"
 #include "fuzz/WholeFileMatchers.h"
 #include "search/ContentMatchers.h"
+#include "search/MatchingLines.h"
 #include "search/RtfTextExtractor.h"
 #include "search/SearchText.h"
 
@@ -102,15 +105,15 @@ const CaseFolding& FuzzFolding()
     return *folding;
 }
 
-// The file through a prepared scan in pieces, each in a block of exactly its
-// size: one byte, two, three, a repeating run of sizes up to 64 chosen by
-// the selector, or the whole file. Returns the count; view: the deciding one.
-unsigned long long ScanInPieces(FileScan* scan, const std::vector<unsigned char>& file, unsigned selector, int* view)
+// The file in pieces, each in a block of exactly its size: one byte, two,
+// three, a repeating run of sizes up to 64 chosen by the selector, or the
+// whole file; until feed answers that no more is wanted.
+template <typename Feed>
+void FeedInPieces(const std::vector<unsigned char>& file, unsigned selector, Feed feed)
 {
     const unsigned mode = selector >> 12;
     unsigned state = selector;
-    scan->BeginFile();
-    for (size_t at = 0; at < file.size() && !scan->Decided();) {
+    for (size_t at = 0; at < file.size();) {
         size_t pieceSize;
         if (mode < 3) {
             pieceSize = mode + 1;
@@ -124,11 +127,39 @@ unsigned long long ScanInPieces(FileScan* scan, const std::vector<unsigned char>
             pieceSize = file.size() - at;
         std::vector<unsigned char> piece(file.begin() + static_cast<std::ptrdiff_t>(at),
                                          file.begin() + static_cast<std::ptrdiff_t>(at + pieceSize));
-        scan->Feed(piece.data(), piece.size());
+        if (!feed(piece.data(), piece.size()))
+            return;
         at += pieceSize;
+    }
+}
+
+// The file through a prepared scan in pieces. Returns the count; view: the
+// deciding one.
+unsigned long long ScanInPieces(FileScan* scan, const std::vector<unsigned char>& file, unsigned selector, int* view)
+{
+    scan->BeginFile();
+    if (!scan->Decided()) {
+        FeedInPieces(file, selector, [scan](const unsigned char* piece, size_t pieceSize) {
+            scan->Feed(piece, pieceSize);
+            return !scan->Decided();
+        });
     }
     scan->EndFile();
     return scan->Result(view);
+}
+
+// A reported line: its occurrences lie in its text, in order, apart.
+void CheckLine(void* total, const MatchingLine& line)
+{
+    size_t at = 0;
+    for (size_t k = 0; k < line.hitCount; ++k) {
+        if (line.hits[k].begin < at || line.hits[k].end < line.hits[k].begin || line.hits[k].end > line.length)
+            Fail("an occurrence outside its line's text, or out of order");
+        at = line.hits[k].end;
+    }
+    if (line.count < line.hitCount || line.count == 0)
+        Fail("a line counts fewer occurrences than it marks");
+    *static_cast<unsigned long long*>(total) += line.count;
 }
 
 }  // namespace
@@ -245,5 +276,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         Fail("a different reading decided than in the whole file");
     if (readingMatches != expectedReadings.matches)
         Fail("a reading's count differs from the whole file's");
+
+    // 6. The matching lines of the reading that decided, in the same pieces:
+    // their occurrences are its count. The code page's bytes decode in 932
+    // or in 1252.
+    if (readingDecided >= 0) {
+        static MatchingLines* lines = new MatchingLines;
+        if (!lines->Prepare(readingDecided + 1, forms, folding, &Pages(), (capacitySelector & 2) != 0 ? 932 : 1252))
+            Fail("the deciding reading has nothing to look for");
+        unsigned long long reported = 0;
+        lines->BeginFile(CheckLine, &reported);
+        FeedInPieces(file, capacitySelector, [](const unsigned char* piece, size_t pieceSize) {
+            lines->Feed(piece, pieceSize);
+            return !lines->Ended();
+        });
+        lines->EndFile();
+        if (lines->Count() != readingMatches || reported != readingMatches)
+            Fail("the lines' occurrences differ from the reading's count");
+    }
     return 0;
 }

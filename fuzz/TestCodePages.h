@@ -1,6 +1,6 @@
 // Code page tables for the native tests, the fuzzer and the recall
-// benchmark, where the platform's conversions are not at hand: 1251 as the
-// platform maps it, and a small double-byte page numbered 932 whose lead
+// benchmark, where the platform's conversions are not at hand: 1250 and 1251
+// as the platform maps them, and a small double-byte page numbered 932 whose lead
 // bytes are those of 932 and whose pairs are real for a few characters
 // (hiragana, and three kanji) and made up for the rest.
 #pragma once
@@ -34,9 +34,26 @@ public:
     0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
         };
-        for (int byte = 0; byte < 256; ++byte)
-            cp1251.units[byte] = byte < 0x80 ? static_cast<std::uint16_t>(byte) : high1251[byte - 0x80];
-        cp1251.pairs = nullptr;
+        SingleByte(&cp1251, high1251);
+        static const std::uint16_t high1250[128] = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x0088, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+        };
+        SingleByte(&cp1250, high1250);
 
         for (int byte = 0; byte < 256; ++byte) {
             const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -63,6 +80,8 @@ public:
 
     const RtfCodePage* Find(unsigned codePage) override
     {
+        if (codePage == 1250)
+            return &cp1250;
         if (codePage == 1251)
             return &cp1251;
         if (codePage == 932)
@@ -71,7 +90,16 @@ public:
     }
 
 private:
+    // A single-byte page: ASCII below 128, high above it.
+    static void SingleByte(RtfCodePage* page, const std::uint16_t* high)
+    {
+        for (int byte = 0; byte < 256; ++byte)
+            page->units[byte] = byte < 0x80 ? static_cast<std::uint16_t>(byte) : high[byte - 0x80];
+        page->pairs = nullptr;
+    }
+
     std::vector<std::uint16_t> pairs;
+    RtfCodePage cp1250 = {};
     RtfCodePage cp1251 = {};
     RtfCodePage cp932 = {};
 };

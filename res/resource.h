@@ -22,6 +22,7 @@
 #define IDC_ANIMATION               1011
 #define IDC_REGEXP                  1012
 #define IDC_MATCHCASE               1013
+#define IDC_PREVIEW                 1014
 
 // Strings
 #define IDS_COLUMN_NAME             1000
@@ -47,6 +48,11 @@
 #define IDS_USAGE                   1022
 #define IDS_MENU_FOLDER_MENUS       1023
 #define IDS_FOLDER_MENUS_FAILED     1024
+#define IDS_COLUMN_LINE             1025
+#define IDS_COLUMN_TEXT             1026
+#define IDS_PREVIEW_GONE            1027
+#define IDS_PREVIEW_MORE_COUNT      1028
+#define IDS_PREVIEW_MORE            1029
 
 // Commands of the results list's context menu
 #define IDM_OPEN                    2001

@@ -6,42 +6,11 @@
 
 namespace {
 
-// Length of the UTF-8 sequence that byte begins, 0 when it cannot begin one.
-std::size_t SequenceLength(unsigned char byte)
-{
-    if (byte < 0x80)
-        return 1;
-    if (byte >= 0xC2 && byte <= 0xDF)
-        return 2;
-    if (byte >= 0xE0 && byte <= 0xEF)
-        return 3;
-    if (byte >= 0xF0 && byte <= 0xF4)
-        return 4;
-    return 0;
-}
-
-// Decodes one whole sequence of length bytes; false when it is not well formed
-// (overlong, a surrogate, beyond U+10FFFF, or a byte that does not continue it).
-bool DecodeSequence(const unsigned char* bytes, std::size_t length, std::uint32_t* code)
-{
-    std::uint32_t value = length == 1 ? bytes[0] : length == 2 ? bytes[0] & 0x1Fu : length == 3 ? bytes[0] & 0x0Fu : bytes[0] & 0x07u;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((bytes[i] & 0xC0) != 0x80)
-            return false;
-        value = (value << 6) | (bytes[i] & 0x3Fu);
-    }
-    static const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return false;
-    *code = value;
-    return true;
-}
-
 // One whole sequence, folded, or the bytes as they are when it is not well formed.
 std::size_t FoldSequence(const CaseFolding& folding, const unsigned char* bytes, std::size_t length, unsigned char* out)
 {
     std::uint32_t code = 0;
-    if (!DecodeSequence(bytes, length, &code)) {
+    if (!DecodeUtf8Sequence(bytes, length, &code)) {
         out[0] = bytes[0];
         return 0;  // only the first byte is taken; the caller goes on after it
     }
@@ -124,7 +93,7 @@ std::size_t Utf8Folder::Fold(const CaseFolding& folding, const unsigned char* by
     std::size_t i = 0;
     // Complete the character that the last piece began.
     while (pending > 0 && i < count) {
-        const std::size_t length = SequenceLength(held[0]);
+        const std::size_t length = Utf8SequenceLength(held[0]);
         // A held character is still short of its length, which is at most
         // four bytes: the room in held.
         if (pending >= length || length > sizeof held)
@@ -170,7 +139,7 @@ std::size_t Utf8Folder::Fold(const CaseFolding& folding, const unsigned char* by
             ++i;
             continue;
         }
-        const std::size_t length = SequenceLength(byte);
+        const std::size_t length = Utf8SequenceLength(byte);
         if (length == 0) {
             out[written++] = byte;
             ++i;

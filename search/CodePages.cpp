@@ -66,7 +66,7 @@ void ReleaseTable(RtfCodePage* table)
 
 }  // namespace
 
-SystemCodePages::SystemCodePages() : entries(), nextSlot(0)
+SystemCodePages::SystemCodePages() : entries(), used(0)
 {
 }
 
@@ -80,13 +80,15 @@ const RtfCodePage* SystemCodePages::Find(unsigned codePage)
 {
     if (codePage == 0)
         return nullptr;
-    for (const Entry& entry : entries) {
-        if (entry.codePage == codePage)
-            return entry.table;
+    for (int slot = 0; slot < used; ++slot) {
+        if (entries[slot].codePage == codePage)
+            return entries[slot].table;
     }
-    Entry& entry = entries[nextSlot];
-    nextSlot = (nextSlot + 1) % Slots;
-    ReleaseTable(entry.table);
+    // A table once returned is never released before this object: a reader
+    // may hold several.
+    if (used == Slots)
+        return nullptr;
+    Entry& entry = entries[used++];
     entry.table = BuildTable(codePage);
     entry.codePage = codePage;
     return entry.table;

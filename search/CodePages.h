@@ -1,6 +1,6 @@
 // The code page tables of RTF documents on Windows: built from the system's
 // own conversion the first time a search meets a code page, and kept for the
-// rest of the run.
+// rest of the run (a reader holds the tables of its fonts while it reads).
 #pragma once
 
 #include "search/RtfTextExtractor.h"
@@ -16,9 +16,9 @@ public:
     // cannot be allocated (the document is then read in 1252).
     const RtfCodePage* Find(unsigned codePage) override;
 
-    // Code pages kept at once; a document naming more than this many others
-    // in one run reuses the oldest slot.
-    static const int Slots = 8;
+    // Code pages kept, those the system lacks included: once this many are
+    // known, a further one has no table (its text is read in 1252).
+    static const int Slots = 256;
 
 private:
     struct Entry {
@@ -26,5 +26,5 @@ private:
         RtfCodePage* table;      // nullptr: the system has no such code page
     };
     Entry entries[Slots];
-    int nextSlot;
+    int used;
 };

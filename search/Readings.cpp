@@ -64,15 +64,15 @@ bool Spelled(const ReadingRow& row, const SearchTextForms& forms)
 }  // namespace
 
 const ReadingRow ReadingTable[ReadingCount] = {
-    {ReadingUtf16, "UTF-16", WidenedAnsiSpelling, 2, false, RunsWidenedAnsi,
+    {ReadingUtf16, "UTF-16", WidenedAnsiSpelling, 2, false, UnitsDecoding, RunsWidenedAnsi,
      AnyMarkless | (1u << Utf16LeBomFile), true, MakeUnitView},
-    {ReadingRtf, "RTF", TypedSpelling, 2, false, RunsRtf, 1u << RtfFile, false, MakeRtfView},
-    {ReadingAnsi, "ANSI", AnsiSpelling, 1, false, RunsAnsi, AnyMarkless, false, MakeByteView},
-    {ReadingUtf16Text, "UTF-16", TypedSpelling, 2, false, RunsTypedUnits,
+    {ReadingRtf, "RTF", TypedSpelling, 2, false, RtfDecoding, RunsRtf, 1u << RtfFile, false, MakeRtfView},
+    {ReadingAnsi, "ANSI", AnsiSpelling, 1, false, CodePageDecoding, RunsAnsi, AnyMarkless, false, MakeByteView},
+    {ReadingUtf16Text, "UTF-16", TypedSpelling, 2, false, UnitsDecoding, RunsTypedUnits,
      AnyMarkless | (1u << Utf16LeBomFile), true, MakeUnitView},
-    {ReadingUtf8, "UTF-8", Utf8Spelling, 1, false, RunsUtf8, AnyMarkless | (1u << Utf8BomFile), false,
+    {ReadingUtf8, "UTF-8", Utf8Spelling, 1, false, Utf8Decoding, RunsUtf8, AnyMarkless | (1u << Utf8BomFile), false,
      MakeByteView},
-    {ReadingUtf16Be, "UTF-16 BE", TypedSpelling, 2, true, RunsTypedUnitsBigEndian,
+    {ReadingUtf16Be, "UTF-16 BE", TypedSpelling, 2, true, UnitsDecoding, RunsTypedUnitsBigEndian,
      AnyMarkless | (1u << Utf16BeBomFile), true, MakeUnitView},
 };
 

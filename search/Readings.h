@@ -37,12 +37,21 @@ enum TextSpelling {
     Utf8Spelling,         // the typed text in UTF-8
 };
 
+// How a reading's text becomes the UTF-16 a person reads.
+enum TextDecoding {
+    UnitsDecoding,     // UTF-16 units as they are
+    CodePageDecoding,  // the ANSI code page's bytes
+    Utf8Decoding,      // UTF-8 bytes
+    RtfDecoding,       // an RTF document's plain text
+};
+
 struct ReadingRow {
     int reading;               // the ReadingKind the record keeps; the row's index + 1
     const char* type;          // the Type column's text
     TextSpelling spelling;
     unsigned width;            // bytes an element of the text: 1 or 2
     bool bigEndian;            // 16-bit units with their high byte first
+    TextDecoding decoding;
     // Whether the search's text gives the reading anything to look for that
     // an earlier reading does not already look for in the same way.
     bool (*runsFor)(const SearchTextForms& forms);

@@ -74,9 +74,7 @@ public:
         std::uint16_t codedUnits[256];     // the pattern's (folded) units of 128 or more, hashed
         unsigned char unitCodes[256];      // and their codes; 0: an empty slot
         unsigned char codes1252[256];      // code page 1252's bytes as window bytes (see RtfByteSpace)
-        unsigned char otherCodes[256];     // and those of the last other code page a document named
-        std::uint16_t otherUnits[256];     // that code page's units, to know it again
-        bool hasOther;
+        unsigned char pageCodes[RtfPageUses][256];  // and those of the other code pages in use
         FoldVariants firstVariants;  // the byte values that fold to the pattern's first byte
         FoldVariants lastVariants;   // and to its last
         // What the byte tables were made for, kept from one file to the next.

@@ -28,6 +28,34 @@ std::size_t EncodeUtf8Character(std::uint32_t code, unsigned char* out)
     return 4;
 }
 
+std::size_t Utf8SequenceLength(unsigned char byte)
+{
+    if (byte < 0x80)
+        return 1;
+    if (byte >= 0xC2 && byte <= 0xDF)
+        return 2;
+    if (byte >= 0xE0 && byte <= 0xEF)
+        return 3;
+    if (byte >= 0xF0 && byte <= 0xF4)
+        return 4;
+    return 0;
+}
+
+bool DecodeUtf8Sequence(const unsigned char* bytes, std::size_t length, std::uint32_t* code)
+{
+    std::uint32_t value = length == 1 ? bytes[0] : length == 2 ? bytes[0] & 0x1Fu : length == 3 ? bytes[0] & 0x0Fu : bytes[0] & 0x07u;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((bytes[i] & 0xC0) != 0x80)
+            return false;
+        value = (value << 6) | (bytes[i] & 0x3Fu);
+    }
+    static const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return false;
+    *code = value;
+    return true;
+}
+
 bool EncodeUtf8(const std::u16string& units, std::string* bytes)
 {
     bytes->clear();

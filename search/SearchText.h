@@ -42,6 +42,12 @@ struct SearchTextForms {
 void SetTypedText(SearchTextForms* forms, const WCHAR* typed);
 void SetAnsiText(SearchTextForms* forms, const char* bytes, std::size_t length);
 
+// Length of the UTF-8 sequence that byte begins (1 to 4), 0 when it cannot begin one.
+std::size_t Utf8SequenceLength(unsigned char byte);
+// Decodes one whole sequence of length bytes (Utf8SequenceLength of its
+// first); false when it is not well formed (overlong, a surrogate, beyond
+// U+10FFFF, or a byte that does not continue it).
+bool DecodeUtf8Sequence(const unsigned char* bytes, std::size_t length, std::uint32_t* code);
 // T in UTF-8; false when T holds an unpaired surrogate, which UTF-8 cannot spell.
 bool EncodeUtf8(const std::u16string& units, std::string* bytes);
 // One character (below 0x110000) in UTF-8 at out; returns its 1 to 4 bytes.

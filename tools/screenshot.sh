@@ -4,10 +4,12 @@
 # results list's context menu on a row that could not be searched
 # (docs/menu.png), a text typed beyond ASCII found without Match case in
 # three encodings (docs/readings.png), the system menu with its folder
-# menus' item (docs/system-menu.png), and files named in several scripts in
-# a folder of 300 characters (docs/names.png). A picture of the pointer
-# resting on the failed row, where its tooltip says why it failed, goes to
-# the build folder (failed-tip.png): Wine's list view never asks for that tooltip.
+# menus' item (docs/system-menu.png), the preview pane showing the lines
+# of one of the letters with the occurrences marked (docs/preview.png), and
+# files named in several scripts in a folder of 300 characters
+# (docs/names.png). A picture of the pointer resting on the failed row, where
+# its tooltip says why it failed, goes to the build folder (failed-tip.png):
+# Wine's list view never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
 # prefix, types as a user would, and stops everything it started.
 # TROVIK_SHOT_DPI=144 takes the idle, the finished and the widened window at
@@ -226,6 +228,20 @@ sleep 1
 shoot system-menu || exit 1
 xdotool key Return
 sleep 1
+
+# Made taller by its bottom frame, so that the preview pane has room; then
+# sorted by name (A to Z: the third click on Name) and the UTF-8 letter, the
+# third row, selected: the pane shows its lines, the occurrences marked.
+BOTTOM=$(convert "$OUT/readings.png" -format '%h' info:)
+xdotool mousemove $((WINDOW_X + 200)) $((WINDOW_Y + BOTTOM - 2)) mousedown 1
+xdotool mousemove $((WINDOW_X + 200)) $((WINDOW_Y + BOTTOM + 100)) sleep 0.3
+xdotool mousemove $((WINDOW_X + 200)) $((WINDOW_Y + BOTTOM + 240)) sleep 0.3 mouseup 1
+sleep 1
+xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 165)) click 1
+sleep 1
+xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 205)) click 1
+sleep 2
+shoot preview || exit 1
 
 # Files named in several scripts in a folder of 300 characters. Wine's raster
 # dialog font has no CJK: for this picture alone the program starts again

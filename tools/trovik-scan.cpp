@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include "search/FileSearcher.h"
+#include "search/LinePreview.h"
 #include "search/Notifications.h"
 #include "search/SearchText.h"
 #include "search/StepLoop.h"
@@ -23,6 +24,38 @@ bool g_quiet = false;
 bool g_memory = false;
 bool g_profile = false;
 bool g_utf8 = false;  // texts out in UTF-8; else in the code page, as before
+LinePreview* g_preview = nullptr;  // with --lines: each found file's matching lines
+
+// One matching line: "line", its number and its whole text, tabs written as
+// \t and backslashes as \\, in the code page (or UTF-8) as every other text here.
+void PrintLine(void*, const MatchingLine& line)
+{
+    std::u16string text;
+    if (line.cutBefore)
+        text += u'\u2026';
+    for (size_t i = 0; i < line.length; ++i) {
+        const char16_t unit = line.text[i];
+        text += unit == u'\t' ? u"\\t" : unit == u'\\' ? u"\\\\" : std::u16string(1, unit);
+    }
+    if (line.cutAfter)
+        text += u'\u2026';
+    std::string bytes(text.size() * 4 + 1, '\0');
+    const int length = text.empty() ? 0
+                       : WideCharToMultiByte(g_utf8 ? CP_UTF8 : CP_ACP, 0, reinterpret_cast<const WCHAR*>(text.data()),
+                                             static_cast<int>(text.size()), &bytes[0], static_cast<int>(bytes.size()),
+                                             nullptr, nullptr);
+    bytes.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    std::printf("line\t%llu\t%s\n", line.number, bytes.c_str());
+}
+
+// The whole file at once: the harness waits for nothing.
+void PrintLines(const FoundFile& record)
+{
+    if (record.openStatus == -1 || !g_preview->Start(record, PrintLine, nullptr))
+        return;
+    while (g_preview->Step()) {
+    }
+}
 
 // The harness's window: it takes the Stop button's click, pressed from
 // outside the loop as a user would, and the walk's end, handled once the
@@ -69,6 +102,8 @@ public:
                         static_cast<int>(record->openStatus), FoundFileSize(*record), Printed(record->folder).c_str(),
                         Printed(record->name).c_str(),
                         *ReadingName(record->reading) != 0 ? ReadingName(record->reading) : "-");
+        if (g_preview != nullptr)
+            PrintLines(*record);
     }
     void OnWalkEnded() override { PostMessageA(window, kWalkEnded, 0, 0); }
 
@@ -132,7 +167,7 @@ int Usage(const char* problem)
 {
     std::fprintf(stderr,
                  "trovik-scan: %s\nusage: trovik-scan [--subfolders] [--pattern PATTERN] "
-                 "(--text TEXT | --text-hex HEX | --text-utf16 HEX) [--ignore-case] [--quiet] [--memory] [--profile] "
+                 "(--text TEXT | --text-hex HEX | --text-utf16 HEX) [--ignore-case] [--lines] [--quiet] [--memory] [--profile] "
                  "[--stop-after MS] [--utf8] FOLDER\n",
                  problem);
     return 2;
@@ -235,6 +270,7 @@ int main(int argc, char** argv)
     bool ignoreCase = false;
     bool subfolders = false;
     bool stopAfter = false;
+    bool lines = false;
     const char* folder = nullptr;
     int folderIndex = 0;
     for (int i = 1; i < argc; ++i) {
@@ -273,6 +309,8 @@ int main(int argc, char** argv)
             ignoreCase = true;
         } else if (argument == "--utf8") {
             g_utf8 = true;
+        } else if (argument == "--lines") {
+            lines = true;
         } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
             return Usage(("unknown option " + argument).c_str());
         } else if (folder == nullptr) {
@@ -325,6 +363,14 @@ int main(int argc, char** argv)
     request.includeSubfolders = subfolders ? 1 : 0;
     request.matchCase = ignoreCase ? 0 : 1;
     run.running = true;
+    LinePreview preview;
+    if (lines) {
+        if (!preview.Prepare(request.searchText, request.matchCase != 0)) {
+            std::fprintf(stderr, "trovik-scan: no memory for the lines\n");
+            return 2;
+        }
+        g_preview = &preview;
+    }
 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -364,6 +410,7 @@ int main(int argc, char** argv)
         if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
             std::printf("peak\t%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
     }
+    g_preview = nullptr;
     DestroyWindow(window);
     return 0;
 }

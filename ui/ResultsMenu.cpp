@@ -52,14 +52,14 @@ void CopyFullPath(HWND list, int item)
 {
     std::wstring path;
     if (ResultsList::ItemPath(list, item, &path))
-        CopyText(GetParent(list), path.c_str());
+        CopyUnicodeText(GetParent(list), path.c_str(), path.size());
 }
 
 void CopyName(HWND list, int item)
 {
     const FoundFile* record = ResultsList::RowRecord(list, item);
     if (record != nullptr && record->name != nullptr)
-        CopyText(GetParent(list), record->name);
+        CopyUnicodeText(GetParent(list), record->name, std::wcslen(record->name));
 }
 
 // Where the keyboard's menu opens: below the selected row's name, or at
@@ -100,13 +100,8 @@ bool ControlOnly()
 LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
     switch (message) {
-    case WM_GETDLGCODE: {
-        const MSG* key = reinterpret_cast<const MSG*>(lParam);
-        LRESULT code = DefSubclassProc(list, message, wParam, lParam);
-        if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
-            code |= DLGC_WANTMESSAGE;
-        return code;
-    }
+    case WM_GETDLGCODE:
+        return WantEnter(list, wParam, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
             ResultsList::OpenRow(list, ResultsList::SelectedRow(list));
@@ -144,6 +139,15 @@ LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 }  // namespace
+
+LRESULT WantEnter(HWND list, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* key = reinterpret_cast<const MSG*>(lParam);
+    LRESULT code = DefSubclassProc(list, WM_GETDLGCODE, wParam, lParam);
+    if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+        code |= DLGC_WANTMESSAGE;
+    return code;
+}
 
 void OnContextMenu(HWND list, LPARAM position)
 {
@@ -204,35 +208,46 @@ void Run(HWND list, int item, UINT command)
     }
 }
 
-bool CopyText(HWND owner, const WCHAR* text)
-{
-    if (text == nullptr)
-        return false;
-    const size_t bytes = (std::wcslen(text) + 1) * sizeof(WCHAR);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    void* data = block != nullptr ? GlobalLock(block) : nullptr;
-    if (data != nullptr) {
-        std::memcpy(data, text, bytes);
-        GlobalUnlock(block);
-    }
+namespace {
 
+// Puts the filled block of UTF-16 text on the clipboard, from which the
+// system makes the other text formats. Once set, the block belongs to the
+// clipboard; otherwise it is freed here.
+bool PutOnClipboard(HWND owner, HGLOBAL wide, bool filled)
+{
     // Another program may hold the clipboard for a moment.
     bool open = false;
-    for (int attempt = 0; data != nullptr && !open && attempt < 5; ++attempt) {
+    for (int attempt = 0; filled && !open && attempt < 5; ++attempt) {
         open = OpenClipboard(owner) != 0;
         if (!open)
             Sleep(20);
     }
-    bool done = false;
     if (open) {
         EmptyClipboard();
-        // Once set, the block belongs to the clipboard.
-        done = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+        if (SetClipboardData(CF_UNICODETEXT, wide) != nullptr)
+            wide = nullptr;
         CloseClipboard();
     }
-    if (!done && block != nullptr)
-        GlobalFree(block);
+    const bool done = open && wide == nullptr;
+    if (wide != nullptr)
+        GlobalFree(wide);
     return done;
+}
+
+}  // namespace
+
+bool CopyUnicodeText(HWND owner, const WCHAR* text, size_t length)
+{
+    if (text == nullptr)
+        return false;
+    HGLOBAL wide = GlobalAlloc(GMEM_MOVEABLE, (length + 1) * sizeof(WCHAR));
+    WCHAR* wideText = wide ? static_cast<WCHAR*>(GlobalLock(wide)) : nullptr;
+    if (wideText != nullptr) {
+        std::memcpy(wideText, text, length * sizeof(WCHAR));
+        wideText[length] = 0;
+        GlobalUnlock(wide);
+    }
+    return PutOnClipboard(owner, wide, wideText != nullptr);
 }
 
 }  // namespace ResultsMenu

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace ResultsMenu {
 
 // Makes the list answer the keys and the context menu itself. Called once,
@@ -20,9 +22,13 @@ void OnContextMenu(HWND list, LPARAM position);
 // Carries out one of the menu's commands (IDM_...) on a row.
 void Run(HWND list, int item, UINT command);
 
-// Puts the text on the clipboard as CF_UNICODETEXT, from which the platform
-// makes the other text formats; false when the clipboard could not be had
-// or filled.
-bool CopyText(HWND owner, const WCHAR* text);
+// WM_GETDLGCODE of a list that takes Enter itself rather than leaving it to
+// the dialog manager for the default button: the list's answer, Enter added.
+LRESULT WantEnter(HWND list, WPARAM wParam, LPARAM lParam);
+
+// Puts length units of UTF-16 text on the clipboard as CF_UNICODETEXT (the
+// system offers it as CF_TEXT too); false when the clipboard could not be
+// had or filled.
+bool CopyUnicodeText(HWND owner, const WCHAR* text, size_t length);
 
 }  // namespace ResultsMenu

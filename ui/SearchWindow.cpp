@@ -36,6 +36,12 @@ std::wstring ControlText(HWND control)
     return text;
 }
 
+// A mouse message's point, in client coordinates.
+POINT ClientPoint(LPARAM lParam)
+{
+    return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
+
 }  // namespace
 
 SearchWindow::SearchWindow()
@@ -95,8 +101,31 @@ INT_PTR SearchWindow::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
         layout.OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
     case WM_NOTIFY:
-        if (wParam == IDC_RESULTS)
+        if (wParam == IDC_RESULTS) {
             ResultsList::OnNotify(reinterpret_cast<NMHDR*>(lParam));
+            preview.OnResultsNotify(reinterpret_cast<NMHDR*>(lParam));
+        } else if (wParam == IDC_PREVIEW) {
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, preview.OnNotify(reinterpret_cast<NMHDR*>(lParam)));
+            return TRUE;
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) != window || LOWORD(lParam) != HTCLIENT ||
+            !splitBar.OnSetCursor(window, layout))
+            return FALSE;
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        splitBar.OnButtonDown(window, ClientPoint(lParam), layout);
+        return 0;
+    case WM_MOUSEMOVE:
+        splitBar.OnMouseMove(window, ClientPoint(lParam), layout);
+        return 0;
+    case WM_LBUTTONUP:
+        splitBar.OnButtonUp(window, layout);
+        return 0;
+    case WM_CAPTURECHANGED:
+        splitBar.Cancel(window, layout);
         return 0;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == GetDlgItem(window, IDC_RESULTS))
@@ -106,6 +135,8 @@ INT_PTR SearchWindow::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
         // The whole wParam: a click (notification 0) of the control, nothing else.
         if (wParam == IDOK)
             OnSearchButton();
+        else if (wParam == IDCANCEL && splitBar.Dragging())
+            splitBar.Cancel(window, layout);  // Escape ends a drag of the split bar, not the program
         else if (wParam == IDCANCEL)
             DestroyWindow(window);
         else if (wParam == IDC_BROWSE)
@@ -166,9 +197,11 @@ int SearchWindow::IdleStep()
         return 0;
     if (searcher->StopRequested()) {
         SetRunning(0);
-        return 0;
+        return preview.Reading() ? 1 : 0;
     }
-    return running ? searcher->Step() : 0;
+    const int searching = running ? searcher->Step() : 0;
+    const int previewing = preview.Step(running != 0);
+    return searching != 0 || previewing != 0 ? 1 : 0;
 }
 
 void SearchWindow::OnSearchButton()
@@ -204,6 +237,7 @@ void SearchWindow::OnSearchButton()
     GetDlgItemTextW(window, IDC_TEXT, findText, WorkingBufferSize);
     request.searchText = findText;
     request.matchCase = IsDlgButtonChecked(window, IDC_MATCHCASE) == BST_CHECKED ? 1 : 0;
+    preview.BeginSearch(findText, request.matchCase != 0);
 
     patternText[0] = 0;
     GetDlgItemTextW(window, IDC_FILESPEC, patternText, WorkingBufferSize);
@@ -221,13 +255,16 @@ void SearchWindow::OnSearchButton()
     searcher->Start(&request, this);
 }
 
-// Shows the results list below the former lower edge and grows the window
-// by the list's rows and the status line, once in the program's life.
+// Shows the results list and the preview pane below the former lower edge
+// and grows the window by the lists' rows and the status line, once in the
+// program's life.
 void SearchWindow::ExpandWindow()
 {
     HWND list = GetDlgItem(window, IDC_RESULTS);
     ResultsList::InitColumns(list);
     ResultsMenu::Attach(list);
+    preview.Attach(GetDlgItem(window, IDC_PREVIEW), list);
+    layout.previewHeight = SettingsStore::ReadPreviewHeight();
     layout.Grow(window);
 }
 

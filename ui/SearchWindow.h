@@ -9,6 +9,8 @@
 #include "search/Notifications.h"
 #include "search/SearchRequest.h"
 #include "ui/BusyAnimation.h"
+#include "ui/PreviewPane.h"
+#include "ui/SplitBar.h"
 #include "ui/WindowLayout.h"
 
 class FileSearcher;
@@ -25,7 +27,8 @@ public:
     bool Create(HINSTANCE instance, FileSearcher* searcher, const WCHAR* folder = nullptr);
 
     // The loop's idle step: a pending stop is carried out (the window goes
-    // back to idle), else a running search makes one step. 1: more is ready now.
+    // back to idle), else a running search makes one step; the preview pane
+    // reads its file beside it. 1: more is ready now.
     int IdleStep();
 
     // Null before the dialog exists and once it is destroyed.
@@ -35,6 +38,7 @@ public:
     bool Running() const { return running != 0; }
     const WindowLayout& Layout() const { return layout; }
     const BusyAnimation& Animation() const { return animation; }
+    const PreviewPane& Preview() const { return preview; }
 
     // The walk's reports.
     void OnStatus(const WCHAR* text) override;
@@ -62,6 +66,8 @@ private:
     int running;
     WindowLayout layout;
     BusyAnimation animation;
+    PreviewPane preview;
+    SplitBar splitBar;
     WCHAR patternText[1024];
     WCHAR findText[1024];
     std::wstring startFolder;  // the request's folder, in full

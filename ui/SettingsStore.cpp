@@ -1,6 +1,6 @@
-// Recent patterns, recent folders and the subfolder flag in the per-user
-// registry. Every primitive opens the key, reads or writes one value and
-// closes the key again; no state is kept between calls.
+// Recent patterns, recent folders, the two flags and the preview pane's
+// height in the per-user registry. Every primitive opens the key, reads or
+// writes one value and closes the key again; no state is kept between calls.
 #include "ui/SettingsStore.h"
 
 #include <cstdio>
@@ -185,6 +185,19 @@ void WriteString(const WCHAR* text, const char* name)
         return;
     RegSetValueExW(key.Get(), WideName(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                    static_cast<DWORD>(bytes));
+}
+
+int ReadPreviewHeight()
+{
+    // Taller than any screen: not a height the user left.
+    const DWORD height = ReadDword("PreviewHeight", MAXDWORD);
+    return height <= 0x7FFF ? static_cast<int>(height) : -1;
+}
+
+void WritePreviewHeight(int height)
+{
+    if (height >= 0)
+        WriteDword(static_cast<DWORD>(height), "PreviewHeight");
 }
 
 void Load(HWND window)

@@ -1,5 +1,5 @@
-// Recent patterns, recent folders, the subfolder and Match case flags, kept per user in
-// the registry. The key is opened and closed for every single value.
+// Recent patterns, recent folders, the subfolder and Match case flags and the
+// preview pane's height, kept per user in the registry. The key is opened and closed for every single value.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,11 @@ void WriteDword(DWORD value, const char* name);
 // or unusable.
 WCHAR* ReadString(const char* name, WCHAR* buffer, DWORD size);
 void WriteString(const WCHAR* text, const char* name);
+
+// The preview pane's height at 96 DPI as the user last left it; -1 when none
+// is stored or the value is unusable.
+int ReadPreviewHeight();
+void WritePreviewHeight(int height);
 
 // Fills the two recent lists and the two check boxes of the window.
 void Load(HWND window);

@@ -1,5 +1,6 @@
-// The search window's layout on resize, its size limits and its one-time
-// growth for the results list.
+// The search window's layout on resize, its size limits, its one-time
+// growth for the results list and the split between the results list and
+// the preview pane.
 #include "ui/WindowLayout.h"
 
 #include "res/resource.h"
@@ -11,6 +12,11 @@ namespace {
 // Pixels at 96 DPI the first search adds for the results list, besides
 // margin and status line; scaled, so that as many rows show at any resolution.
 const int ResultsListGrowth = 120;
+
+// The bar between the two lists, and the least height each list keeps where
+// the room allows it, at 96 DPI: a header and a row.
+const int SplitterHeight = 5;
+const int ListMinimum = 40;
 
 // The control is drawn anew at its place: its old pixels, copied along, would
 // be erased again by the window's background where the window has grown.
@@ -77,18 +83,77 @@ void WindowLayout::LayoutControls(HWND window, WPARAM sizeType) const
 
     if (!expanded)
         return;
+    PlaceLists(window, width, height);
+}
 
-    HWND results = GetDlgItem(window, IDC_RESULTS);
-    RECT resultsRect;
-    if (ControlRect(window, results, &resultsRect)) {
-        int listHeight = height - statusHeight - 4 - resultsRect.top;
-        SetWindowPos(results, nullptr, 0, 0, width, listHeight > 0 ? listHeight : 0,
-                     SWP_NOZORDER | SWP_NOMOVE);
+// The room from the results list's top to 4 pixels above the bottom edge,
+// less the bar: the preview pane takes its height, the results list the
+// rest, each at least ListMinimum while the room holds two of them.
+WindowLayout::Split WindowLayout::SplitLists(HWND window, int height) const
+{
+    Split split = {};
+    RECT resultsRect = {};
+    ControlRect(window, GetDlgItem(window, IDC_RESULTS), &resultsRect);
+    split.top = resultsRect.top;
+    split.bottom = height - statusHeight - 4;
+    if (split.bottom < split.top)
+        split.bottom = split.top;
+    const int bar = ScaleToScreen(window, SplitterHeight);
+    const int room = split.bottom - split.top - bar;
+    if (room <= 0) {
+        split.barTop = split.previewTop = split.bottom;
+        return split;
     }
+    int least = ScaleToScreen(window, ListMinimum);
+    if (2 * least > room)
+        least = room / 2;
+    int preview = previewHeight < 0 ? room / 3 : ScaleToScreen(window, previewHeight);
+    if (preview < least)
+        preview = least;
+    if (preview > room - least)
+        preview = room - least;
+    split.previewTop = split.bottom - preview;
+    split.barTop = split.previewTop - bar;
+    return split;
+}
+
+void WindowLayout::PlaceLists(HWND window, int width, int height) const
+{
+    const Split split = SplitLists(window, height);
+    SetWindowPos(GetDlgItem(window, IDC_RESULTS), nullptr, 0, 0, width, split.barTop - split.top,
+                 SWP_NOZORDER | SWP_NOMOVE);
+    SetWindowPos(GetDlgItem(window, IDC_PREVIEW), nullptr, 0, split.previewTop, width,
+                 split.bottom - split.previewTop, SWP_NOZORDER | SWP_SHOWWINDOW);
+    // The bar is the window's own background.
+    RECT bar = {0, split.barTop, width, split.previewTop};
+    InvalidateRect(window, &bar, TRUE);
     HWND status = GetDlgItem(window, IDC_STATUS);
     if (status)
         SetWindowPos(status, nullptr, 4, height - statusHeight - 2, width - 4, statusHeight,
                      SWP_NOZORDER | SWP_SHOWWINDOW | SWP_NOCOPYBITS);
+}
+
+RECT WindowLayout::SplitterBar(HWND window) const
+{
+    RECT bar = {};
+    RECT client = {};
+    if (!expanded || !GetClientRect(window, &client))
+        return bar;
+    const Split split = SplitLists(window, client.bottom);
+    bar.top = split.barTop;
+    bar.bottom = split.previewTop;
+    bar.right = split.previewTop > split.barTop ? client.right : 0;
+    return bar;
+}
+
+int WindowLayout::PreviewHeightForBar(HWND window, int y) const
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    const Split split = SplitLists(window, client.bottom);
+    const int pixels = split.bottom - y - (split.previewTop - split.barTop);
+    // Back to 96 DPI: the height is kept at that resolution.
+    return MulDiv(pixels > 0 ? pixels : 0, 96, ScaleToScreen(window, 96));
 }
 
 int WindowLayout::OnGetMinMaxInfo(MINMAXINFO* info) const
@@ -106,7 +171,6 @@ void WindowLayout::Grow(HWND window)
 {
     expanded = 1;  // before the growth, so that size limits and layout allow it
     HWND list = GetDlgItem(window, IDC_RESULTS);
-    HWND status = GetDlgItem(window, IDC_STATUS);
 
     RECT outer = {};
     GetWindowRect(window, &outer);
@@ -120,10 +184,5 @@ void WindowLayout::Grow(HWND window)
 
     RECT client = {};
     GetClientRect(window, &client);
-    RECT listRect = {};
-    ControlRect(window, list, &listRect);
-    SetWindowPos(list, nullptr, 0, 0, client.right, client.bottom - statusHeight - 4 - listRect.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
-    SetWindowPos(status, nullptr, 4, client.bottom - statusHeight - 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    PlaceLists(window, client.right, client.bottom);
 }

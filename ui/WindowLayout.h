@@ -1,5 +1,6 @@
 // The search window's geometry: the measurements its template gives, the
-// layout on resize, the size limits and the one-time growth for the results.
+// layout on resize, the size limits, the one-time growth for the results and
+// the split of their room between the results list and the preview pane.
 #pragma once
 
 #include <windows.h>
@@ -18,9 +19,29 @@ public:
     // lower edge and grows the window by the list's rows and the status line.
     void Grow(HWND window);
 
+    // Where the bar between the results list and the preview pane lies, in
+    // client coordinates; empty before the growth.
+    RECT SplitterBar(HWND window) const;
+    // The previewHeight that puts the bar's top at y, within the limits.
+    int PreviewHeightForBar(HWND window, int y) const;
+
     int initialWidth = 0;
     int initialHeight = 0;
     int margin = 0;         // the labels' distance from the left edge
     int statusHeight = 0;
     int expanded = 0;       // the window has grown for its first search
+    // The preview pane's height in pixels at 96 DPI, scaled like the rest of
+    // the window; -1: a third of the room the two lists share.
+    int previewHeight = -1;
+
+private:
+    struct Split {
+        int top;         // the results list's top
+        int barTop;      // the results list ends here
+        int previewTop;  // the bar ends here
+        int bottom;      // the preview pane's bottom
+    };
+    Split SplitLists(HWND window, int height) const;
+    // Places both lists and the status line in a client area of the size given.
+    void PlaceLists(HWND window, int width, int height) const;
 };

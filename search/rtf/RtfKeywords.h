@@ -14,16 +14,20 @@ enum RtfKeywordCode {
     RtfStylesheet = 11, RtfInfo = 12, RtfListtable = 13, RtfListoverridetable = 14, RtfRevtbl = 15,
     RtfRsidtbl = 16, RtfPict = 17, RtfObjdata = 18, RtfSp = 19, RtfNonesttables = 20, RtfFldinst = 21,
     RtfXmlnstbl = 22, RtfThemedata = 23, RtfColorschememapping = 24, RtfLatentstyles = 25,
-    RtfDatastore = 26, RtfFootnote = 27, RtfFldrslt = 28,
+    RtfDatastore = 26, RtfFootnote = 27, RtfFldrslt = 28, RtfNesttableprops = 29,
     RtfColortbl = 33, RtfRed = 34, RtfGreen = 35, RtfBlue = 36,
-    RtfPar = 237, RtfPard = 238, RtfLine = 239, RtfRow = 240, RtfSect = 241, RtfCell = 242,
+    RtfPar = 237, RtfPard = 238, RtfLine = 239, RtfRow = 240, RtfSect = 241, RtfCell = 242, RtfNestcell = 243,
+    RtfNestrow = 244,
     RtfFi = 252, RtfLi = 253, RtfRi = 254, RtfTx = 262,
-    RtfPlain = 410, RtfB = 411, RtfF = 420, RtfFs = 421, RtfI = 422, RtfSuper = 436,
+    RtfPlain = 410, RtfB = 411, RtfF = 420, RtfFs = 421, RtfI = 422, RtfFcharset = 423, RtfCpg = 424, RtfDeff = 425,
+    RtfSuper = 436,
     RtfPage = 474, RtfTab = 481, RtfEmdash = 482, RtfEndash = 483, RtfLquote = 484, RtfRquote = 485,
     RtfLdblquote = 486, RtfBullet = 487, RtfRdblquote = 490, RtfHexEscape = 491,
     RtfU = 492, RtfUc = 493, RtfBin = 494,
-    RtfCloseBrace = 661, RtfOpenBrace = 662,
+    RtfBackslash = 660, RtfCloseBrace = 661, RtfOpenBrace = 662,
     RtfIgnorable = 663, RtfOptionalHyphen = 664, RtfNonBreakingHyphen = 665, RtfNonBreakingSpace = 666,
+    // A backslash right before a line break: a paragraph mark.
+    RtfLineFeedMark = 667, RtfReturnMark = 668,
 };
 
 // How the reader reads a keyword's token, besides its name, its number and
@@ -44,11 +48,20 @@ enum RtfEffect : unsigned char {
     RtfWrites,            // writes the row's unit where the text is visible
     RtfSilences,          // a destination no reader sees: its group writes no text
     RtfMarksIgnorable,    // \* at a group's start: the group is silenced unless its next word is shown
-    RtfShownAfterMark,    // a destination a reader shows even after \* (footnote, field result)
+    RtfShownAfterMark,    // a destination a reader shows even after \* (footnote, field result, nested table)
     RtfEscapedByte,       // writes the low 8 bits of the parameter as a byte of text, unless 0
     RtfLetterByNumber,    // writes the parameter's low 16 bits (unless 0); its fallbacks follow
     RtfFallbackCount,     // sets how many characters stand in for a letter by number (\ucN)
     RtfDocumentCodePage,  // names the document's code page
+    // Fonts: text and escapes are read in the code page of the font in
+    // force where the font table gives that font one of its own.
+    RtfFontTable,         // silences its group, whose \fN define fonts
+    RtfFontNumber,        // \fN: in the font table the font defined next, elsewhere the group's font
+    RtfFontCharset,       // the character set of the font being defined
+    RtfFontCodePage,      // the code page of the font being defined (before its character set)
+    RtfDefaultFont,       // \deffN: the font of groups that name none
+    RtfDefaultFormatting, // \plain: the group's font becomes the default font
+    RtfFieldInstruction,  // silences its group; where the field is visible, a link's target is kept
 };
 
 struct RtfKeyword {
@@ -62,9 +75,12 @@ struct RtfKeyword {
 // Rows in ascending order of the names compared as unsigned bytes.
 inline constexpr RtfKeyword RtfKeywordTable[] = {
     // name          code                   kind             effect               unit
+    {"\n",           RtfLineFeedMark,       RtfPlainToken,   RtfWrites,           '\n'},
+    {"\r",           RtfReturnMark,         RtfPlainToken,   RtfWrites,           '\n'},
     {"'",            RtfHexEscape,          RtfEscapeSymbol, RtfEscapedByte,      0},
     {"*",            RtfIgnorable,          RtfPlainToken,   RtfMarksIgnorable,   0},
     {"-",            RtfOptionalHyphen,     RtfPlainToken,   RtfNoEffect,         0},
+    {"\\",           RtfBackslash,          RtfPlainToken,   RtfWrites,           '\\'},
     {"_",            RtfNonBreakingHyphen,  RtfPlainToken,   RtfWrites,           '-'},
     {"ansi",         RtfAnsi,               RtfPlainToken,   RtfNoEffect,         0},
     {"ansicpg",      RtfAnsicpg,            RtfPlainToken,   RtfDocumentCodePage, 0},
@@ -75,15 +91,18 @@ inline constexpr RtfKeyword RtfKeywordTable[] = {
     {"cell",         RtfCell,               RtfPlainToken,   RtfWrites,           '\t'},
     {"colorschememapping", RtfColorschememapping, RtfPlainToken, RtfSilences,     0},
     {"colortbl",     RtfColortbl,           RtfPlainToken,   RtfSilences,         0},
+    {"cpg",          RtfCpg,                RtfPlainToken,   RtfFontCodePage,     0},
     {"datastore",    RtfDatastore,          RtfPlainToken,   RtfSilences,         0},
+    {"deff",         RtfDeff,               RtfPlainToken,   RtfDefaultFont,      0},
     {"emdash",       RtfEmdash,             RtfPlainToken,   RtfWrites,           '-'},
     {"endash",       RtfEndash,             RtfPlainToken,   RtfWrites,           '-'},
-    {"f",            RtfF,                  RtfPlainToken,   RtfNoEffect,         0},
+    {"f",            RtfF,                  RtfPlainToken,   RtfFontNumber,       0},
+    {"fcharset",     RtfFcharset,           RtfPlainToken,   RtfFontCharset,      0},
     {"fi",           RtfFi,                 RtfPlainToken,   RtfNoEffect,         0},
-    {"fldinst",      RtfFldinst,            RtfPlainToken,   RtfSilences,         0},
+    {"fldinst",      RtfFldinst,            RtfPlainToken,   RtfFieldInstruction, 0},
     {"fldrslt",      RtfFldrslt,            RtfPlainToken,   RtfShownAfterMark,   0},
     {"fnil",         RtfFnil,               RtfPlainToken,   RtfNoEffect,         0},
-    {"fonttbl",      RtfFonttbl,            RtfPlainToken,   RtfSilences,         0},
+    {"fonttbl",      RtfFonttbl,            RtfPlainToken,   RtfFontTable,        0},
     {"footnote",     RtfFootnote,           RtfPlainToken,   RtfShownAfterMark,   0},
     {"fs",           RtfFs,                 RtfPlainToken,   RtfNoEffect,         0},
     {"fswiss",       RtfFswiss,             RtfPlainToken,   RtfNoEffect,         0},
@@ -97,13 +116,16 @@ inline constexpr RtfKeyword RtfKeywordTable[] = {
     {"listoverridetable", RtfListoverridetable, RtfPlainToken, RtfSilences,       0},
     {"listtable",    RtfListtable,          RtfPlainToken,   RtfSilences,         0},
     {"lquote",       RtfLquote,             RtfPlainToken,   RtfWrites,           '\''},
+    {"nestcell",     RtfNestcell,           RtfPlainToken,   RtfWrites,           '\t'},
+    {"nestrow",      RtfNestrow,            RtfPlainToken,   RtfWrites,           '\n'},
+    {"nesttableprops", RtfNesttableprops,   RtfPlainToken,   RtfShownAfterMark,   0},
     {"nonesttables", RtfNonesttables,       RtfPlainToken,   RtfSilences,         0},
     {"objdata",      RtfObjdata,            RtfPlainToken,   RtfSilences,         0},
     {"page",         RtfPage,               RtfPlainToken,   RtfWrites,           '\n'},
     {"par",          RtfPar,                RtfPlainToken,   RtfWrites,           '\n'},
     {"pard",         RtfPard,               RtfPlainToken,   RtfNoEffect,         0},
     {"pict",         RtfPict,               RtfPlainToken,   RtfSilences,         0},
-    {"plain",        RtfPlain,              RtfPlainToken,   RtfNoEffect,         0},
+    {"plain",        RtfPlain,              RtfPlainToken,   RtfDefaultFormatting, 0},
     {"rdblquote",    RtfRdblquote,          RtfPlainToken,   RtfWrites,           '"'},
     {"red",          RtfRed,                RtfPlainToken,   RtfNoEffect,         0},
     {"revtbl",       RtfRevtbl,             RtfPlainToken,   RtfSilences,         0},
@@ -122,8 +144,8 @@ inline constexpr RtfKeyword RtfKeywordTable[] = {
     {"u",            RtfU,                  RtfPlainToken,   RtfLetterByNumber,   0},
     {"uc",           RtfUc,                 RtfPlainToken,   RtfFallbackCount,    0},
     {"xmlnstbl",     RtfXmlnstbl,           RtfPlainToken,   RtfSilences,         0},
-    {"{",            RtfOpenBrace,          RtfPlainToken,   RtfNoEffect,         0},
-    {"}",            RtfCloseBrace,         RtfPlainToken,   RtfNoEffect,         0},
+    {"{",            RtfOpenBrace,          RtfPlainToken,   RtfWrites,           '{'},
+    {"}",            RtfCloseBrace,         RtfPlainToken,   RtfWrites,           '}'},
     {"~",            RtfNonBreakingSpace,   RtfPlainToken,   RtfWrites,           ' '},
 };
 

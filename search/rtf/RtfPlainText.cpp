@@ -5,6 +5,7 @@
 #include "search/rtf/RtfPlainText.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "search/RtfTextExtractor.h"
@@ -170,20 +171,140 @@ const unsigned char* CopyAscii(RtfPlainText* plain, const unsigned char* p, cons
     return p;
 }
 
+// A field's instruction has been read: the target of a HYPERLINK (its first
+// argument, quoted or a word that does not begin with a backslash) is kept,
+// after a line break, while the targets fit RtfMaxLinkTargets.
+void KeepLinkTarget(RtfPlainText* plain)
+{
+    const std::uint16_t* text = plain->instruction;
+    const size_t length = plain->instructionLength;
+    size_t at = 0;
+    while (at < length && text[at] == ' ')
+        ++at;
+    static const char kHyperlink[] = "hyperlink";
+    for (size_t k = 0; kHyperlink[k] != 0; ++k, ++at) {
+        if (at == length || (text[at] | 0x20) != kHyperlink[k])
+            return;
+    }
+    if (at == length || text[at] != ' ')
+        return;
+    while (at < length && text[at] == ' ')
+        ++at;
+    if (at == length || text[at] == '\\')
+        return;
+    const std::uint16_t stop = text[at] == '"' ? '"' : ' ';
+    if (stop == '"')
+        ++at;
+    size_t end = at;
+    while (end < length && text[end] != stop)
+        ++end;
+    if (end == at || plain->targetsFull)
+        return;
+    const size_t needed = 1 + (end - at);
+    if (plain->targets == nullptr)
+        plain->targets = static_cast<std::uint16_t*>(std::malloc(RtfMaxLinkTargets * sizeof(std::uint16_t)));
+    if (plain->targets == nullptr || needed > RtfMaxLinkTargets - plain->targetsLength) {
+        plain->targetsFull = true;
+        return;
+    }
+    plain->targets[plain->targetsLength++] = '\n';
+    std::memcpy(plain->targets + plain->targetsLength, text + at, (end - at) * sizeof(std::uint16_t));
+    plain->targetsLength += end - at;
+}
+
+// A field's instruction where the text around it is visible (ignorable: it
+// follows \* at its group's start) is read for a link's target; else its
+// group is silenced, as is an instruction outside any group.
+void BeginInstruction(RtfPlainText* plain, RtfGroupState* state, bool ignorable)
+{
+    const RtfGroupState* around = ignorable ? state->enclosing : state;
+    if (state->enclosing != nullptr && around->charHandler == PlainTextChar) {
+        state->charHandler = FieldInstructionChar;
+        plain->instructionLength = 0;
+    } else {
+        state->charHandler = IgnoreEvent;
+    }
+}
+
 }  // namespace
 
-void SetCodePage(RtfPlainText* plain, std::int32_t codePage)
+void ApplyOtherEffect(RtfPlainText* plain, RtfGroupState* state, const RtfKeyword& keyword, std::int32_t parameter,
+                      bool first, bool ignorable)
 {
-    const RtfCodePage* page = nullptr;
-    if (codePage != 1252 && codePage > 0 && plain->codePages != nullptr)
-        page = plain->codePages->Find(static_cast<unsigned>(codePage));
-    if (page == nullptr)
-        page = &RtfCodePage1252;
-    plain->codePage = page;
-    plain->asciiSame = WritesAsciiAsItself(page);
-    plain->leadByte = 0;
-    if (plain->space != nullptr)
-        plain->byteCodes = plain->space->pageCodes(plain->space->owner, page);
+    switch (keyword.effect) {
+    case RtfWrites:
+        WriteKeywordUnit(plain, state, keyword.unit);
+        break;
+    case RtfEscapedByte: {
+        // A zero byte is not written: the text goes on after it.
+        const unsigned char byte = static_cast<unsigned char>(static_cast<std::uint32_t>(parameter) & 0xFFu);
+        if (byte != 0 && state->charHandler == PlainTextChar)
+            DecodeByte(plain, byte);
+        else if (byte != 0 && state->charHandler == FieldInstructionChar)
+            FieldInstructionChar(byte, state);
+        break;
+    }
+    case RtfSilences:
+        state->charHandler = IgnoreEvent;
+        break;
+    case RtfMarksIgnorable:
+        // A group that begins with \* is one a reader may skip: nothing in it
+        // is shown unless the word after the symbol is one a reader shows
+        // (writers mark footnotes and field results so).
+        if (first) {
+            state->charHandler = IgnoreEvent;
+            plain->ignorablePending = true;
+        }
+        break;
+    case RtfShownAfterMark:
+        if (ignorable && state->enclosing != nullptr)
+            state->charHandler = state->enclosing->charHandler;
+        break;
+    case RtfLetterByNumber:
+        // A signed 16-bit number: -1 is U+FFFF.
+        if (state->charHandler == PlainTextChar || state->charHandler == FieldInstructionChar) {
+            const std::uint16_t unit = static_cast<std::uint16_t>(static_cast<std::uint32_t>(parameter) & 0xFFFFu);
+            if (unit != 0)
+                WriteKeywordUnit(plain, state, unit);
+            plain->fallbackLeft = state->fallbackCount;
+        }
+        break;
+    case RtfFallbackCount:
+        state->fallbackCount = parameter < 0 ? 0 : parameter;
+        break;
+    case RtfDocumentCodePage:
+        SetCodePage(plain, state, parameter);
+        break;
+    case RtfFontTable:
+        state->charHandler = IgnoreEvent;
+        state->fontTable = true;
+        break;
+    case RtfFontNumber:
+        // In the body most runs name their font again.
+        if (!state->fontTable && state->hasFont && state->font == parameter)
+            break;
+        ApplyFontKeyword(plain, state, keyword.effect, parameter);
+        break;
+    case RtfFontCharset:
+    case RtfFontCodePage:
+    case RtfDefaultFont:
+    case RtfDefaultFormatting:
+        ApplyFontKeyword(plain, state, keyword.effect, parameter);
+        break;
+    case RtfFieldInstruction:
+        BeginInstruction(plain, state, ignorable);
+        break;
+    case RtfNoEffect:
+        break;
+    }
+}
+
+void EndGroupFormatting(RtfPlainText* plain, const RtfGroupState* closing, const RtfGroupState* enclosing)
+{
+    if (closing->charHandler == FieldInstructionChar && enclosing->charHandler != FieldInstructionChar)
+        KeepLinkTarget(plain);
+    if (closing->hasFont != enclosing->hasFont || closing->font != enclosing->font)
+        UsePageInForce(plain, enclosing);
 }
 
 void BeginPlainText(RtfPlainText* plain, UnitWriter write, void* output, RtfCodePages* codePages,
@@ -195,11 +316,23 @@ void BeginPlainText(RtfPlainText* plain, UnitWriter write, void* output, RtfCode
     plain->byteCodes = nullptr;
     plain->codePages = codePages;
     plain->codePage = &RtfCodePage1252;
+    plain->documentPage = &RtfCodePage1252;
     plain->asciiSame = true;
     plain->leadByte = 0;
     plain->fallbackLeft = 0;
     plain->groupStart = false;  // the input outside any group is no group
     plain->ignorablePending = false;
+    ClearFonts(&plain->fonts);
+    plain->definingFont = -1;
+    plain->defaultFont = 0;
+    plain->hasDefaultFont = false;
+    for (RtfPlainText::PageUse& use : plain->pageUses)
+        use.page = nullptr;
+    plain->nextPageUse = 0;
+    plain->instructionLength = 0;
+    plain->targets = nullptr;
+    plain->targetsLength = 0;
+    plain->targetsFull = false;
     outermost->charHandler = PlainTextChar;
     outermost->charContext = plain;
     outermost->controlHandler = PlainTextControl;
@@ -208,16 +341,43 @@ void BeginPlainText(RtfPlainText* plain, UnitWriter write, void* output, RtfCode
     outermost->groupContext = plain;
     outermost->enclosing = nullptr;
     outermost->fallbackCount = 1;
+    outermost->font = 0;
+    outermost->hasFont = false;
+    outermost->fontTable = false;
+}
+
+void EndPlainText(RtfPlainText* plain)
+{
+    if (plain->targetsLength != 0)
+        plain->write(plain->output, plain->targets, plain->targetsLength);
+    WriteUnit(plain, 0);
+    ReleasePlainText(plain);
+}
+
+void ReleasePlainText(RtfPlainText* plain)
+{
+    std::free(plain->targets);
+    plain->targets = nullptr;
+    plain->targetsLength = 0;
 }
 
 void PlainTextChar(int byte, RtfGroupState* state)
 {
     RtfPlainText* plain = static_cast<RtfPlainText*>(state->charContext);
     plain->groupStart = false;
-    if (byte == 0)
-        WriteUnit(plain, 0);  // the terminator
-    else
+    if (byte != 0)
         DecodeByte(plain, static_cast<unsigned char>(byte));
+}
+
+void FieldInstructionChar(int byte, RtfGroupState* state)
+{
+    RtfPlainText* plain = static_cast<RtfPlainText*>(state->charContext);
+    plain->groupStart = false;
+    if (byte == 0)
+        return;
+    const std::uint16_t unit = ByteUnit(plain, static_cast<unsigned char>(byte));
+    if (unit != 0)
+        AddToInstruction(plain, unit);
 }
 
 const unsigned char* PlainTextRun(const unsigned char* p, const unsigned char* end, RtfGroupState* state)
@@ -259,9 +419,13 @@ void PlainTextControl(int code, std::int32_t parameter, RtfGroupState* state)
     ApplyKeyword(static_cast<RtfPlainText*>(state->controlContext), state, RtfKeywordOfCode(code), parameter);
 }
 
-void PlainTextGroup(int direction, RtfGroupState*, RtfGroupState* state)
+void PlainTextGroup(int direction, RtfGroupState* other, RtfGroupState* state)
 {
-    PlainGroupEdge(static_cast<RtfPlainText*>(state->groupContext), direction == -1);
+    RtfPlainText* plain = static_cast<RtfPlainText*>(state->groupContext);
+    if (direction == -1)
+        PlainGroupEdge(plain, true);
+    else
+        ClosePlainGroup(plain, state, other);
 }
 
 void WriteSinkUnits(void* output, const std::uint16_t* units, size_t count)
@@ -295,5 +459,6 @@ void ExtractRtfText(const unsigned char* input, size_t size, std::uint16_t* outp
     reader.runCharHandler = PlainTextChar;
     reader.runHandler = PlainTextRun;
     RunRtfReader(&reader, size);
+    EndPlainText(&plain);
 }
 

@@ -61,16 +61,7 @@ const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const
     const std::uint64_t second = length <= 8 ? 0 : FirstBytes(p + 8, length - 8);
     const RtfKeyword& keyword = FindRtfKeyword(first, second, 0);
 
-    // Line breaks after the name are passed; a number may still follow them,
-    // which the states read. Nothing at or past limit is looked at.
-    const unsigned char* const limit = p + 31;
     const unsigned char* q = p + length;
-    if (IsLineBreak(*q)) {
-        while (q < limit && IsLineBreak(*q))
-            ++q;
-        if (q == limit || IsDigit(*q) || *q == '-')
-            return nullptr;
-    }
     std::int32_t parameter = keyword.kind == RtfToggleWord ? 1 : reader->parameter;
     const bool hasNumber = IsDigit(*q) || *q == '-';
     if (hasNumber) {
@@ -95,12 +86,6 @@ const unsigned char* ReadPlainWord(RtfReader* reader, RtfPlainText* plain, const
         }
         parameter = WrapToInt32(negative ? 0u - value : value);
         q += runLength;
-        // A line break ends the value; the digits and '-' after it are
-        // passed with any further line breaks.
-        while (q < limit && (IsLineBreak(*q) || IsDigit(*q) || *q == '-'))
-            ++q;
-        if (q == limit)
-            return nullptr;
     }
     if (IsWhiteSpace(*q))
         ++q;
@@ -174,9 +159,18 @@ const unsigned char* ReadPlainText(RtfReader* reader, RtfPlainText* const plain,
             ++p;
             continue;
         case kCloseByte:
-            PopGroup(reader);
+            if (reader->excessDepth == 0 && reader->depth != 0) {
+                // The group's handler is the destination's: its effect
+                // without the call.
+                RtfGroupState* enclosing = state->enclosing;
+                ClosePlainGroup(plain, state, enclosing);
+                reader->current = state = enclosing;
+                reader->depth -= 1;
+            } else {
+                PopGroup(reader);
+                state = reader->current;
+            }
             ++p;
-            state = reader->current;
             if (FastPlainText(state) != plain)
                 return p;
             continue;
@@ -185,18 +179,10 @@ const unsigned char* ReadPlainText(RtfReader* reader, RtfPlainText* const plain,
         default:
             return p;  // the zero byte that ends the input
         }
-        const unsigned char* token = p + 1;
+        const unsigned char* const token = p + 1;
         const unsigned char* after = nullptr;
-        if (token < end && IsLineBreak(*token)) {
-            // Line breaks right after the backslash are passed (a line may
-            // end inside a token); the token is the same after them.
-            do
-                ++token;
-            while (token < end && IsLineBreak(*token));
-            after = ReadWholeToken(reader, token, end);
-        }
 #ifdef TROVIK_SSE2
-        else if (end - token >= 32) {
+        if (end - token >= 32) {
             const unsigned char first = *token;
             if (IsLetter(first)) {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(token));

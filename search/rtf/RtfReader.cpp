@@ -96,7 +96,7 @@ void IgnoreEvent(int, RtfGroupState*, RtfGroupState*) {}
 
 const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, const unsigned char* end)
 {
-    if (p == end || IsLineBreak(*p))
+    if (p == end)
         return nullptr;
     const unsigned char first = *p;
     if (IsControlSymbol(first)) {
@@ -106,17 +106,21 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
             SendControl(reader, *symbol);
         return after;
     }
-    // The letters, gathered while they may still be a row's name, then only
-    // passed.
-    RtfName name = {0, 0, 0};
+    // The letters, gathered in registers while they fill the name's three
+    // words (more than a row's name), then only passed.
+    std::uint64_t words[3] = {0, 0, 0};
     const unsigned char* q = p;
-    const unsigned char* const gatherEnd =
-        end - p > static_cast<std::ptrdiff_t>(RtfLongestKeyword) ? p + RtfLongestKeyword : end;
-    for (; q < gatherEnd && IsLetter(*q); ++q)
-        AddToName(&name, static_cast<size_t>(q - p), *q);
+    for (std::uint64_t& word : words) {
+        unsigned shift = 0;
+        for (; shift < 64 && q < end && IsLetter(*q); ++q, shift += 8)
+            word |= static_cast<std::uint64_t>(*q) << shift;
+        if (shift < 64)
+            break;
+    }
     while (q < end && IsLetter(*q))
         ++q;
-    if (q == end || IsLineBreak(*q))
+    const RtfName name = {words[0], words[1], words[2]};
+    if (q == end)
         return nullptr;
     const RtfKeyword& keyword = FindRtfKeyword(name, static_cast<size_t>(q - p));
     std::int32_t parameter = keyword.kind == RtfToggleWord ? 1 : reader->parameter;
@@ -126,7 +130,7 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
         const unsigned char* r = q;
         for (; r < end && (IsDigit(*r) || *r == '-'); ++r)
             AddToNumber(&number, *r);
-        if (r == end || IsLineBreak(*r))
+        if (r == end)
             return nullptr;
         parameter = NumberValue(number);
         q = r;
@@ -139,8 +143,9 @@ const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, c
 }
 
 // Line breaks are no part of the text: everywhere but at the very first byte
-// they are skipped, and only inside a numeric parameter do they matter (they
-// end its value).
+// they are skipped. A line break ends a control word (a delimiter, as a
+// space is) and a backslash before one is a paragraph mark; only the two
+// bytes of an escape pass it.
 size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count)
 {
     const unsigned char* p = bytes;
@@ -183,10 +188,6 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
         }
 
         case RtfReadTokenStart:
-            if (IsLineBreak(byte)) {
-                ++p;
-                continue;
-            }
             reader->name = RtfName();
             reader->nameLength = 0;
             reader->hasNumber = false;
@@ -212,8 +213,6 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
             continue;
 
         case RtfReadName: {
-            // A line break ends the name like any other byte that is no
-            // letter; a numeric parameter may still follow it.
             if (IsLetter(byte)) {
                 if (reader->nameLength < RtfLongestKeyword)
                     AddToName(&reader->name, reader->nameLength, byte);
@@ -229,17 +228,14 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
         }
 
         case RtfReadAfterName:
-            if (IsLineBreak(byte)) {
-                ++p;
-                continue;
-            }
             if (IsDigit(byte) || byte == '-') {
                 reader->hasNumber = true;
                 reader->number = RtfNumber();
                 reader->readState = RtfReadNumber;
                 continue;
             }
-            // One white-space byte after a control word is its delimiter.
+            // One white-space byte after a control word (a line break too)
+            // is its delimiter.
             if (IsWhiteSpace(byte))
                 ++p;
             SendControlWord(reader, *reader->keyword, false);
@@ -247,15 +243,10 @@ size_t FeedRtfReader(RtfReader* reader, const unsigned char* bytes, size_t count
 
         case RtfReadNumber:
             // The whole run of digits and '-' is consumed; its value is an
-            // optional sign and the digits up to the first other byte or
-            // line break, accumulated modulo 2^32.
+            // optional sign and the digits up to the first other byte,
+            // accumulated modulo 2^32.
             if (IsDigit(byte) || byte == '-') {
                 AddToNumber(&reader->number, byte);
-                ++p;
-                continue;
-            }
-            if (IsLineBreak(byte)) {
-                reader->number.ended = true;
                 ++p;
                 continue;
             }

@@ -43,6 +43,11 @@ struct RtfGroupState {
     // after a letter written by its number (\uN) stand in for it. 1 outside
     // any group.
     std::int32_t fallbackCount;
+    // And its font: the number of the group's \fN (hasFont), else the
+    // default font; whether the group is in the font table.
+    std::int32_t font;
+    bool hasFont;
+    bool fontTable;
 };
 
 // Groups nested deeper than this share the deepest state (see PushGroup):
@@ -64,11 +69,11 @@ enum RtfReadState {
 };
 
 // A control word's run of digits and '-': its value is an optional sign and
-// the digits up to the first other byte or line break, modulo 2^32.
+// the digits up to the first other byte, modulo 2^32.
 struct RtfNumber {
     std::uint32_t value;
     bool negative;
-    bool ended;    // a byte after the sign that is not a digit, or a line break, was seen
+    bool ended;    // a '-' after the run's first byte was seen
     bool started;  // the run's first byte has been read
 };
 

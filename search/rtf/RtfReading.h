@@ -12,6 +12,15 @@
 #include "search/rtf/RtfPlainText.h"
 #include "search/rtf/RtfReader.h"
 
+// The helpers a reading loop runs for each token or byte are inlined
+// whatever the compiler estimates of how often they run: a call for each
+// token costs as much as the token.
+#if defined(_MSC_VER)
+#define TROVIK_RTF_INLINE __forceinline
+#else
+#define TROVIK_RTF_INLINE inline __attribute__((always_inline))
+#endif
+
 // --- Tokens ---
 
 inline bool IsLetter(unsigned char byte)
@@ -29,12 +38,13 @@ inline bool IsWhiteSpace(unsigned char byte)
     return (byte >= 9 && byte <= 13) || byte == ' ';
 }
 
-// The bytes that name a control symbol: ' * - : _ { | } ~ and the backslash.
+// The bytes that name a control symbol: ' * - : _ { | } ~, the backslash,
+// and a line break (a backslash before one is a paragraph mark).
 struct RtfControlSymbols {
     bool is[256];
     constexpr RtfControlSymbols() : is()
     {
-        const char names[] = "'*-:\\_{|}~";
+        const char names[] = "'*-:\\_{|}~\r\n";
         for (size_t i = 0; names[i] != 0; ++i)
             is[static_cast<unsigned char>(names[i])] = true;
     }
@@ -109,8 +119,9 @@ inline void EndControlWord(RtfReader* reader, const RtfKeyword& keyword, bool ha
 
 // Reads the control symbol at p with the two bytes of an escape, when they
 // lie before end and hold no line break (the escape takes them whatever they
-// are, a zero too): sets the escape's parameter, *keyword to the symbol's row,
-// and returns where the symbol ends; else nullptr (nothing read).
+// are, a zero too, and passes line breaks): sets the escape's parameter,
+// *keyword to the symbol's row, and returns where the symbol ends; else
+// nullptr (nothing read).
 inline const unsigned char* ReadSymbol(RtfReader* reader, const unsigned char* p, const unsigned char* end,
                                        const RtfKeyword** keyword)
 {
@@ -125,9 +136,10 @@ inline const unsigned char* ReadSymbol(RtfReader* reader, const unsigned char* p
 }
 
 // Reads at once a control token that lies whole before end, with the byte
-// after it, and holds no line break: exactly as the states would read it
-// byte by byte. Returns where the token ends, or nullptr (nothing read) to
-// leave the token to the states. p is just past the backslash.
+// after it (an escape: with no line break in its two bytes): exactly as the
+// states would read it byte by byte. Returns where the token ends, or
+// nullptr (nothing read) to leave the token to the states. p is just past the
+// backslash.
 const unsigned char* ReadWholeToken(RtfReader* reader, const unsigned char* p, const unsigned char* end);
 
 // --- The plain-text destination ---
@@ -147,7 +159,7 @@ inline void KeepAfter(RtfByteSpace* space, unsigned char byte)
 }
 
 // Writes one byte of a byte window's text.
-inline void WriteCode(RtfByteSpace* space, unsigned char code)
+TROVIK_RTF_INLINE void WriteCode(RtfByteSpace* space, unsigned char code)
 {
     if (space->next == space->limit)
         space->makeRoom(space->owner);
@@ -155,35 +167,61 @@ inline void WriteCode(RtfByteSpace* space, unsigned char code)
     KeepAfter(space, code);
 }
 
-// One byte of visible text: a fallback still to skip, the trail of a lead
-// byte, a lead byte itself, or a character alone.
-inline void DecodeByte(RtfPlainText* plain, unsigned char byte)
+// The unit of one byte of text in the code page in force, or 0: a fallback
+// still to skip, the trail of a lead byte, a lead byte itself (which waits
+// for its trail), or a character alone.
+inline std::uint16_t ByteUnit(RtfPlainText* plain, unsigned char byte)
 {
     if (plain->fallbackLeft > 0) {
         plain->fallbackLeft -= 1;
-        return;
+        return 0;
     }
     const RtfCodePage* page = plain->codePage;
     if (plain->leadByte != 0) {
         const std::uint16_t unit = page->pairs[plain->leadByte * 256u + byte];
         plain->leadByte = 0;
-        if (unit != 0)
-            WriteUnit(plain, unit);
-        return;
+        return unit;
     }
-    if (plain->byteCodes != nullptr && plain->byteCodes[byte] != 0) {
+    const std::uint16_t unit = page->units[byte];
+    if (unit == 0 && page->pairs != nullptr)
+        plain->leadByte = byte;
+    return unit;
+}
+
+// One byte of visible text.
+inline void DecodeByte(RtfPlainText* plain, unsigned char byte)
+{
+    if (plain->byteCodes != nullptr && plain->byteCodes[byte] != 0 && plain->fallbackLeft == 0 &&
+        plain->leadByte == 0) {
         WriteCode(plain->space, plain->byteCodes[byte]);
         return;
     }
-    const std::uint16_t unit = page->units[byte];
+    const std::uint16_t unit = ByteUnit(plain, byte);
     if (unit != 0)
         WriteUnit(plain, unit);
-    else if (page->pairs != nullptr)
-        plain->leadByte = byte;
 }
 
-// The document's code page (\ansicpgN); one without a table is 1252.
-void SetCodePage(RtfPlainText* plain, std::int32_t codePage);
+// Adds a unit to the field instruction being read; units beyond
+// RtfMaxInstruction are left out.
+inline void AddToInstruction(RtfPlainText* plain, std::uint16_t unit)
+{
+    if (plain->instructionLength < RtfMaxInstruction)
+        plain->instruction[plain->instructionLength++] = unit;
+}
+
+// A keyword's unit: into the text where the state's text is visible, into
+// the instruction where a field's instruction is read.
+inline void WriteKeywordUnit(RtfPlainText* plain, const RtfGroupState* state, std::uint16_t unit)
+{
+    if (state->charHandler == PlainTextChar) {
+        if (plain->space != nullptr && unit < 0x80)
+            WriteCode(plain->space, static_cast<unsigned char>(unit));
+        else
+            WriteUnit(plain, unit);
+    } else if (state->charHandler == FieldInstructionChar) {
+        AddToInstruction(plain, unit);
+    }
+}
 
 // A brace's effect on the plain-text destination: a group's start begins or
 // ends, and a brace ends the characters that stand in for a letter.
@@ -194,70 +232,65 @@ inline void PlainGroupEdge(RtfPlainText* plain, bool opening)
     plain->fallbackLeft = 0;
 }
 
+// The document's code page (\ansicpgN); one without a table is 1252. A
+// waiting lead byte is dropped.
+void SetCodePage(RtfPlainText* plain, const RtfGroupState* state, std::int32_t codePage);
+// Makes the code page in force that of the state's font where the font table
+// gives it one, else the document's; a waiting lead byte is dropped when the
+// code page changes.
+void UsePageInForce(RtfPlainText* plain, const RtfGroupState* state);
+// The font keywords: fonts defined in the font table, the group's font, the
+// default font.
+void ApplyFontKeyword(RtfPlainText* plain, RtfGroupState* state, RtfEffect effect, std::int32_t parameter);
+
+// The effects of the keywords that ApplyKeyword does not apply itself: first
+// and ignorable tell whether the keyword is its group's first token and
+// whether it follows \* there.
+void ApplyOtherEffect(RtfPlainText* plain, RtfGroupState* state, const RtfKeyword& keyword, std::int32_t parameter,
+                      bool first, bool ignorable);
+
 // A keyword's effect on the plain-text destination plain, whose group state
 // is state: PlainTextControl, which the plain-text loop applies without the
-// call.
-inline void ApplyKeyword(RtfPlainText* plain, RtfGroupState* state, const RtfKeyword& keyword,
-                         std::int32_t parameter)
+// call. The frequent effects are applied here, the others by one call.
+TROVIK_RTF_INLINE void ApplyKeyword(RtfPlainText* plain, RtfGroupState* state, const RtfKeyword& keyword,
+                                    std::int32_t parameter)
 {
     const bool first = plain->groupStart;
     const bool ignorable = plain->ignorablePending;
     plain->groupStart = false;
     plain->ignorablePending = false;
+    // A control word or symbol may be one of the characters that stand in
+    // for a letter written by its number.
     if (plain->fallbackLeft > 0) {
         plain->fallbackLeft -= 1;
         return;
     }
-    switch (keyword.effect) {
-    case RtfNoEffect:
-        break;
-    case RtfWrites:
-        if (state->charHandler == PlainTextChar) {
-            if (plain->space != nullptr && keyword.unit < 0x80)
-                WriteCode(plain->space, static_cast<unsigned char>(keyword.unit));
-            else
-                WriteUnit(plain, keyword.unit);
-        }
-        break;
-    case RtfSilences:
-        state->charHandler = IgnoreEvent;
-        break;
-    case RtfMarksIgnorable:
-        // A group that begins with \* is one a reader may skip: nothing in it
-        // is shown unless the word after the symbol is one a reader shows
-        // (writers mark footnotes and field results so).
-        if (first) {
-            state->charHandler = IgnoreEvent;
-            plain->ignorablePending = true;
-        }
-        break;
-    case RtfShownAfterMark:
-        if (ignorable && state->enclosing != nullptr)
-            state->charHandler = state->enclosing->charHandler;
-        break;
-    case RtfEscapedByte: {
-        // A zero byte is not written: the text goes on after it.
-        const unsigned char byte = static_cast<unsigned char>(static_cast<std::uint32_t>(parameter) & 0xFFu);
-        if (byte != 0 && state->charHandler == PlainTextChar)
-            DecodeByte(plain, byte);
-        break;
+    if (keyword.effect == RtfNoEffect)
+        return;
+    if (keyword.effect == RtfWrites && state->charHandler == PlainTextChar) {
+        if (plain->space != nullptr && keyword.unit < 0x80)
+            WriteCode(plain->space, static_cast<unsigned char>(keyword.unit));
+        else
+            WriteUnit(plain, keyword.unit);
+        return;
     }
-    case RtfLetterByNumber:
-        // A signed 16-bit number: -1 is U+FFFF.
-        if (state->charHandler == PlainTextChar) {
-            const std::uint16_t unit = static_cast<std::uint16_t>(static_cast<std::uint32_t>(parameter) & 0xFFFFu);
-            if (unit != 0)
-                WriteUnit(plain, unit);
-            plain->fallbackLeft = state->fallbackCount;
-        }
-        break;
-    case RtfFallbackCount:
-        state->fallbackCount = parameter < 0 ? 0 : parameter;
-        break;
-    case RtfDocumentCodePage:
-        SetCodePage(plain, parameter);
-        break;
-    }
+    ApplyOtherEffect(plain, state, keyword, parameter, first, ignorable);
+}
+
+// The end of a group whose font or character handler differs from the
+// enclosing group's: a field's instruction is read for a link's target, and
+// the code page of the enclosing group's font is in force again.
+void EndGroupFormatting(RtfPlainText* plain, const RtfGroupState* closing, const RtfGroupState* enclosing);
+
+// A group of the plain-text destination has closed and enclosing is current
+// again: the group's start, a letter's fallbacks, the group's font and a
+// field's instruction end.
+inline void ClosePlainGroup(RtfPlainText* plain, const RtfGroupState* closing, const RtfGroupState* enclosing)
+{
+    PlainGroupEdge(plain, false);
+    if (closing->charHandler != enclosing->charHandler || closing->font != enclosing->font ||
+        closing->hasFont != enclosing->hasFont)
+        EndGroupFormatting(plain, closing, enclosing);
 }
 
 // --- The plain-text loop ---

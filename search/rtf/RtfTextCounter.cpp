@@ -101,19 +101,14 @@ void CodePageBytes(const CountingWindow* window, const RtfCodePage* page, unsign
 }
 
 // RtfByteSpace::pageCodes of a byte window: 1252's table is made with the
-// window, another code page's when a document names it, and kept while the
-// next document names the same.
-const unsigned char* PageCodes(void* owner, const RtfCodePage* page)
+// window, another code page's in the slot asked for.
+const unsigned char* PageCodes(void* owner, const RtfCodePage* page, unsigned slot)
 {
     CountingWindow* window = static_cast<CountingWindow*>(owner);
     if (page == &RtfCodePage1252)
         return window->codes1252;
-    if (!window->hasOther || std::memcmp(window->otherUnits, page->units, sizeof window->otherUnits) != 0) {
-        CodePageBytes(window, page, window->otherCodes);
-        std::memcpy(window->otherUnits, page->units, sizeof window->otherUnits);
-        window->hasOther = true;
-    }
-    return window->otherCodes;
+    CodePageBytes(window, page, window->pageCodes[slot]);
+    return window->pageCodes[slot];
 }
 
 // UnitWriter of the counting window: folds the units where a table is given.
@@ -168,7 +163,6 @@ void PrepareWindow(CountingWindow* window)
         return;
     window->prepared = false;
     window->bytes = false;
-    window->hasOther = false;
     if (m == 0 || m > RtfTextCounter::BytePatternLimit)
         return;
     std::memset(window->unitCodes, 0, sizeof window->unitCodes);
@@ -264,7 +258,6 @@ RtfTextCounter::RtfTextCounter() : reader(), outermost(), plain(), count(0), end
     window.fold = nullptr;
     window.bytes = false;
     window.prepared = false;
-    window.hasOther = false;
     window.space = RtfByteSpace();
     window.length = 0;
     window.from = 0;
@@ -274,6 +267,7 @@ RtfTextCounter::RtfTextCounter() : reader(), outermost(), plain(), count(0), end
 RtfTextCounter::~RtfTextCounter()
 {
     ReleaseRtfReader(&reader);
+    ReleasePlainText(&plain);
 }
 
 void RtfTextCounter::Begin(const std::uint16_t* pattern, size_t patternLength, const std::uint16_t* fold,
@@ -301,6 +295,7 @@ void RtfTextCounter::Begin(const std::uint16_t* pattern, size_t patternLength, c
     reader.excessDepth = 0;
     reader.excessSnapshot = RtfGroupState();
 
+    ReleasePlainText(&plain);
     BeginPlainText(&plain, AppendUnits, &window, codePages, &outermost);
 
     window.pattern = pattern;
@@ -316,7 +311,7 @@ void RtfTextCounter::Begin(const std::uint16_t* pattern, size_t patternLength, c
         space->pageCodes = PageCodes;
         space->keep = 0;
         plain.space = space;
-        plain.byteCodes = PageCodes(&window, &RtfCodePage1252);
+        plain.byteCodes = window.codes1252;
     }
     window.length = 0;
     window.from = 0;
@@ -344,6 +339,7 @@ void RtfTextCounter::End()
 
 void RtfTextCounter::Close()
 {
+    EndPlainText(&plain);
     CountInWindow(&window, true);
     count = window.count;
     ended = true;

@@ -203,7 +203,7 @@ TEST(FilePieces, EverySplitGivesTheWholeFileCounts)
         {"RTF zero escape writes nothing", "{\\rtf1 ab\\'00ab", "ab", 1, 2},
         {"RTF binary data", "{\\rtf1 a\\bin4 " + nul + "{}\\b{\\bin2 }\\}c", "abc", 1, 1},
         {"RTF control word at the end", "{\\rtf1 ab ab\\par", "ab\n", 1, 1},
-        {"RTF names end at a line break, numbers go on", "{\\rtf1 x\\pa\r\nr y\\li-72\r\n0 z\\tab w", "xr yz\tw", 1, 1},
+        {"RTF control words end at a line break", "{\\rtf1 x\\pa\r\nr y\\li-72\r\n0 z\\tab w", "xr y0 z\tw", 1, 1},
         {"RTF silenced groups", "{\\rtf1 {\\fonttbl{\\f0 ab;}}ab{ab}{\\colortbl ab}", "ab", 1, 2},
         {"RTF line break after the header", "{\\rtf1\r\nab", "ab", 1, 1},
         {"RTF lines joined", "{\\rtf1 foo\r\nbar foo\nbar", "foobar", 1, 2},

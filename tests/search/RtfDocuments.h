@@ -40,7 +40,7 @@ constexpr RtfDocument kRtfDocuments[] = {
     {"hyperlink field",
      TROVIK_RTF_BYTES("{\\rtf1\\ansi See {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/tides\"}}"
                       "{\\fldrslt{\\ul\\cf1 tide tables}}} for Sunday.\\par}"),
-     "See tide tables for Sunday", "HYPERLINK|example.org"},
+     "See tide tables for Sunday|https://example.org/tides", "HYPERLINK|tidestide"},
     {"table cells and rows",
      TROVIK_RTF_BYTES("{\\rtf1\\ansi\\trowd\\cellx2000\\cellx4000\\pard\\intbl Kelp\\cell Oyster\\cell\\row"
                       "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Mussel\\cell Scallop\\cell\\row\\pard Tally\\par}"),
@@ -83,6 +83,32 @@ constexpr RtfDocument kRtfDocuments[] = {
      TROVIK_RTF_BYTES("{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fcharset128 MS Mincho;}}\\f0 "
                       "\\'93\\'fa\\'96\\'7b\\'8c\\'ea\x82\xcc {\\uc2\\u26085\\'93\\'fa}\\par}"),
      "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE \xE6\x97\xA5", "Mincho|\xE6\x97\xA5\xE6\x97\xA5"},
+    // LibreOffice breaks lines inside control words: the digits on the
+    // next line are text.
+    {"line breaks ending control words",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}\\f0{\\loch\n210} boats at \\fs24\r\n36 knots"
+                      "\\par}"),
+     "210 boats at 36 knots", "loch210|Liberation"},
+    // Mac editors end paragraphs with a backslash before the line break.
+    {"backslash paragraph marks",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639\n\\f0\\fs24 Morning tide\\\nEvening tide\\\r\n"
+                      "12 boats\\\n}"),
+     "Morning tide|Evening tide|12 boats", "tideEvening|cocoartf"},
+    {"escaped braces and backslashes",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi Saved to C:\\\\Users\\\\harbour as \\{draft\\}\\par}"),
+     "C:\\Users\\harbour|{draft}", "Usersharbour"},
+    {"nested table",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi\\trowd\\cellx4000\\pard\\intbl{\\pard\\itap2 Anchor\\nestcell Deep\\nestcell"
+                      "{\\*\\nesttableprops\\trowd\\cellx2000\\nestrow}}after\\cell\\row Outer\\par}"),
+     "Anchor|Deep|after|Outer", "AnchorDeep|afterOuter"},
+    // Text in fonts whose character sets differ from the document's code
+    // page: Japanese and Hungarian in a Western document.
+    {"fonts with character sets of their own",
+     TROVIK_RTF_BYTES("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fnil\\fcharset128 MS Mincho;}"
+                      "{\\f2\\fswiss\\fcharset238 Arial CE;}}\\f0 Tide {\\f1 \\'93\\'fa\\'96\\'7b} and "
+                      "{\\f2 \\'e1rv\\'edzt\\'fbr\\'f5}\\par}"),
+     "Tide \xE6\x97\xA5\xE6\x9C\xAC and|\xC3\xA1rv\xC3\xADzt\xC5\xB1r\xC5\x91",
+     "\xC3\xA1rv\xC3\xADzt\xC3\xBBr\xC3\xB5|Mincho"},
 };
 
 #undef TROVIK_RTF_BYTES

@@ -91,6 +91,25 @@ check "stop during a large file" "status summary stop 0 ms" "$actual"
 "$run" "$scan" --stop-after x --text x "$w" >/dev/null 2>&1
 check "bad --stop-after exits with 2" "2" "$?"
 
+# --lines: after each found file, its matching lines as the reading that
+# found it reads them (UTF-8, big-endian UTF-16, the code page, a
+# document's plain text), breaks of every kind, tabs and backslashes
+# escaped; the occurrences on the lines add up to the file's count.
+mkdir -p "$folder/lines"
+printf 'caf\303\251 x caf\303\251\r\nno\rcaf\303\251\tend\\' > "$folder/lines/u8.txt"
+printf '\376\377\0c\0a\0f\0\351\0\n\0c\0a\0f\0\351' > "$folder/lines/be.txt"
+printf 'caf\351\r\ncaf\351caf\351' > "$folder/lines/cp.txt"
+printf '{\\rtf1\\ansi caf\\'"'"'e9\\par x\\line caf\\'"'"'e9 caf\\'"'"'e9}' > "$folder/lines/doc.rtf"
+output=$("$run" "$scan" --lines --text-hex 636166e9 "$(windows "$folder/lines")" | tr -d '\r')
+actual=$(printf '%s\n' "$output" | LC_ALL=C awk -F'\t' '$1 == "found" { name = $6 } $1 == "line" { print name " " $2 " " $3 }' | sort)
+expected=$(printf 'be.txt 1 caf\351\nbe.txt 2 caf\351\ncp.txt 1 caf\351\ncp.txt 2 caf\351caf\351\ndoc.rtf 1 caf\351\ndoc.rtf 3 caf\351 caf\351\nu8.txt 1 caf\351 x caf\351\nu8.txt 3 caf\351\\tend\\\\')
+check "lines of each reading, escaped" "$expected" "$actual"
+actual=$(printf '%s\n' "$output" | LC_ALL=C awk -F'\t' -v text="$(printf 'caf\351')" '
+    $1 == "found" { if (name != "" && seen != want) bad = bad name " "; name = $6; want = $2; seen = 0 }
+    $1 == "line" { seen += gsub(text, "", $3) }
+    END { if (seen != want) bad = bad name " "; print bad == "" ? "all add up" : bad }')
+check "the lines' occurrences add up to each file's count" "all add up" "$actual"
+
 "$run" "$scan" --text x "$(windows "$folder/missing")" >/dev/null 2>&1
 check "missing folder exits with 2" "2" "$?"
 "$run" "$scan" --text-hex 6 "$w" >/dev/null 2>&1

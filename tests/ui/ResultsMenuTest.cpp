@@ -7,6 +7,7 @@
 
 #include "ResultsListFixture.h"
 #include "search/SearchRequest.h"
+#include "support/KeysAndClipboard.h"
 #include "ui/FailureReason.h"
 
 namespace {
@@ -90,29 +91,6 @@ protected:
             SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     }
 
-    // The clipboard's text in one format, CF_TEXT or CF_UNICODETEXT.
-    template <typename Char>
-    static std::basic_string<Char> Clipboard(UINT format)
-    {
-        std::basic_string<Char> text;
-        if (!OpenClipboard(nullptr))
-            return text;
-        if (HANDLE data = GetClipboardData(format)) {
-            text = static_cast<const Char*>(GlobalLock(data));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-        return text;
-    }
-
-    static void SetKey(int key, bool down)
-    {
-        BYTE keys[256];
-        GetKeyboardState(keys);
-        keys[key] = down ? 0x80 : 0;
-        SetKeyboardState(keys);
-    }
-
     static inline ResultsMenuTest* current = nullptr;
     std::vector<std::string> shown;
 };
@@ -166,23 +144,23 @@ TEST_F(ResultsMenuTest, CopyCommandsAndCtrlCPutThePathOrNameOnTheClipboard)
     Add(name, 0, 0, {}, true, folder, ERROR_ACCESS_DENIED);
 
     ResultsMenu::Run(list, 1, IDM_COPY_PATH);
-    EXPECT_EQ(Utf8(Clipboard<WCHAR>(CF_UNICODETEXT).c_str()), folder + "\\" + name);
+    EXPECT_EQ(Utf8(ClipboardText<WCHAR>(CF_UNICODETEXT).c_str()), folder + "\\" + name);
     ResultsMenu::Run(list, 1, IDM_COPY_NAME);
-    EXPECT_EQ(Utf8(Clipboard<WCHAR>(CF_UNICODETEXT).c_str()), name);
+    EXPECT_EQ(Utf8(ClipboardText<WCHAR>(CF_UNICODETEXT).c_str()), name);
     ResultsMenu::Run(list, 0, IDM_COPY_NAME);
-    EXPECT_EQ(Clipboard<WCHAR>(CF_UNICODETEXT), L"plain.txt");
-    EXPECT_EQ(Clipboard<char>(CF_TEXT), "plain.txt");
+    EXPECT_EQ(ClipboardText<WCHAR>(CF_UNICODETEXT), L"plain.txt");
+    EXPECT_EQ(ClipboardText<char>(CF_TEXT), "plain.txt");
 
     Select(0);
     SetKey(VK_CONTROL, true);
     SendMessageA(list, WM_KEYDOWN, 'C', 0);
     SetKey(VK_CONTROL, false);
-    EXPECT_EQ(Clipboard<WCHAR>(CF_UNICODETEXT), L"C:\\docs\\plain.txt");
-    EXPECT_EQ(Clipboard<char>(CF_TEXT), "C:\\docs\\plain.txt");
+    EXPECT_EQ(ClipboardText<WCHAR>(CF_UNICODETEXT), L"C:\\docs\\plain.txt");
+    EXPECT_EQ(ClipboardText<char>(CF_TEXT), "C:\\docs\\plain.txt");
     // Without Ctrl the key is the list's own (a jump to a name), not a copy.
     Select(1);
     SendMessageA(list, WM_KEYDOWN, 'C', 0);
-    EXPECT_EQ(Clipboard<WCHAR>(CF_UNICODETEXT), L"C:\\docs\\plain.txt");
+    EXPECT_EQ(ClipboardText<WCHAR>(CF_UNICODETEXT), L"C:\\docs\\plain.txt");
 }
 
 TEST_F(ResultsMenuTest, FailedRowsTellWhyInTheirTooltipAndOtherRowsKeepTheListsOwn)

@@ -77,6 +77,8 @@ const ExpectedControl TemplateControls[] = {
     {IDC_SUBFOLDERS, "Button", "I&nclude subfolders", BS_AUTOCHECKBOX | WS_TABSTOP, true, {7, 69, 73, 10}, true},
     {IDC_MATCHCASE, "Button", "Match &case", BS_AUTOCHECKBOX | WS_TABSTOP, true, {82, 69, 48, 10}, true},
     {IDC_RESULTS, "SysListView32", "List1", 0x40810005, false, {5, 81, 60, 50}, true},
+    {IDC_PREVIEW, "SysListView32", "", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_BORDER | WS_TABSTOP,
+     false, {5, 81, 60, 30}, true},
     {IDC_STATUS, "Static", "", SS_CENTERIMAGE | WS_GROUP, false, {7, 57, 48, 8}, true},
     {IDC_ANIMATION, "Static", "", SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN | WS_GROUP, true, {195, 43, 48, 36}, false},
     {IDC_REGEXP, "Button", "&Regexp", BS_AUTOCHECKBOX | WS_TABSTOP, false, {87, 69, 41, 10}, true},
@@ -345,12 +347,18 @@ TEST(Growth, FirstSearchGrowsTheWindowOnceByListAndStatusLine)
     GetClientRect(window, &client);
     const RECT listRect = ClientRectOf(window, list);
     const RECT statusRect = ClientRectOf(window, status);
+    // The preview pane shares the list's room below it, past the split bar.
+    const RECT previewRect = ClientRectOf(window, driver.Control(IDC_PREVIEW));
     EXPECT_TRUE(IsWindowVisible(list));
     EXPECT_TRUE(IsWindowVisible(status));
+    EXPECT_TRUE(IsWindowVisible(driver.Control(IDC_PREVIEW)));
     EXPECT_EQ(listRect.left, 0);
     EXPECT_EQ(listRect.top, formerEdge.bottom);
     EXPECT_EQ(listRect.right, client.right);
-    EXPECT_EQ(listRect.bottom, client.bottom - layout.statusHeight - 4);
+    EXPECT_LT(listRect.bottom, previewRect.top);
+    EXPECT_EQ(previewRect.left, 0);
+    EXPECT_EQ(previewRect.right, client.right);
+    EXPECT_EQ(previewRect.bottom, client.bottom - layout.statusHeight - 4);
     EXPECT_EQ(statusRect.left, 4);
     EXPECT_EQ(statusRect.top, client.bottom - layout.statusHeight - 2);
 
@@ -700,6 +708,37 @@ TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
             EXPECT_EQ(text, "<none>");
         } else {
             EXPECT_EQ(text.substr(0, text.find_last_not_of(" \r\n") + 1), path);
+        }
+        if (path != opened)
+            continue;
+
+        // The preview pane's line opens the row's file the same way, by Enter
+        // and by a double-click.
+        auto openedBy = [&marker] {
+            std::string shown = FileText(marker);
+            for (int waited = 0; shown.find('\n') == std::string::npos && waited < 150; ++waited) {
+                Sleep(100);
+                shown = FileText(marker);
+            }
+            return shown.substr(0, shown.find_last_not_of(" \r\n") + 1);
+        };
+        LVITEMA selected = {};
+        selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&selected));
+        driver.RunUntilWaiting();
+        HWND pane = driver.Control(IDC_PREVIEW);
+        ASSERT_EQ(SendMessageW(pane, LVM_GETITEMCOUNT, 0, 0), 1);
+        SendMessageW(pane, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
+        cell.left = LVIR_LABEL;
+        ASSERT_TRUE(SendMessageW(pane, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+        for (const char* way : {"Enter", "double-click"}) {
+            DeleteFileA(marker.c_str());
+            if (std::string(way) == "Enter")
+                SendMessageW(pane, WM_KEYDOWN, VK_RETURN, 0);
+            else
+                SendMessageW(pane, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                             MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+            EXPECT_EQ(openedBy(), opened) << way;
         }
     }
 }

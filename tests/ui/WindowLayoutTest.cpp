@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "SearchDialogFixture.h"
+#include "ui/DpiScale.h"
 
 namespace {
 
@@ -105,32 +108,62 @@ TEST_F(WindowLayoutTest, HeightIsFixedUntilTheFirstSearch)
     EXPECT_EQ(WindowSize(window).cy, layout.initialHeight);
 }
 
+// The results list and the preview pane share the room above the status
+// line: the pane takes its stored height (a third without one), the bar
+// lies between them, and each keeps its least height where the room allows.
 TEST_F(WindowLayoutTest, AfterTheFirstSearchListAndStatusFollowTheWindow)
 {
     layout.expanded = 1;
     HWND results = GetDlgItem(window, IDC_RESULTS);
     SetWindowPos(results, nullptr, 0, layout.initialHeight, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_SHOWWINDOW);
     const int top = ClientRectOf(window, IDC_RESULTS).top;
-    for (int extra : {180, 400}) {
-        Resize(window, layout.initialWidth + extra, layout.initialHeight + extra);
+    const int bar = ScaleToScreen(window, 5);
+    const int least = ScaleToScreen(window, 40);
+    struct Row {
+        int stored;   // previewHeight at 96 DPI
+        int extra;    // pixels added to the starting size
+        int preview;  // the pane's height; 0: a third of the room, or the least
+    } const rows[] = {
+        {-1, 180, 0}, {-1, 400, 0}, {100, 400, ScaleToScreen(window, 100)}, {10, 400, least},
+        {5000, 400, -least},  // all but the results list's least height
+    };
+    for (const Row& row : rows) {
+        layout.previewHeight = row.stored;
+        Resize(window, layout.initialWidth + row.extra, layout.initialHeight + row.extra);
+        layout.LayoutControls(window, SIZE_RESTORED);
         RECT client;
         GetClientRect(window, &client);
         const int W = client.right;
         const int H = client.bottom;
         const int S = layout.statusHeight;
-        SCOPED_TRACE(extra);
+        const int room = H - S - 4 - top - bar;
+        SCOPED_TRACE(std::to_string(row.stored) + " " + std::to_string(row.extra));
 
         RECT list = ClientRectOf(window, IDC_RESULTS);
+        RECT preview = ClientRectOf(window, IDC_PREVIEW);
         EXPECT_EQ(list.left, 0);
         EXPECT_EQ(list.top, top);
         EXPECT_EQ(list.right, W);
-        EXPECT_EQ(list.bottom, H - S - 4);
+        EXPECT_EQ(preview.left, 0);
+        EXPECT_EQ(preview.right, W);
+        EXPECT_EQ(preview.bottom, H - S - 4);
+        EXPECT_EQ(preview.top - list.bottom, bar);
+        const int third = room / 3 > least ? room / 3 : least;
+        const int expected = row.preview == 0 ? third : row.preview < 0 ? room + row.preview : row.preview;
+        EXPECT_EQ(preview.bottom - preview.top, expected);
+        const RECT splitter = layout.SplitterBar(window);
+        EXPECT_EQ(splitter.top, list.bottom);
+        EXPECT_EQ(splitter.bottom, preview.top);
+        EXPECT_EQ(splitter.right, W);
+        // The bar's place gives the height back, at 96 DPI.
+        EXPECT_NEAR(ScaleToScreen(window, layout.PreviewHeightForBar(window, splitter.top)), expected, 1);
         RECT status = ClientRectOf(window, IDC_STATUS);
         EXPECT_EQ(status.left, 4);
         EXPECT_EQ(status.top, H - S - 2);
         EXPECT_EQ(status.right, W);
         EXPECT_EQ(status.bottom, H - 2);
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(window, IDC_STATUS), GWL_STYLE) & WS_VISIBLE);
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(window, IDC_PREVIEW), GWL_STYLE) & WS_VISIBLE);
     }
 }
 

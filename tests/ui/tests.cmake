@@ -15,5 +15,12 @@ if(CMAKE_CROSSCOMPILING)
   add_test(NAME SearchWindowTest.At144Dpi
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/high-dpi.sh ${TROVIK_RUN} ${CMAKE_BINARY_DIR}/wineprefix-144dpi 144
       $<TARGET_FILE:SearchWindowTest> --gtest_filter=Template.HoldsEveryControlInTabOrderAsTabled:Growth.*)
-  set_tests_properties(SearchWindowTest.At144Dpi PROPERTIES ENVIRONMENT "TROVIK_EXPECT_DPI=144" TIMEOUT 600)
+  set_tests_properties(SearchWindowTest.At144Dpi PROPERTIES ENVIRONMENT "TROVIK_EXPECT_DPI=144" TIMEOUT 600
+    RESOURCE_LOCK wineprefix-144dpi)
+  # The split between the results list and the preview pane, scaled.
+  add_test(NAME PreviewPaneTest.At144Dpi
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/high-dpi.sh ${TROVIK_RUN} ${CMAKE_BINARY_DIR}/wineprefix-144dpi 144
+      $<TARGET_FILE:PreviewPaneTest> --gtest_filter=PreviewPane.TheSplit*:PreviewPane.Shows*)
+  set_tests_properties(PreviewPaneTest.At144Dpi PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix-144dpi
+    FAIL_REGULAR_EXPRESSION "\\[==========\\] 0 tests from")
 endif()

@@ -400,9 +400,16 @@ int PrintRowRect(HWND window, int row)
     ListReader reader(list);
     if (const char* problem = reader.Problem())
         return Fail("%s", problem);
+    // As a person would, the list is scrolled to the row first: it may lie
+    // below the rows the list shows.
+    SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
     RECT rect = {};
     if (!reader.RowRect(row, &rect))
         return Fail("no row %s", std::to_string(row).c_str());
+    // Only the part the list shows: the row may be wider than the list.
+    RECT shown = {};
+    GetClientRect(list, &shown);
+    IntersectRect(&rect, &rect, &shown);
     MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
     PrintScreenRect(rect);
     return 0;
@@ -563,7 +570,8 @@ int Usage()
                  "  state ID                   visible, enabled and checked\n"
                  "  rect ID                    screen rectangle and centre\n"
                  "  column-rect INDEX          the same for a column header of the results list\n"
-                 "  row-rect INDEX             the same for a row of the results list\n"
+                 "  row-rect INDEX             the same for the shown part of a row of the results list,\n"
+                 "                             scrolled into view\n"
                  "  menu TIMEOUT_MS            wait for the program's popup menu to be shown\n"
                  "  dialog CAPTION TIMEOUT_MS  wait for a dialog box with that caption\n"
                  "  columns                    the results list's column headers\n"

@@ -1,0 +1,509 @@
+// The matching lines of one file: the reading's text element by element
+// (units, bytes, or an RTF document's plain text), split into lines, each
+// element folded as the reading's view folds it and matched without
+// overlap across lines and pieces; a line with an occurrence is decoded
+// into UTF-16 when it ends.
+#include "search/MatchingLines.h"
+
+#include <cstring>
+
+#include "search/TextScan.h"
+
+namespace {
+
+const char16_t ReplacementCharacter = 0xFFFD;
+const char16_t ByteOrderMark = 0xFEFF;
+
+bool IsLowSurrogate(unsigned unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+}  // namespace
+
+MatchingLines::MatchingLines() : pattern(), fallback(), groupStarts(), reader(), outermost(), plain(), line(), hits(), text(), shown()
+{
+}
+
+MatchingLines::~MatchingLines()
+{
+    ReleaseRtfReader(&reader);
+    ReleasePlainText(&plain);
+}
+
+bool MatchingLines::Prepare(int reading, const SearchTextForms& forms, const CaseFolding* foldingTables,
+                            RtfCodePages* pages, unsigned ansiPage)
+{
+    patternLength = 0;
+    const ReadingRow* row = FindReading(reading);
+    if (row == nullptr)
+        return false;
+    decoding = row->decoding;
+    bigEndian = row->bigEndian;
+    folding = foldingTables;
+    codePages = pages;
+    ansiCodePage = ansiPage;
+    shownAs = decoding == CodePageDecoding && ansiCodePage == 65001 ? Utf8Decoding : decoding;
+    unitFold = nullptr;
+    byteFold = nullptr;
+    foldsGroups = false;
+    std::size_t length = 0;
+    if (row->width == 2) {
+        if (row->spelling == WidenedAnsiSpelling && !forms.hasAnsi)
+            return false;
+        const std::u16string& units = UnitSpelling(*row, forms);
+        if (units.size() > PatternLimit)
+            return false;
+        for (char16_t unit : units)
+            pattern[length++] = folding != nullptr ? folding->unit[unit] : static_cast<std::uint16_t>(unit);
+        unitFold = folding != nullptr ? folding->unit : nullptr;
+    } else {
+        const bool utf8 = decoding == Utf8Decoding;
+        if (utf8 ? !forms.hasUtf8 : !forms.hasAnsi)
+            return false;
+        const std::string& bytes = ByteSpelling(*row, forms);
+        // As the byte view: a single-byte code page folds byte for byte,
+        // double-byte characters and UTF-8 are folded in groups first.
+        const std::string folded = folding == nullptr ? bytes
+                                   : utf8             ? FoldedUtf8(*folding, bytes)
+                                                      : FoldedCodePageText(*folding, bytes);
+        if (folded.size() > PatternLimit)
+            return false;
+        for (char byte : folded)
+            pattern[length++] = static_cast<unsigned char>(byte);
+        if (folding != nullptr) {
+            bool doubleByte = false;
+            for (bool lead : folding->lead)
+                doubleByte = doubleByte || lead;
+            foldsGroups = utf8 || doubleByte;
+            byteFold = foldsGroups ? nullptr : folding->byte;
+            if (utf8)
+                utf8Folder.Prepare(*folding);
+        }
+    }
+    if (length == 0)
+        return false;
+    // fallback[j]: the longest proper prefix of pattern[0, j) that also ends it.
+    fallback[0] = 0;
+    fallback[1] = 0;
+    std::size_t border = 0;
+    for (std::size_t j = 1; j < length; ++j) {
+        while (border > 0 && pattern[j] != pattern[border])
+            border = fallback[border];
+        if (pattern[j] == pattern[border])
+            ++border;
+        fallback[j + 1] = static_cast<std::uint16_t>(border);
+    }
+    patternLength = length;
+    return true;
+}
+
+void MatchingLines::BeginFile(LineReport reportLine, void* reportContext)
+{
+    report = reportLine;
+    context = reportContext;
+    total = 0;
+    hasOdd = false;
+    position = 0;
+    ringAt = 0;
+    groupBegin = 0;
+    matched = 0;
+    number = 1;
+    lineStart = 0;
+    ClearLine();
+    codePageFolder.Begin();
+    utf8Folder.Begin();
+    page = &RtfCodePage1252;
+    if (decoding == CodePageDecoding && ansiCodePage != 1252 && codePages != nullptr) {
+        const RtfCodePage* found = codePages->Find(ansiCodePage);
+        if (found != nullptr)
+            page = found;
+    }
+    if (decoding == RtfDecoding) {
+        ReleaseRtfReader(&reader);
+        ReleasePlainText(&plain);
+        reader = RtfReader();
+        outermost = RtfGroupState();
+        BeginPlainText(&plain, TakeRtfUnits, this, codePages, &outermost);
+        reader.current = &outermost;
+        reader.runCharHandler = PlainTextChar;
+        reader.runHandler = PlainTextRun;
+    }
+    ended = patternLength == 0;
+}
+
+void MatchingLines::Feed(const unsigned char* bytes, std::size_t count)
+{
+    if (ended || count == 0)
+        return;
+    switch (decoding) {
+    case RtfDecoding:
+        FeedRtfReader(&reader, bytes, count);
+        if (reader.readState == RtfReadEnded) {
+            EndPlainText(&plain);  // the link targets follow the text
+            FinishText();
+        }
+        break;
+    case UnitsDecoding:
+        FeedUnits(bytes, count);
+        break;
+    case CodePageDecoding:
+    case Utf8Decoding:
+        FeedBytes(bytes, count);
+        break;
+    }
+}
+
+void MatchingLines::EndFile()
+{
+    if (ended)
+        return;
+    if (decoding == RtfDecoding) {
+        EndRtfInput(&reader);
+        EndPlainText(&plain);
+    }
+    // A last odd byte is the first byte of a unit whose other byte is zero.
+    else if (decoding == UnitsDecoding && hasOdd && odd != 0)
+        Take(bigEndian ? static_cast<unsigned>(odd) << 8 : odd);
+    FinishText();
+}
+
+void MatchingLines::TakeRtfUnits(void* self, const std::uint16_t* units, std::size_t count)
+{
+    MatchingLines* lines = static_cast<MatchingLines*>(self);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (units[i] == 0)
+            return;  // the terminator: the reader has ended
+        lines->Take(units[i]);
+    }
+}
+
+// UTF-16 up to the first zero unit at an even offset, as the unit views read it.
+void MatchingLines::FeedUnits(const unsigned char* bytes, std::size_t count)
+{
+    std::size_t skip = 0;
+    if (hasOdd) {
+        hasOdd = false;
+        skip = 1;
+        const unsigned unit = bigEndian ? (static_cast<unsigned>(odd) << 8) | bytes[0]
+                                        : odd | (static_cast<unsigned>(bytes[0]) << 8);
+        if (unit == 0) {
+            FinishText();
+            return;
+        }
+        Take(unit);
+    }
+    const std::size_t units = (count - skip) / 2;
+    const std::size_t zero = FindZeroUnit(bytes + skip, units);
+    const unsigned char* at = bytes + skip;
+    for (std::size_t i = 0; i < zero; ++i, at += 2)
+        Take(bigEndian ? (static_cast<unsigned>(at[0]) << 8) | at[1] : at[0] | (static_cast<unsigned>(at[1]) << 8));
+    if (zero < units) {
+        FinishText();
+        return;
+    }
+    if ((count - skip) % 2 != 0) {
+        hasOdd = true;
+        odd = bytes[count - 1];
+    }
+}
+
+void MatchingLines::FeedBytes(const unsigned char* bytes, std::size_t count)
+{
+    const std::size_t zero = FindZeroByte(bytes, count);
+    if (foldsGroups) {
+        FoldBytes(bytes, zero);
+    } else {
+        for (std::size_t i = 0; i < zero; ++i)
+            Take(bytes[i]);
+    }
+    if (zero < count)
+        FinishText();
+}
+
+// Bytes through a folder: a run of ASCII bytes between characters folds one
+// to one, the run at once; any other byte alone.
+void MatchingLines::FoldBytes(const unsigned char* bytes, std::size_t count)
+{
+    unsigned char folded[256];
+    for (std::size_t i = 0; i < count;) {
+        std::size_t run = 0;
+        if (groupBegin == position) {  // no byte waits for the rest of its character
+            while (run < sizeof folded && i + run < count && bytes[i + run] < 0x80)
+                ++run;
+        }
+        if (run == 0) {
+            Enter(bytes[i]);
+            FoldByte(bytes[i]);
+            Leave(bytes[i]);
+            ++i;
+            continue;
+        }
+        if (decoding == Utf8Decoding)
+            utf8Folder.Fold(*folding, bytes + i, run, folded);
+        else
+            codePageFolder.Fold(*folding, bytes + i, run, folded);
+        for (std::size_t k = 0; k < run; ++k) {
+            Enter(bytes[i + k]);
+            Match(folded[k], position, position + 1);
+            Leave(bytes[i + k]);
+        }
+        groupBegin = position;
+        i += run;
+    }
+}
+
+// An element enters its line; a line that a CR ended ends first unless this
+// is its LF.
+void MatchingLines::Enter(unsigned value)
+{
+    if (breakPending && value != '\n')
+        EndLine();
+    if (kept < LineKeep)
+        line[kept++] = static_cast<std::uint16_t>(value);
+    else
+        KeepFull(value);
+}
+
+// The element has been matched: a line break ends its line after it, as an
+// occurrence may hold one.
+void MatchingLines::Leave(unsigned value)
+{
+    ++position;
+    if (value == '\n')
+        EndLine();
+    else if (value == '\r')
+        breakPending = true;
+}
+
+// An element that folds alone: a unit, or a byte of a single-byte code page.
+void MatchingLines::Take(unsigned value)
+{
+    Enter(value);
+    Match(unitFold != nullptr ? unitFold[value] : byteFold != nullptr ? byteFold[value] : value, position,
+          position + 1);
+    Leave(value);
+}
+
+// One folded element, which stands for the elements [begin, end) of the text.
+void MatchingLines::Match(unsigned folded, unsigned long long begin, unsigned long long end)
+{
+    groupStarts[ringAt] = begin;
+    if (++ringAt == patternLength)
+        ringAt = 0;
+    while (matched > 0 && pattern[matched] != folded)
+        matched = fallback[matched];
+    if (pattern[matched] != folded)
+        return;
+    if (++matched < patternLength)
+        return;
+    // The occurrence's first element was stored patternLength elements ago:
+    // in the slot that is next in the ring.
+    matched = 0;
+    AddHit(groupStarts[ringAt], end);
+}
+
+// A byte through the folder: what it writes stands for the bytes since the
+// last group, or for those before this byte when the byte itself waits for
+// the rest of its character.
+void MatchingLines::FoldByte(unsigned char byte)
+{
+    unsigned char out[8];
+    const bool utf8 = decoding == Utf8Decoding;
+    const std::size_t written =
+        utf8 ? utf8Folder.Fold(*folding, &byte, 1, out) : codePageFolder.Fold(*folding, &byte, 1, out);
+    if (written == 0)
+        return;
+    const unsigned long long end = utf8 && !utf8Folder.Idle() ? position : position + 1;
+    for (std::size_t k = 0; k < written; ++k)
+        Match(out[k], groupBegin, end);
+    groupBegin = end;
+}
+
+// The line has outgrown its room. Without an occurrence yet its later half
+// is kept; with its first occurrence far along, the text from a little
+// before it; else the rest of the line is only matched.
+void MatchingLines::KeepFull(unsigned value)
+{
+    std::size_t drop = 0;
+    if (lineCount == 0)
+        drop = LineKeep / 2;
+    else if (hitsKept > 0 && hits[0].begin > LineKeep / 2)
+        drop = hits[0].begin - LineKeep / 4;
+    if (cutAfter || drop == 0) {
+        cutAfter = true;
+        return;
+    }
+    // Cut where a character begins: not inside a surrogate pair, and in
+    // bytes after one below 0x40, which no double-byte character and no
+    // UTF-8 sequence holds.
+    if (decoding == UnitsDecoding || decoding == RtfDecoding) {
+        if (IsLowSurrogate(line[drop]))
+            ++drop;
+    } else {
+        for (std::size_t at = drop; at > 0 && at + 256 > drop; --at) {
+            if (line[at - 1] < 0x40) {
+                drop = at;
+                break;
+            }
+        }
+    }
+    std::memmove(line, line + drop, (kept - drop) * sizeof line[0]);
+    kept -= drop;
+    lineStart += drop;
+    for (std::size_t k = 0; k < hitsKept; ++k) {
+        hits[k].begin -= static_cast<std::uint32_t>(drop);
+        hits[k].end -= static_cast<std::uint32_t>(drop);
+    }
+    cutBefore = true;
+    line[kept++] = static_cast<std::uint16_t>(value);
+}
+
+// An occurrence of the elements [begin, end) of the text, counted for the
+// line where it ends; its place is kept where it lies in the kept text.
+void MatchingLines::AddHit(unsigned long long begin, unsigned long long end)
+{
+    ++lineCount;
+    ++total;
+    if (hitsKept == HitKeep)
+        return;
+    const unsigned long long from = begin > lineStart ? begin - lineStart : 0;
+    if (from >= kept)
+        return;
+    const unsigned long long to = end - lineStart < kept ? end - lineStart : kept;
+    hits[hitsKept].begin = static_cast<std::uint32_t>(from);
+    hits[hitsKept].end = static_cast<std::uint32_t>(to);
+    ++hitsKept;
+}
+
+void MatchingLines::EndLine()
+{
+    if (lineCount != 0)
+        Report();
+    ++number;
+    lineStart = position;
+    ClearLine();
+}
+
+void MatchingLines::ClearLine()
+{
+    kept = 0;
+    breakPending = false;
+    cutBefore = false;
+    cutAfter = false;
+    lineCount = 0;
+    hitsKept = 0;
+}
+
+// The text has ended: what the folder still holds is matched, and the last
+// line is reported.
+void MatchingLines::FinishText()
+{
+    if (foldsGroups) {
+        unsigned char out[8];
+        const std::size_t written =
+            decoding == Utf8Decoding ? utf8Folder.Finish(out) : codePageFolder.Finish(out);
+        for (std::size_t k = 0; k < written; ++k)
+            Match(out[k], groupBegin, position);
+        groupBegin = position;
+    }
+    if (lineCount != 0)
+        Report();
+    lineCount = 0;
+    ended = true;
+}
+
+std::size_t MatchingLines::DecodeAt(std::size_t at, std::size_t length, char16_t* out, std::size_t* units) const
+{
+    const unsigned value = line[at];
+    *units = 1;
+    switch (shownAs) {
+    case UnitsDecoding:
+    case RtfDecoding:
+        out[0] = static_cast<char16_t>(value);
+        return 1;
+    case CodePageDecoding: {
+        const std::uint16_t unit = page->units[value];
+        if (unit != 0) {
+            out[0] = unit;
+            return 1;
+        }
+        if (page->pairs != nullptr && at + 1 < length) {
+            const std::uint16_t pair = page->pairs[value * 256 + line[at + 1]];
+            if (pair != 0) {
+                out[0] = pair;
+                return 2;
+            }
+        }
+        out[0] = ReplacementCharacter;
+        return 1;
+    }
+    case Utf8Decoding: {
+        const std::size_t sequence = Utf8SequenceLength(static_cast<unsigned char>(value));
+        unsigned char bytes[4];
+        std::uint32_t code = 0;
+        for (std::size_t k = 0; k < sequence && at + k < length; ++k)
+            bytes[k] = static_cast<unsigned char>(line[at + k]);
+        if (sequence == 0 || at + sequence > length || !DecodeUtf8Sequence(bytes, sequence, &code)) {
+            out[0] = ReplacementCharacter;
+            return 1;
+        }
+        if (code < 0x10000) {
+            out[0] = static_cast<char16_t>(code);
+        } else {
+            out[0] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            out[1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+            *units = 2;
+        }
+        return sequence;
+    }
+    }
+    return 1;
+}
+
+// Decodes the kept text without its line break, and finds where each kept
+// occurrence begins and ends in it: at the characters that hold its first
+// and its last element.
+void MatchingLines::Report()
+{
+    std::size_t length = kept;
+    if (length > 0 && line[length - 1] == '\n')
+        --length;
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
+    std::size_t out = 0;
+    std::size_t begun = 0;
+    std::size_t finished = 0;
+    for (std::size_t at = 0; at < length;) {
+        char16_t units[2];
+        std::size_t count = 0;
+        const std::size_t taken = DecodeAt(at, length, units, &count);
+        // A byte-order mark opens the text; it is no character to read.
+        if (at == 0 && lineStart == 0 && count == 1 && units[0] == ByteOrderMark)
+            count = 0;
+        while (begun < hitsKept && hits[begun].begin < at + taken)
+            shown[begun++].begin = out;
+        for (std::size_t k = 0; k < count; ++k)
+            text[out++] = units[k];
+        while (finished < hitsKept && hits[finished].end <= at + taken)
+            shown[finished++].end = out;
+        at += taken;
+    }
+    for (; begun < hitsKept; ++begun)
+        shown[begun].begin = out;
+    for (; finished < hitsKept; ++finished)
+        shown[finished].end = out;
+    // Occurrences of bytes may begin or end inside a character (a byte
+    // search finds a text that starts at a trail byte): two may then hold
+    // the same character, which the earlier one keeps.
+    for (std::size_t k = 1; k < hitsKept; ++k) {
+        if (shown[k].begin < shown[k - 1].end)
+            shown[k].begin = shown[k - 1].end;
+        if (shown[k].end < shown[k].begin)
+            shown[k].end = shown[k].begin;
+    }
+    if (report == nullptr)
+        return;
+    const MatchingLine reported = {number, text, out, shown, hitsKept, lineCount, cutBefore, cutAfter};
+    report(context, reported);
+}
