@@ -26,6 +26,20 @@ bool g_profile = false;
 bool g_utf8 = false;  // texts out in UTF-8; else in the code page, as before
 LinePreview* g_preview = nullptr;  // with --lines: each found file's matching lines
 
+// A text as printed: UTF-8 with --utf8, else the code page's spelling;
+// length units, or up to the terminator.
+std::string Printed(const WCHAR* text, int length = -1)
+{
+    const UINT codePage = g_utf8 ? CP_UTF8 : CP_ACP;
+    if (length < 0)
+        length = lstrlenW(text);
+    const int bytes = length > 0 ? WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr) : 0;
+    std::string printed(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(codePage, 0, text, length, &printed[0], bytes, nullptr, nullptr);
+    return printed;
+}
+
 // One matching line: "line", its number and its whole text, tabs written as
 // \t and backslashes as \\, in the code page (or UTF-8) as every other text here.
 void PrintLine(void*, const MatchingLine& line)
@@ -39,13 +53,8 @@ void PrintLine(void*, const MatchingLine& line)
     }
     if (line.cutAfter)
         text += u'\u2026';
-    std::string bytes(text.size() * 4 + 1, '\0');
-    const int length = text.empty() ? 0
-                       : WideCharToMultiByte(g_utf8 ? CP_UTF8 : CP_ACP, 0, reinterpret_cast<const WCHAR*>(text.data()),
-                                             static_cast<int>(text.size()), &bytes[0], static_cast<int>(bytes.size()),
-                                             nullptr, nullptr);
-    bytes.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    std::printf("line\t%llu\t%s\n", line.number, bytes.c_str());
+    std::printf("line\t%llu\t%s\n", line.number,
+                Printed(reinterpret_cast<const WCHAR*>(text.data()), static_cast<int>(text.size())).c_str());
 }
 
 // The whole file at once: the harness waits for nothing.
@@ -71,19 +80,6 @@ LONGLONG Now()
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return now.QuadPart;
-}
-
-// A text of the walk as printed: UTF-8, or the code page's spelling.
-std::string Printed(const WCHAR* text)
-{
-    const UINT codePage = g_utf8 ? CP_UTF8 : CP_ACP;
-    const int bytes = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return std::string();
-    std::string printed(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text, -1, &printed[0], bytes, nullptr, nullptr);
-    printed.resize(static_cast<size_t>(bytes) - 1);
-    return printed;
 }
 
 // Prints what the window would see, steps the walk from the program's loop
