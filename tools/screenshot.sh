@@ -278,6 +278,14 @@ sleep 1
 xdotool mousemove 486 $((WINDOW_Y + 178)) mousedown 1
 xdotool mousemove 600 $((WINDOW_Y + 178)) sleep 0.3 mousemove 880 $((WINDOW_Y + 178)) sleep 0.3 mouseup 1
 sleep 1
+# Made taller, so that every row shows, and the CJK name selected: the
+# preview pane shows its line.
+BOTTOM=$(convert "$OUT/names.png" -format '%h' info:)
+xdotool mousemove 300 $((WINDOW_Y + BOTTOM - 2)) mousedown 1
+xdotool mousemove 300 $((WINDOW_Y + BOTTOM + 100)) sleep 0.3 mousemove 300 $((WINDOW_Y + BOTTOM + 200)) sleep 0.3 mouseup 1
+sleep 1
+xdotool mousemove 60 $((WINDOW_Y + 235)) click 1
+sleep 2
 shoot names
 status=$?
 wine reg delete "$FONTS\FontSubstitutes" /v "MS Sans Serif" /f >/dev/null 2>&1
