@@ -1,12 +1,15 @@
-// The platform floor of a walk: the same enumeration, directory, file and
-// memory calls the search makes (a fresh buffer of the file's size and three
-// bytes for each file, released after it), reading every file whole, with no
-// matching at all.
+// The platform floor of a walk: the same enumeration, file and memory calls
+// the search makes (wide calls on full "\\?\" paths, a fresh buffer of the
+// file's size and three bytes for each file, released after it), reading
+// every file whole, with no matching at all. With --current-directory it
+// walks as the search once did instead: by changing the current directory,
+// with names relative to it, for comparing the two.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -15,11 +18,44 @@ unsigned long long g_bytes = 0;
 // The longest time one file took, from its open to its release: no step of a
 // search that reads it whole can be shorter.
 LONGLONG g_longestFile = 0;
+bool g_relative = false;
 
-void ReadFilesHere(const char* pattern)
+// A name in the folder, as the calls take it: the folder's path (length
+// units of path) with the name after it, or the name alone.
+const WCHAR* Joined(std::wstring& path, size_t length, const WCHAR* name)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (g_relative)
+        return name;
+    path.resize(length);
+    path += L'\\';
+    path += name;
+    return path.c_str();
+}
+
+// As the walk lists a folder: the basic level and a large fetch, each left
+// off where the platform refuses it.
+HANDLE FindFirst(const WCHAR* path, WIN32_FIND_DATAW* entry)
+{
+    static FINDEX_INFO_LEVELS level = FindExInfoBasic;
+    static DWORD flags = FIND_FIRST_EX_LARGE_FETCH;
+    for (;;) {
+        HANDLE find = FindFirstFileExW(path, level, entry, FindExSearchNameMatch, nullptr, flags);
+        if (find != INVALID_HANDLE_VALUE || GetLastError() != ERROR_INVALID_PARAMETER ||
+            (flags == 0 && level == FindExInfoStandard))
+            return find;
+        if (flags != 0)
+            flags = 0;
+        else
+            level = FindExInfoStandard;
+    }
+}
+
+void ReadFilesHere(std::wstring& folder, const std::wstring& pattern)
+{
+    WIN32_FIND_DATAW entry;
+    const size_t length = folder.size();
+    HANDLE find = FindFirst(Joined(folder, length, pattern.c_str()), &entry);
+    folder.resize(length);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
@@ -27,7 +63,9 @@ void ReadFilesHere(const char* pattern)
             continue;
         LARGE_INTEGER begin, end;
         QueryPerformanceCounter(&begin);
-        HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE file = CreateFileW(Joined(folder, length, entry.cFileName), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        folder.resize(length);
         if (file == INVALID_HANDLE_VALUE)
             continue;
         unsigned long long size = (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
@@ -52,46 +90,74 @@ void ReadFilesHere(const char* pattern)
             g_longestFile = end.QuadPart - begin.QuadPart;
         ++g_files;
         g_bytes += done;
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
 }
 
-void Walk(const char* pattern, bool subfolders)
+void Walk(std::wstring& folder, const std::wstring& pattern, bool subfolders)
 {
-    ReadFilesHere(pattern);
+    ReadFilesHere(folder, pattern);
     if (!subfolders)
         return;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA("*", &entry);
+    WIN32_FIND_DATAW entry;
+    const size_t length = folder.size();
+    HANDLE find = FindFirst(Joined(folder, length, L"*"), &entry);
+    folder.resize(length);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == '.')
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == L'.')
             continue;
-        if (!SetCurrentDirectoryA(entry.cFileName))
+        if (g_relative && !SetCurrentDirectoryW(entry.cFileName))
             continue;
-        Walk(pattern, subfolders);
-        SetCurrentDirectoryA("..");
-    } while (FindNextFileA(find, &entry));
+        folder += L'\\';
+        folder += entry.cFileName;
+        Walk(folder, pattern, subfolders);
+        folder.resize(length);
+        if (g_relative)
+            SetCurrentDirectoryW(L"..");
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
+}
+
+std::wstring Widened(const char* text)
+{
+    WCHAR wide[MAX_PATH * 4];
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH * 4);
+    return units > 0 ? wide : L"";
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--current-directory") == 0) {
+        g_relative = true;
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: trovik-floor FOLDER [PATTERN]\n");
+        std::fprintf(stderr, "usage: trovik-floor [--current-directory] FOLDER [PATTERN]\n");
         return 2;
     }
-    if (!SetCurrentDirectoryA(argv[1])) {
+    WCHAR full[MAX_PATH * 4];
+    const DWORD length = GetFullPathNameW(Widened(argv[1]).c_str(), MAX_PATH * 4, full, nullptr);
+    if (length == 0 || length >= MAX_PATH * 4 || GetFileAttributesW(full) == INVALID_FILE_ATTRIBUTES) {
+        std::fprintf(stderr, "trovik-floor: cannot enter %s\n", argv[1]);
+        return 2;
+    }
+    std::wstring folder = full;
+    if (folder.back() == L'\\')
+        folder.pop_back();
+    folder = (folder.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + folder.substr(1) : L"\\\\?\\" + folder);
+    if (g_relative && !SetCurrentDirectoryW(full)) {
         std::fprintf(stderr, "trovik-floor: cannot enter %s\n", argv[1]);
         return 2;
     }
     LARGE_INTEGER frequency, begin, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&begin);
-    Walk(argc > 2 ? argv[2] : "*.*", true);
+    Walk(folder, argc > 2 ? Widened(argv[2]) : std::wstring(L"*.*"), true);
     QueryPerformanceCounter(&end);
     const double ticks = static_cast<double>(frequency.QuadPart);
     std::printf("files\t%lld\nbytes\t%llu\nelapsed\t%.6f\nlongest\t%.3f\n", g_files, g_bytes,

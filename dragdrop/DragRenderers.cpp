@@ -4,15 +4,18 @@
 
 #include <shlwapi.h>
 
-#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "search/LongPaths.h"
 #include "search/SearchRequest.h"
 
 CLIPFORMAT cfShellIdList = 0;
 CLIPFORMAT cfFileName = 0;
 CLIPFORMAT cfFileContents = 0;
 CLIPFORMAT cfFileGroupDescriptor = 0;
+CLIPFORMAT cfFileGroupDescriptorW = 0;
 
 namespace {
 
@@ -37,31 +40,64 @@ HGLOBAL NewBlock(SIZE_T size, const void* bytes, SIZE_T length)
     return block;
 }
 
-bool WidenPath(const char* path, WCHAR (&wide)[MAX_PATH])
+// The text in the ANSI code page into room bytes; false when the code page
+// cannot spell it exactly or it does not fit.
+bool SpellExactly(const WCHAR* text, char* spelled, int room)
 {
-    return MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, -1, wide, MAX_PATH) != 0;
+    const bool utf8 = GetACP() == CP_UTF8;
+    BOOL substituted = FALSE;
+    return WideCharToMultiByte(CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, text, -1, spelled, room,
+                               nullptr, utf8 ? nullptr : &substituted) > 0 &&
+           !substituted;
+}
+
+// The record's file for the program's own calls.
+std::wstring FilePath(const FoundFile& record)
+{
+    return LongPathForm(FullPath(record));
+}
+
+// One descriptor, its name already set, for the dragged file as it is now:
+// its attributes, size and modification time, which are what "FileContents"
+// index 0 hands out.
+template <typename Group>
+HGLOBAL DescriptorBlock(const FoundFile& record, Group& group)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(FilePath(record).c_str(), GetFileExInfoStandard, &data))
+        return nullptr;
+    group.cItems = 1;
+    auto& file = group.fgd[0];
+    file.dwFlags = FD_ATTRIBUTES | FD_FILESIZE | FD_WRITESTIME;
+    file.dwFileAttributes = data.dwFileAttributes;
+    file.ftLastWriteTime = data.ftLastWriteTime;
+    file.nFileSizeHigh = data.nFileSizeHigh;
+    file.nFileSizeLow = data.nFileSizeLow;
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof group);
+    if (block == nullptr)
+        return nullptr;
+    std::memcpy(block, &group, sizeof group);
+    return block;
 }
 
 }  // namespace
 
 HGLOBAL RenderHdrop(const FoundFile& record)
 {
-    char path[MAX_PATH];
-    if (!FullPath(record, path))
-        return nullptr;
-    // The header, the one name and the empty name that ends the list; pt,
-    // fNC and fWide stay 0: ANSI names.
-    char bytes[DROPFILES_SIZE + MAX_PATH + 1] = {};
-    const DWORD namesOffset = DROPFILES_SIZE;
-    std::memcpy(bytes, &namesOffset, sizeof namesOffset);
-    std::memcpy(bytes + DROPFILES_SIZE, path, std::strlen(path) + 1);
-    return NewBlock(sizeof bytes, bytes, sizeof bytes);
+    const std::wstring path = ShellPath(record);
+    // The header, the one name and the empty name that ends the list; pt
+    // and fNC stay 0, fWide is set: names in UTF-16.
+    std::vector<BYTE> bytes(DROPFILES_SIZE + (path.size() + 2) * sizeof(WCHAR), 0);
+    const DWORD header[5] = {DROPFILES_SIZE, 0, 0, 0, TRUE};
+    std::memcpy(bytes.data(), header, sizeof header);
+    std::memcpy(bytes.data() + DROPFILES_SIZE, path.c_str(), path.size() * sizeof(WCHAR));
+    return NewBlock(bytes.size(), bytes.data(), bytes.size());
 }
 
 HGLOBAL RenderFileName(const FoundFile& record)
 {
     char path[MAX_PATH];
-    if (!FullPath(record, path))
+    if (!SpellExactly(ShellPath(record).c_str(), path, MAX_PATH))
         return nullptr;
     return NewBlock(MAX_PATH, path, std::strlen(path) + 1);
 }
@@ -80,16 +116,13 @@ UINT IdListSize(LPCITEMIDLIST list)
     return size;
 }
 
-LPITEMIDLIST PathToIdList(const char* path)
+LPITEMIDLIST PathToIdList(const WCHAR* path)
 {
-    WCHAR wide[MAX_PATH];
-    if (!WidenPath(path, wide))
-        return nullptr;
     IShellFolder* desktop = nullptr;
     if (FAILED(SHGetDesktopFolder(&desktop)) || desktop == nullptr)
         return nullptr;
     LPITEMIDLIST list = nullptr;
-    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &list, nullptr)))
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, const_cast<WCHAR*>(path), nullptr, &list, nullptr)))
         list = nullptr;
     desktop->Release();
     return list;
@@ -107,13 +140,10 @@ IShellFolder* BindToFolder(LPCITEMIDLIST folder)
     return static_cast<IShellFolder*>(bound);
 }
 
-LPITEMIDLIST ParseInFolder(IShellFolder* folder, const char* name)
+LPITEMIDLIST ParseInFolder(IShellFolder* folder, const WCHAR* name)
 {
-    WCHAR wide[MAX_PATH];
-    if (!WidenPath(name, wide))
-        return nullptr;
     LPITEMIDLIST list = nullptr;
-    if (FAILED(folder->ParseDisplayName(nullptr, nullptr, wide, nullptr, &list, nullptr)))
+    if (FAILED(folder->ParseDisplayName(nullptr, nullptr, const_cast<WCHAR*>(name), nullptr, &list, nullptr)))
         return nullptr;
     return list;
 }
@@ -123,8 +153,7 @@ LPITEMIDLIST ParseInFolder(IShellFolder* folder, const char* name)
 // header, as large readers of this format expect.
 HGLOBAL RenderShellIdList(const FoundFile& record)
 {
-    char path[MAX_PATH];
-    if (!FullPath(record, path))
+    if (record.folder == nullptr || record.name == nullptr)
         return nullptr;
     LPITEMIDLIST folderList = PathToIdList(record.folder);
     if (folderList == nullptr)
@@ -162,30 +191,21 @@ HGLOBAL RenderShellIdList(const FoundFile& record)
     return block;
 }
 
-// One descriptor for the dragged file, as it is now: its name, attributes,
-// size and modification time, which are what "FileContents" index 0 hands out.
 HGLOBAL RenderFileGroupDescriptor(const FoundFile& record)
 {
-    char path[MAX_PATH];
-    if (!FullPath(record, path))
-        return nullptr;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
-        return nullptr;
     FILEGROUPDESCRIPTORA group = {};
-    group.cItems = 1;
-    FILEDESCRIPTORA& file = group.fgd[0];
-    file.dwFlags = FD_ATTRIBUTES | FD_FILESIZE | FD_WRITESTIME;
-    file.dwFileAttributes = data.dwFileAttributes;
-    file.ftLastWriteTime = data.ftLastWriteTime;
-    file.nFileSizeHigh = data.nFileSizeHigh;
-    file.nFileSizeLow = data.nFileSizeLow;
-    lstrcpynA(file.cFileName, record.name, MAX_PATH);
-    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof group);
-    if (block == nullptr)
+    if (record.name == nullptr || !SpellExactly(record.name, group.fgd[0].cFileName, MAX_PATH))
         return nullptr;
-    std::memcpy(block, &group, sizeof group);
-    return block;
+    return DescriptorBlock(record, group);
+}
+
+HGLOBAL RenderFileGroupDescriptorW(const FoundFile& record)
+{
+    FILEGROUPDESCRIPTORW group = {};
+    if (record.name == nullptr)
+        return nullptr;
+    lstrcpynW(group.fgd[0].cFileName, record.name, MAX_PATH);
+    return DescriptorBlock(record, group);
 }
 
 // The file's whole content. Null when it cannot be read whole, so that a
@@ -193,39 +213,39 @@ HGLOBAL RenderFileGroupDescriptor(const FoundFile& record)
 // and for a file above the limit, which goes as a stream.
 HGLOBAL RenderFileContents(const FoundFile& record)
 {
-    char path[MAX_PATH];
-    if (!FullPath(record, path))
-        return nullptr;
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
+    // Shares the file as the runtime's fopen does, so that the drag holds no
+    // other program off it.
+    HANDLE file = CreateFileW(FilePath(record).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return nullptr;
     HGLOBAL block = nullptr;
-    long long length = -1;
-    if (_fseeki64(file, 0, SEEK_END) == 0)
-        length = _ftelli64(file);
-    if (length >= 0 && static_cast<unsigned long long>(length) <= FileContentsBlockLimit
-        && _fseeki64(file, 0, SEEK_SET) == 0) {
-        const SIZE_T size = static_cast<SIZE_T>(length);
+    LARGE_INTEGER length;
+    if (GetFileSizeEx(file, &length) && length.QuadPart >= 0 &&
+        static_cast<unsigned long long>(length.QuadPart) <= FileContentsBlockLimit) {
+        const SIZE_T size = static_cast<SIZE_T>(length.QuadPart);
         block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
-        if (block != nullptr && size != 0 && std::fread(block, 1, size, file) != size) {
+        SIZE_T done = 0;
+        DWORD got = 1;
+        while (block != nullptr && done < size && got != 0) {
+            if (!ReadFile(file, static_cast<BYTE*>(block) + done, static_cast<DWORD>(size - done), &got, nullptr))
+                got = 0;
+            done += got;
+        }
+        if (block != nullptr && done != size) {
             GlobalFree(block);
             block = nullptr;
         }
     }
-    std::fclose(file);
+    CloseHandle(file);
     return block;
 }
 
-// Shares the file as fopen does, so that the drag holds no other program off it.
 IStream* RenderFileContentsStream(const FoundFile& record)
 {
-    char path[MAX_PATH];
-    WCHAR wide[MAX_PATH];
-    if (!FullPath(record, path) || !WidenPath(path, wide))
-        return nullptr;
     IStream* stream = nullptr;
-    if (FAILED(SHCreateStreamOnFileEx(wide, STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL, FALSE, nullptr,
-                                      &stream)))
+    if (FAILED(SHCreateStreamOnFileEx(FilePath(record).c_str(), STGM_READ | STGM_SHARE_DENY_NONE,
+                                      FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, &stream)))
         return nullptr;
     return stream;
 }

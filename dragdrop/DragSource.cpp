@@ -12,6 +12,7 @@ void RegisterDragFormats()
     cfFileName = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileName"));
     cfFileContents = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileContents"));
     cfFileGroupDescriptor = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptor"));
+    cfFileGroupDescriptorW = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptorW"));
 }
 
 FileDataObject* CreateFileDragData(const FoundFile& record)

@@ -9,11 +9,15 @@
 
 FileDataObject* FileDataObject::Create(const FoundFile& source)
 {
-    FileDataObject* object = new (std::nothrow) FileDataObject();
-    if (object == nullptr)
+    FoundFile* copy = CopyFoundFile(source);
+    if (copy == nullptr)
         return nullptr;
-    object->record = source;
-    object->record.next = nullptr;
+    FileDataObject* object = new (std::nothrow) FileDataObject();
+    if (object == nullptr) {
+        FreeFoundFile(copy);
+        return nullptr;
+    }
+    object->record = copy;
     return object;
 }
 
@@ -23,6 +27,7 @@ FileDataObject::~FileDataObject()
         CoTaskMemFree(formats[i].ptd);
         ReleaseStgMedium(&media[i]);
     }
+    FreeFoundFile(record);
 }
 
 HRESULT FileDataObject::QueryInterface(REFIID riid, void** ppv)
@@ -74,17 +79,19 @@ HRESULT FileDataObject::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium)
         if (!takesBlock)
             block = nullptr;  // only the content below may go as a stream
         else if (format == CF_HDROP)
-            block = RenderHdrop(record);
+            block = RenderHdrop(*record);
         else if (format == 0)
             block = nullptr;  // formats not registered yet render nothing
         else if (format == cfFileName)
-            block = RenderFileName(record);
+            block = RenderFileName(*record);
         else if (format == cfShellIdList)
-            block = RenderShellIdList(record);
+            block = RenderShellIdList(*record);
         else if (format == cfFileGroupDescriptor)
-            block = RenderFileGroupDescriptor(record);
+            block = RenderFileGroupDescriptor(*record);
+        else if (format == cfFileGroupDescriptorW)
+            block = RenderFileGroupDescriptorW(*record);
         else if (format == cfFileContents && (pformatetcIn->lindex == 0 || pformatetcIn->lindex == -1))
-            block = RenderFileContents(record);  // the descriptor's one file
+            block = RenderFileContents(*record);  // the descriptor's one file
         if (block != nullptr) {
             pmedium->tymed = TYMED_HGLOBAL;
             pmedium->hGlobal = block;
@@ -93,7 +100,7 @@ HRESULT FileDataObject::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium)
         }
         if (takesStream && format == cfFileContents && format != 0
             && (pformatetcIn->lindex == 0 || pformatetcIn->lindex == -1)) {
-            if (IStream* stream = RenderFileContentsStream(record)) {
+            if (IStream* stream = RenderFileContentsStream(*record)) {
                 pmedium->tymed = TYMED_ISTREAM;
                 pmedium->pstm = stream;
                 pmedium->pUnkForRelease = nullptr;

@@ -32,7 +32,7 @@ private:
     ~FileDataObject();
 
     ULONG refCount = 0;
-    FoundFile record = {};  // a copy; the list's record is freed by the next search
+    FoundFile* record = nullptr;  // owned copy; the list's record is freed by the next search
     ULONG formatCount = 0;
     FORMATETC formats[MAX_DATA_FORMATS] = {};  // target devices owned
     STGMEDIUM media[MAX_DATA_FORMATS] = {};    // owned: released on overwrite and destruction

@@ -42,11 +42,9 @@
 #define IDS_MENU_COPY_NAME          1014
 #define IDS_MENU_SAVE_LIST          1015
 #define IDS_SAVE_FAILED             1016
-#define IDS_REASON_NAME_NOT_SPELLED 1017
-#define IDS_REASON_DEVICE_NAME      1018
+#define IDS_OPEN_LONG_PATH          1017
 #define IDS_REASON_NOT_DISK_FILE    1019
 #define IDS_REASON_SYSTEM_ERROR     1020
-#define IDS_REASON_NAME_NOT_OWN     1021
 #define IDS_USAGE                   1022
 #define IDS_MENU_FOLDER_MENUS       1023
 #define IDS_FOLDER_MENUS_FAILED     1024

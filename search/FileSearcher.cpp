@@ -1,13 +1,15 @@
 // The folder walk: depth first, files before subfolders, one small piece of
-// work per step, positioned by the process's current directory.
+// work per step, positioned by the current folder's full path.
 #include "search/FileSearcher.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "search/ContentMatchers.h"
+#include "search/LongPaths.h"
 #include "search/SearchText.h"
 
 // Enumeration handles of the folders above the current one, last in first out.
@@ -37,6 +39,8 @@ public:
     }
     HANDLE Pop() { return items[--count]; }
     bool IsEmpty() const { return count == 0; }
+    // Only the starting folder's entry: the walk is in the starting folder.
+    bool HoldsOne() const { return count == 1; }
     // Closes every enumeration still held.
     void CloseAll()
     {
@@ -55,143 +59,63 @@ private:
 
 namespace {
 
-bool IsDirectory(const WIN32_FIND_DATAA& entry)
+bool IsDirectory(const WIN32_FIND_DATAW& entry)
 {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The code page the ANSI file functions spell names in.
-UINT FileCodePage()
+// A listing that failed only because nothing is there: no entry matches, or
+// the folder itself has gone.
+bool NothingListed(DWORD error)
 {
-    return AreFileApisANSI() ? GetACP() : GetOEMCP();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_PATH_NOT_FOUND;
 }
 
-// Spells a wide name into a field of `size` bytes as the ANSI file functions
-// would, and tells whether that spelling is the name itself. A name the code
-// page cannot spell comes out with substitutes ("?", or a look-alike such as
-// "A" for U+0100): such a spelling does not open the entry and may open
-// another file of the same folder. A spelling that does not fit is cut.
-bool SpellName(const WCHAR* name, char* field, int size)
-{
-    const UINT codePage = FileCodePage();
-    BOOL usedDefault = FALSE;
-    const DWORD exactOnly = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    if (WideCharToMultiByte(codePage, exactOnly, name, -1, field, size, nullptr,
-                            codePage == CP_UTF8 ? nullptr : &usedDefault) > 0 &&
-        !usedDefault)
-        return true;
-    char spelled[4 * MAX_PATH];
-    const int length = WideCharToMultiByte(codePage, 0, name, -1, spelled, sizeof spelled, nullptr, nullptr);
-    spelled[length > 0 ? length - 1 : 0] = 0;
-    std::strncpy(field, spelled, static_cast<size_t>(size) - 1);
-    field[size - 1] = 0;
-    return false;
-}
-
-// Turns a wide enumeration entry into the ANSI one the walk works with;
-// gives whether the entry's name is spelled exactly. The short name is left
-// empty: the walk never uses it.
-bool SpellEntry(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* entry)
-{
-    entry->dwFileAttributes = wide.dwFileAttributes;
-    entry->ftCreationTime = wide.ftCreationTime;
-    entry->ftLastAccessTime = wide.ftLastAccessTime;
-    entry->ftLastWriteTime = wide.ftLastWriteTime;
-    entry->nFileSizeHigh = wide.nFileSizeHigh;
-    entry->nFileSizeLow = wide.nFileSizeLow;
-    entry->dwReserved0 = wide.dwReserved0;
-    entry->dwReserved1 = wide.dwReserved1;
-    entry->cAlternateFileName[0] = 0;
-    return SpellName(wide.cFileName, entry->cFileName, sizeof entry->cFileName);
-}
-
-// Opens an enumeration of the current folder, as FindFirstFileA would with
-// the same pattern, but knowing for each entry whether its ANSI name is exact.
-HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* entry, bool* exact)
-{
-    WCHAR widePattern[MAX_PATH + 1];
-    if (MultiByteToWideChar(FileCodePage(), 0, pattern, -1, widePattern, MAX_PATH + 1) == 0)
-        return INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAW wide;
-    HANDLE handle = FindFirstFileW(widePattern, &wide);
-    if (handle != INVALID_HANDLE_VALUE)
-        *exact = SpellEntry(wide, entry);
-    return handle;
-}
-
-// The next entry of an enumeration. Any failure ends the enumeration: an
-// error other than the normal end would otherwise stall the walk for good.
-bool FindNext(HANDLE handle, WIN32_FIND_DATAA* entry, bool* exact)
-{
-    WIN32_FIND_DATAW wide;
-    if (!FindNextFileW(handle, &wide))
-        return false;
-    *exact = SpellEntry(wide, entry);
-    return true;
-}
-
-// Where the platform takes a name, relative to the current folder, to lead.
-enum NameTarget {
-    NameOwn,      // a full path that ends in that very name
-    NameDevice,   // a device ("aux", "com1.txt", "nul"): opening it would read a
-                  // port or the console instead of the file, and may wait for ever
-    NameOther,    // another entry: the platform drops trailing dots and spaces,
-                  // so "x.txt." leads to a neighbour "x.txt" and "sub." into "sub"
-};
-
-NameTarget ResolveName(const char* name)
-{
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(name, sizeof full, full, nullptr);
-    if (length == 0 || length >= sizeof full)
-        return NameOther;
-    if (std::strncmp(full, "\\\\.\\", 4) == 0)
-        return NameDevice;
-    const size_t nameLength = std::strlen(name);
-    if (length <= nameLength || full[length - nameLength - 1] != '\\' ||
-        std::strcmp(full + length - nameLength, name) != 0)
-        return NameOther;
-    return NameOwn;
-}
-
-// Opens the enumeration entry's file for reading, or gives
-// INVALID_HANDLE_VALUE when its name does not lead to that file on disk; the
-// thread's last error then says why (a system code or an OpenFailure).
-HANDLE OpenEntry(const WIN32_FIND_DATAA& entry, bool exact)
-{
-    if (!exact) {
-        SetLastError(FailureNameNotSpelled);
-        return INVALID_HANDLE_VALUE;
-    }
-    const NameTarget target = ResolveName(entry.cFileName);
-    if (target != NameOwn) {
-        SetLastError(target == NameDevice ? FailureDeviceName : FailureNameNotOwn);
-        return INVALID_HANDLE_VALUE;
-    }
-    HANDLE file = CreateFileA(entry.cFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        SetLastError(FailureNotDiskFile);
-        return INVALID_HANDLE_VALUE;
-    }
-    return file;
-}
+// Each of the two buffers of a walk's paths, in units.
+const size_t PathBufferUnits = MaxPathUnits + 1;
 
 }  // namespace
 
-// A deeper folder could only be reported with a cut path, which may name
-// another file: the walk does not enter it, and the window starts no search there.
-bool CurrentFolderFitsRecord()
+DWORD CheckStartFolder(const WCHAR* folder, std::wstring* full)
 {
-    char folder[sizeof(FoundFile::folder)];
-    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-    return length != 0 && length < sizeof folder;
+    full->clear();
+    const DWORD needed = GetFullPathNameW(folder, 0, nullptr, nullptr);
+    if (needed == 0)
+        return GetLastError();
+    std::wstring resolved(needed, L'\0');
+    const DWORD length = GetFullPathNameW(folder, needed, &resolved[0], nullptr);
+    if (length == 0 || length >= needed)
+        return length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+    resolved.resize(length);
+    std::wstring form = LongPathForm(resolved);
+    if (form.empty() || form.size() + 2 >= MaxPathUnits)
+        return ERROR_FILENAME_EXCED_RANGE;
+    const DWORD attributes = GetFileAttributesW(form.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError();
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_DIRECTORY;
+    if (form.back() != L'\\')
+        form += L'\\';
+    form += L'*';
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileExW(form.c_str(), FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND)  // a drive's empty root lists nothing at all
+            return error;
+    } else {
+        FindClose(listing);
+    }
+    *full = resolved;
+    return 0;
 }
 
 FileSearcher::FileSearcher()
-    : findData(), nameExact(false), findHandle(INVALID_HANDLE_VALUE), state(Idle), pattern(), request(nullptr),
-      handles(nullptr), folder(), file(INVALID_HANDLE_VALUE), record(), fileSize(0), fileRead(0), pieces(nullptr),
-      piecesMissing(false), scan()
+    : findData(), findHandle(INVALID_HANDLE_VALUE), state(Idle), request(nullptr), handles(nullptr), path(nullptr),
+      pathLength(0), folder(nullptr), subfolderTime(), findLevel(FindExInfoBasic),
+      findFlags(FIND_FIRST_EX_LARGE_FETCH), file(INVALID_HANDLE_VALUE), record(), fileSize(0), fileRead(0),
+      pieces(nullptr), buffersMissing(false), scan()
 {
 }
 
@@ -199,6 +123,7 @@ FileSearcher::~FileSearcher()
 {
     CloseFile();
     std::free(pieces);
+    std::free(path);
     if (findHandle != INVALID_HANDLE_VALUE)
         FindClose(findHandle);
     if (handles != nullptr) {
@@ -224,10 +149,14 @@ int FileSearcher::Start(SearchRequest* searchRequest, SearchSink* sink)
     request = searchRequest;
     handles = new (std::nothrow) HandleStack;
 
-    // The one buffer of the search, and the views' patterns: only these can
-    // fail for lack of memory, never a file, whatever its size.
-    piecesMissing = false;
-    if (request->searchText[0] != 0) {
+    // The walk's buffers, and the views' patterns: only these can fail for
+    // lack of memory, never a file, whatever its size.
+    if (path == nullptr) {
+        path = static_cast<WCHAR*>(std::malloc(2 * PathBufferUnits * sizeof(WCHAR)));
+        folder = path != nullptr ? path + PathBufferUnits : nullptr;
+    }
+    buffersMissing = path == nullptr;
+    if (request->searchText[0] != 0 && !buffersMissing) {
         if (pieces == nullptr)
             pieces = static_cast<unsigned char*>(std::malloc(FilePieceSize));
         // The text as typed, spelled for each reading; without Match case
@@ -235,23 +164,30 @@ int FileSearcher::Start(SearchRequest* searchRequest, SearchSink* sink)
         SearchTextForms forms;
         PrepareSearchText(&forms, request->searchText);
         const CaseFolding* folding = request->matchCase ? nullptr : SystemCaseFolding();
-        piecesMissing = pieces == nullptr || (!request->matchCase && folding == nullptr) ||
-                        !scan.Prepare(forms, folding, AllContentViews, &codePages);
+        buffersMissing = pieces == nullptr || (!request->matchCase && folding == nullptr) ||
+                         !scan.Prepare(forms, folding, AllContentViews, &codePages);
     }
 
-    size_t length = 0;
-    const WCHAR* source = request->filePattern;
-    while (length < sizeof pattern - 1 && source[length] != 0 && static_cast<unsigned>(source[length]) < 256) {
-        pattern[length] = static_cast<char>(source[length]);
-        ++length;
+    // The starting folder in full, in the form every call of the walk takes
+    // whatever its length; a drive's root without its backslash, which each
+    // name after it brings.
+    bool placed = false;
+    if (!buffersMissing) {
+        const DWORD length = GetFullPathNameW(request->folder != nullptr ? request->folder : L".",
+                                              static_cast<DWORD>(PathBufferUnits), folder, nullptr);
+        pathLength = length != 0 && length < PathBufferUnits ? LongPathForm(folder, path, PathBufferUnits) : 0;
+        if (pathLength != 0 && path[pathLength - 1] == L'\\')
+            path[--pathLength] = 0;
+        placed = pathLength != 0;
+        if (placed)
+            NameFolder();
     }
-    pattern[length] = 0;
 
     request->filesSearched = 0;
     request->filesWithMatches = 0;
     request->totalMatches = 0;
-    // Without a stack or a buffer there is no walk: it ends at once.
-    state = (handles != nullptr && handles->Reserve(16) && !piecesMissing) ? EnterFolder : Finishing;
+    // Without a stack, a buffer or a starting folder there is no walk: it ends at once.
+    state = (handles != nullptr && handles->Reserve(16) && !buffersMissing && placed) ? EnterFolder : Finishing;
     return 1;
 }
 
@@ -288,6 +224,9 @@ int FileSearcher::EndWalk(int notify)
     CloseFile();  // a file left unfinished by a stop is not reported
     std::free(pieces);
     pieces = nullptr;
+    std::free(path);
+    path = nullptr;
+    folder = nullptr;
     if (findHandle != INVALID_HANDLE_VALUE)
         FindClose(findHandle);
     if (handles != nullptr) {
@@ -303,11 +242,97 @@ int FileSearcher::EndWalk(int notify)
     if (notify)
         reports.SendSearchEnded();
     // The status line keeps the reason the search could not run.
-    if (piecesMissing)
-        reports.SendStatus("Failed to alloc memory (%lul).", static_cast<unsigned long>(FilePieceSize));
+    if (buffersMissing)
+        reports.SendStatus(L"Failed to alloc memory (%lul).", static_cast<unsigned long>(FilePieceSize));
     else
         reports.SendSummary(*request);
     return 0;
+}
+
+size_t FileSearcher::AddTail(const WCHAR* name)
+{
+    const size_t length = std::wcslen(name);
+    if (pathLength + 1 + length >= MaxPathUnits)
+        return 0;
+    path[pathLength] = L'\\';
+    std::memcpy(path + pathLength + 1, name, (length + 1) * sizeof(WCHAR));
+    return pathLength + 1 + length;
+}
+
+void FileSearcher::LeaveToParent()
+{
+    while (pathLength > 0 && path[pathLength - 1] != L'\\')
+        --pathLength;
+    if (pathLength > 0)
+        --pathLength;
+    CutTail();
+    NameFolder();
+}
+
+void FileSearcher::NameFolder()
+{
+    // "\\?\C:\a" is "C:\a" to the user, "\\?\UNC\server\share" is "\\server\share".
+    const WCHAR* shown = path;
+    size_t length = 0;
+    if (std::wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0) {
+        folder[length++] = L'\\';
+        shown = path + 7;
+    } else if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) {
+        shown = path + 4;
+    }
+    const size_t shownLength = pathLength - static_cast<size_t>(shown - path);
+    std::memcpy(folder + length, shown, shownLength * sizeof(WCHAR));
+    length += shownLength;
+    if (length == 2 && folder[1] == L':')  // a drive's root keeps its backslash
+        folder[length++] = L'\\';
+    folder[length] = 0;
+}
+
+HANDLE FileSearcher::FindHere(const WCHAR* name, WIN32_FIND_DATAW* entry)
+{
+    if (AddTail(name) == 0) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
+    // The basic level leaves out the short names, and a large fetch lists a
+    // folder in fewer, larger reads. A platform without them refuses the
+    // call: it is made again without them, and they stay off.
+    HANDLE found;
+    for (;;) {
+        found = FindFirstFileExW(path, findLevel, entry, FindExSearchNameMatch, nullptr, findFlags);
+        if (found != INVALID_HANDLE_VALUE || GetLastError() != ERROR_INVALID_PARAMETER ||
+            (findFlags == 0 && findLevel == FindExInfoStandard))
+            break;
+        if (findFlags != 0)
+            findFlags = 0;
+        else
+            findLevel = FindExInfoStandard;
+    }
+    const DWORD error = GetLastError();
+    CutTail();
+    SetLastError(error);
+    return found;
+}
+
+HANDLE FileSearcher::OpenFound()
+{
+    // Every name is opened by its full path in the "\\?\" form, which the
+    // platform takes as it is: a name ending in a dot or a space, or named
+    // like a device, opens this very file.
+    if (AddTail(findData.cFileName) == 0) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD error = GetLastError();
+    CutTail();
+    if (opened != INVALID_HANDLE_VALUE && GetFileType(opened) != FILE_TYPE_DISK) {
+        CloseHandle(opened);
+        opened = INVALID_HANDLE_VALUE;
+        error = FailureNotDiskFile;
+    }
+    SetLastError(error);
+    return opened;
 }
 
 int FileSearcher::StepEnterFolder()
@@ -318,26 +343,50 @@ int FileSearcher::StepEnterFolder()
             state = Finishing;
             return 1;
         }
-        SetCurrentDirectoryA("..");
+        LeaveToParent();
+        state = NextSubfolder;
+        return 1;
+    }
+    findHandle = FindHere(request->filePattern, &findData);
+    if (findHandle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // A subfolder whose whole listing fails too cannot be entered: it is
+        // listed as failed and left. (The pattern alone may have been refused.)
+        if (!handles->HoldsOne() && !NothingListed(error)) {
+            WIN32_FIND_DATAW entry;
+            HANDLE all = FindHere(L"*", &entry);
+            const DWORD listError = GetLastError();
+            if (all != INVALID_HANDLE_VALUE)
+                FindClose(all);
+            else if (!NothingListed(listError))
+                return ReportFolder(std::wcsrchr(path, L'\\') + 1, listError);
+        }
+        NameFolder();
         state = NextSubfolder;
         return 1;
     }
     // Files are taken up only between here and the folder's first subfolder,
-    // so the folder every record names is read once per folder.
-    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder)
-        folder[0] = 0;
-    findHandle = FindFirst(pattern, &findData, &nameExact);
-    if (findHandle == INVALID_HANDLE_VALUE) {
-        state = NextSubfolder;
-        return 1;
-    }
+    // so the folder every record names is made once per folder.
+    NameFolder();
     return SeekFile(!IsDirectory(findData));
+}
+
+int FileSearcher::ReportFolder(const WCHAR* name, DWORD error)
+{
+    // The parent's folder names the row, which is not a searched file.
+    state = LeaveFolder;
+    FoundFile row = {};
+    row.name = name;
+    row.folder = folder;
+    row.lastWriteTime = subfolderTime;
+    row.openStatus = -1;
+    row.openError = error != 0 ? error : ERROR_OPEN_FAILED;
+    return reports.SendFoundFile(row);
 }
 
 int FileSearcher::SeekFile(bool haveFile)
 {
-    while (!haveFile && FindNext(findHandle, &findData, &nameExact))
+    while (!haveFile && FindNextFileW(findHandle, &findData))
         haveFile = !IsDirectory(findData);
     if (haveFile) {
         state = SearchFile;
@@ -352,9 +401,8 @@ int FileSearcher::SeekFile(bool haveFile)
 void FileSearcher::BuildRecord(FoundFile* record) const
 {
     std::memset(record, 0, sizeof *record);
-    std::memcpy(record->name, findData.cFileName, sizeof record->name);
-    record->name[sizeof record->name - 1] = 0;
-    std::memcpy(record->folder, folder, sizeof record->folder);
+    record->name = findData.cFileName;
+    record->folder = folder;
     record->lastWriteTime = findData.ftLastWriteTime;
     record->sizeLow = findData.nFileSizeLow;
     record->sizeHigh = findData.nFileSizeHigh;
@@ -373,7 +421,7 @@ int FileSearcher::StepSearchFile()
         return reports.SendFoundFile(record);
     }
 
-    HANDLE opened = OpenEntry(findData, nameExact);
+    HANDLE opened = OpenFound();
     if (opened == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         record.matchCount = 0;
@@ -450,29 +498,29 @@ int FileSearcher::StepNextSubfolder()
     }
     bool have;
     if (findHandle == INVALID_HANDLE_VALUE) {
-        findHandle = FindFirst("*", &findData, &nameExact);
+        findHandle = FindHere(L"*", &findData);
         if (findHandle == INVALID_HANDLE_VALUE) {
             state = LeaveFolder;
             return 1;
         }
         have = true;
     } else {
-        have = FindNext(findHandle, &findData, &nameExact);
+        have = FindNextFileW(findHandle, &findData);
     }
-    for (; have; have = FindNext(findHandle, &findData, &nameExact)) {
-        if (!IsDirectory(findData) || findData.cFileName[0] == '.')
+    for (; have; have = FindNextFileW(findHandle, &findData)) {
+        if (!IsDirectory(findData) || findData.cFileName[0] == L'.')
             continue;
-        // A spelling that names another folder would walk that one twice.
-        if (!nameExact || ResolveName(findData.cFileName) != NameOwn)
-            continue;
-        // A subfolder that cannot be made current is skipped.
-        if (!SetCurrentDirectoryA(findData.cFileName))
-            continue;
-        if (!CurrentFolderFitsRecord()) {
-            SetCurrentDirectoryA("..");
-            continue;
+        reports.SendStatus(L"Searching %ls ...", findData.cFileName);
+        subfolderTime = findData.ftLastWriteTime;
+        const size_t length = AddTail(findData.cFileName);
+        if (length == 0) {
+            // Too deep for the platform: listed as failed; the next step
+            // goes on with this folder's next entry.
+            const int result = ReportFolder(findData.cFileName, ERROR_FILENAME_EXCED_RANGE);
+            state = NextSubfolder;
+            return result;
         }
-        reports.SendStatus("Searching %s ...", findData.cFileName);
+        pathLength = length;
         state = EnterFolder;
         return 1;
     }
@@ -486,7 +534,7 @@ int FileSearcher::StepLeaveFolder()
         FindClose(findHandle);
     findHandle = handles->Pop();
     if (!handles->IsEmpty()) {
-        SetCurrentDirectoryA("..");
+        LeaveToParent();
         state = NextSubfolder;
         return 1;
     }

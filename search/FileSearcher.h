@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "search/CodePages.h"
 #include "search/ContentMatchers.h"
 #include "search/Notifications.h"
@@ -13,8 +15,10 @@
 // once per search: a step stays short whatever a file's size.
 const DWORD FilePieceSize = 256 * 1024;
 
-// Whether the current folder's full path fits a record's folder field.
-bool CurrentFolderFitsRecord();
+// Whether a walk can start in folder (a path, relative ones to the current
+// directory): 0 when it can, with its full path in full; else why not, a
+// system error code (no such folder, not a folder, it cannot be listed).
+DWORD CheckStartFolder(const WCHAR* folder, std::wstring* full);
 
 class HandleStack;
 
@@ -36,8 +40,8 @@ public:
     FileSearcher(const FileSearcher&) = delete;
     FileSearcher& operator=(const FileSearcher&) = delete;
 
-    // The caller has filled the request and made the starting folder current.
-    // The walk reports to sink; the records of the previous walk are freed.
+    // The caller has filled the request. The walk reports to sink; the
+    // records of the previous walk are freed.
     int Start(SearchRequest* request, SearchSink* sink);
     // 1: more work is ready now; 0: nothing until the next window message.
     int Step();
@@ -69,15 +73,34 @@ private:
     int SeekFile(bool haveFile);
     int EndWalk(int notify);
     void BuildRecord(FoundFile* record) const;
+    // Lists the entries of the current folder that match name.
+    HANDLE FindHere(const WCHAR* name, WIN32_FIND_DATAW* entry);
+    // Opens the file of findData for reading; on failure the thread's last
+    // error says why (a system code or an OpenFailure).
+    HANDLE OpenFound();
+    // The current folder's path followed by a backslash and name, in path;
+    // its length, or 0 (path unchanged) when it would be too long. Until the
+    // next call of CutTail the tail is in path after pathLength.
+    size_t AddTail(const WCHAR* name);
+    void CutTail() { path[pathLength] = 0; }
+    // Makes the parent of the current folder current.
+    void LeaveToParent();
+    // The current folder as records name it, from path.
+    void NameFolder();
+    // Reports a subfolder that cannot be entered as a failed row.
+    int ReportFolder(const WCHAR* name, DWORD error);
 
-    WIN32_FIND_DATAA findData;
-    bool nameExact;     // whether findData's name is the entry's own, not a substitute
+    WIN32_FIND_DATAW findData;
     HANDLE findHandle;
     SearchState state;
-    char pattern[260];
     SearchRequest* request;
     HandleStack* handles;
-    char folder[260];   // the current folder, as the records of its files name it
+    WCHAR* path;        // the walk's position: the current folder in "\\?\" form
+    size_t pathLength;
+    WCHAR* folder;      // the current folder, as the records of its files name it
+    FILETIME subfolderTime;       // of the subfolder being entered, for its row
+    FINDEX_INFO_LEVELS findLevel;  // lowered, with findFlags, where the platform refuses them
+    DWORD findFlags;
 
     // The file in progress, between the steps that read its pieces.
     HANDLE file;
@@ -85,7 +108,7 @@ private:
     unsigned long long fileSize;    // as the enumeration gave it: no more is read
     unsigned long long fileRead;
     unsigned char* pieces;          // FilePieceSize bytes, for the whole search
-    bool piecesMissing;             // the search could not have its buffer
+    bool buffersMissing;            // the search could not have its buffers
     FileScan scan;
     SystemCodePages codePages;      // kept across searches: each table is built once
     Notifier reports;

@@ -6,17 +6,15 @@
 #include <new>
 
 #include "search/FileSearcher.h"
+#include "search/LongPaths.h"
 
 HANDLE OpenFoundFile(const FoundFile& record)
 {
-    char path[260];
-    if (!FullPath(record, path)) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return INVALID_HANDLE_VALUE;
-    }
-    // Others may go on writing, renaming and deleting the file meanwhile.
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // By its full path in the "\\?\" form, as the walk opened it. Others may
+    // go on writing, renaming and deleting the file meanwhile.
+    return CreateFileW(LongPathForm(FullPath(record)).c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
 LinePreview::LinePreview()

@@ -5,28 +5,43 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
+#include <cwchar>
 
-size_t FieldLength(const char* field, size_t size)
+namespace {
+
+// Appends a text and its terminator at at; returns where the copy begins.
+WCHAR* PlaceText(WCHAR*& at, const WCHAR* text, size_t length)
 {
-    const void* end = std::memchr(field, 0, size);
-    return end ? static_cast<size_t>(static_cast<const char*>(end) - field) : size;
+    WCHAR* begin = at;
+    if (length != 0)
+        std::memcpy(begin, text, length * sizeof(WCHAR));
+    begin[length] = 0;
+    at += length + 1;
+    return begin;
 }
 
-bool FullPath(const FoundFile& record, char (&path)[260])
+}  // namespace
+
+FoundFile* CopyFoundFile(const FoundFile& record)
 {
-    const size_t folderLength = FieldLength(record.folder, sizeof record.folder);
-    const size_t nameLength = FieldLength(record.name, sizeof record.name);
-    if (folderLength + 1 + nameLength + 1 > sizeof path) {
-        path[0] = 0;
-        return false;
-    }
-    std::memcpy(path, record.folder, folderLength);
-    path[folderLength] = '\\';
-    std::memcpy(path + folderLength + 1, record.name, nameLength);
-    path[folderLength + 1 + nameLength] = 0;
-    return true;
+    const size_t folderLength = record.folder != nullptr ? std::wcslen(record.folder) : 0;
+    const size_t nameLength = record.name != nullptr ? std::wcslen(record.name) : 0;
+    const size_t size = sizeof(FoundFile) + (folderLength + nameLength + 2) * sizeof(WCHAR);
+    FoundFile* copy = static_cast<FoundFile*>(LocalAlloc(LMEM_FIXED, size));
+    if (copy == nullptr)
+        return nullptr;
+    *copy = record;
+    copy->next = nullptr;
+    WCHAR* texts = reinterpret_cast<WCHAR*>(copy + 1);
+    copy->folder = PlaceText(texts, record.folder, folderLength);
+    copy->name = PlaceText(texts, record.name, nameLength);
+    return copy;
+}
+
+void FreeFoundFile(FoundFile* record)
+{
+    LocalFree(record);
 }
 
 Notifier::~Notifier()
@@ -34,12 +49,13 @@ Notifier::~Notifier()
     FreeFoundFiles();
 }
 
-int Notifier::SendStatus(const char* format, ...)
+int Notifier::SendStatus(const WCHAR* format, ...)
 {
-    char text[4096];
+    WCHAR text[4096];
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
+    if (std::vswprintf(text, sizeof text / sizeof text[0], format, arguments) < 0)
+        text[sizeof text / sizeof text[0] - 1] = 0;  // cut: the platform leaves what fitted
     va_end(arguments);
     if (sink != nullptr)
         sink->OnStatus(text);
@@ -48,10 +64,9 @@ int Notifier::SendStatus(const char* format, ...)
 
 int Notifier::SendFoundFile(const FoundFile& record)
 {
-    FoundFile* copy = static_cast<FoundFile*>(LocalAlloc(LMEM_ZEROINIT, sizeof(FoundFile)));
+    FoundFile* copy = CopyFoundFile(record);
     if (copy == nullptr)
         return 1;  // nothing to report without a copy; the walk goes on
-    *copy = record;
     copy->next = foundFiles;
     foundFiles = copy;
     if (sink != nullptr)
@@ -70,7 +85,7 @@ void Notifier::FreeFoundFiles()
 {
     while (foundFiles != nullptr) {
         FoundFile* next = foundFiles->next;
-        LocalFree(foundFiles);
+        FreeFoundFile(foundFiles);
         foundFiles = next;
     }
 }
@@ -81,9 +96,9 @@ int Notifier::SendSummary(const SearchRequest& request)
     const long long matches = request.totalMatches;
     const long long withMatches = request.filesWithMatches;
     if (searched != withMatches && withMatches != matches)
-        return SendStatus("Searched a total of %lld files, found %lld matches in %lld files", searched, matches,
+        return SendStatus(L"Searched a total of %lld files, found %lld matches in %lld files", searched, matches,
                           withMatches);
     if (matches != withMatches)
-        return SendStatus("Found %lld matches in %lld files", matches, withMatches);
-    return SendStatus("Found %lld matches", matches);
+        return SendStatus(L"Found %lld matches in %lld files", matches, withMatches);
+    return SendStatus(L"Found %lld matches", matches);
 }

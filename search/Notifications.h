@@ -8,7 +8,7 @@
 class SearchSink {
 public:
     // A status text (a folder entered, the summary); valid during the call.
-    virtual void OnStatus(const char* text) = 0;
+    virtual void OnStatus(const WCHAR* text) = 0;
     // A reported file. The record stays the searcher's until its next start.
     virtual void OnFoundFile(FoundFile* record) = 0;
     // The walk has ended by itself. Called inside its last step, before the
@@ -31,8 +31,8 @@ public:
     void SetSink(SearchSink* target) { sink = target; }
 
     // Each returns 1 when the walk may go on (no stop pending after the
-    // report), else 0.
-    int SendStatus(const char* format, ...);
+    // report), else 0. A format takes wide texts as %ls.
+    int SendStatus(const WCHAR* format, ...);
     // Reports a copy of the record, kept in the found-file list; without
     // memory for the copy nothing is reported and the walk goes on.
     int SendFoundFile(const FoundFile& record);

@@ -8,6 +8,7 @@
 struct SearchRequest {
     const WCHAR* filePattern;   // never empty; at most 259 units
     const WCHAR* searchText;    // may be empty; at most 259 units, as typed
+    const WCHAR* folder;        // where the walk starts, any length; null: the current directory
     long long totalMatches;     // counters are 64-bit: one large file may hold billions
     long long filesWithMatches;
     long long filesSearched;
@@ -15,15 +16,18 @@ struct SearchRequest {
     int matchCase;              // 0: letters compare by the simple case mapping
 };
 
+// One reported file. name and folder may be of any length (a folder up to the
+// platform's 32,767 units); a record the found-file list owns holds both
+// texts in its own block, right after its fields (CopyFoundFile).
 struct FoundFile {
-    char name[260];
-    char folder[260];
+    const WCHAR* name;
+    const WCHAR* folder;
     long long matchCount;
     FILETIME lastWriteTime;
     DWORD sizeLow;
     DWORD sizeHigh;
     FoundFile* next;
-    INT_PTR openStatus;         // -1 when the file could not be opened
+    INT_PTR openStatus;         // -1 when the file (or a folder) could not be opened
     DWORD openError;            // why it could not: a system error code or an OpenFailure; else 0
     int reading;                // the ReadingKind that found the file; 0 when none read it
 };
@@ -32,10 +36,7 @@ struct FoundFile {
 // system's error codes. Bit 29 marks codes that are not the system's: the
 // platform leaves it to applications, so the two never collide.
 enum OpenFailure : DWORD {
-    FailureNameNotSpelled = 0x20000001,  // the code page cannot spell the name
-    FailureDeviceName = 0x20000002,      // the name opens a device, not the file
     FailureNotDiskFile = 0x20000003,     // the name opens something other than a disk file
-    FailureNameNotOwn = 0x20000004,      // the name resolves to another entry (a trailing dot or space)
 };
 
 // The full size of a record's file (both halves).
@@ -44,9 +45,7 @@ inline unsigned long long FoundFileSize(const FoundFile& record)
     return (static_cast<unsigned long long>(record.sizeHigh) << 32) | record.sizeLow;
 }
 
-// Length of a text in a fixed field, which may lack its terminator.
-size_t FieldLength(const char* field, size_t size);
-
-// Joins folder, backslash and name into path[260]. Returns false, leaving an
-// empty path, when the joined path does not fit: it is never truncated.
-bool FullPath(const FoundFile& record, char (&path)[260]);
+// A copy of the record and its two texts in one block of its own, freed with
+// FreeFoundFile; null without memory. The copy's next is null.
+FoundFile* CopyFoundFile(const FoundFile& record);
+void FreeFoundFile(FoundFile* record);

@@ -4,11 +4,12 @@
 # results list's context menu on a row that could not be searched
 # (docs/menu.png), a text typed beyond ASCII found without Match case in
 # three encodings (docs/readings.png), the system menu with its folder
-# menus' item (docs/system-menu.png), and the preview pane showing the lines
-# of one of the letters with the occurrences marked (docs/preview.png). A
-# picture of the pointer resting on the failed row, where its tooltip says
-# why it failed, goes to the build folder (failed-tip.png): Wine's list view
-# never asks for that tooltip.
+# menus' item (docs/system-menu.png), the preview pane showing the lines
+# of one of the letters with the occurrences marked (docs/preview.png), and
+# files named in several scripts in a folder of 300 characters
+# (docs/names.png). A picture of the pointer resting on the failed row, where
+# its tooltip says why it failed, goes to the build folder (failed-tip.png):
+# Wine's list view never asks for that tooltip.
 # Runs Trovik in a Wine virtual desktop on its own Xvfb display and its own
 # prefix, types as a user would, and stops everything it started.
 # TROVIK_SHOT_DPI=144 takes the idle, the finished and the widened window at
@@ -72,12 +73,26 @@ printf '{\\rtf1\\ansi {\\b Invoice} for March}' > "$SAMPLE/march.rtf"
 printf 'shopping list: bread, milk\r\n' > "$SAMPLE/shopping.txt"
 printf 'Invoice' | iconv -f ascii -t utf-16 > "$SAMPLE/unicode.txt"
 printf 'Invoice 1999, see folder' > "$SAMPLE/old/1999.txt"
-# A folder with a file named like a device: listed, but "Failed".
+# A folder with a pipe beside a file: listed, but "Failed".
 ODD="$PREFIX/drive_c/Odd"
 rm -rf "$ODD"
 mkdir -p "$ODD"
 printf 'Invoice 2043: due.\r\n' > "$ODD/budget.txt"
-printf 'Invoice' > "$ODD/aux.txt"
+mkfifo "$ODD/a pipe.txt"
+# Files named in several scripts, one with an emoji, in a folder of 300
+# characters (with C:\), and a subfolder named in CJK.
+NAMES_FOLDER="Archive/Reports of the regional offices, collected for the yearly review/2023 second half, \
+every office and every month, with the notes of the meetings/Drafts and final versions as they were \
+sent, kept together so that nothing is lost/Copies for the auditors, the board and branch offices overseas"
+NAMES="$PREFIX/drive_c/$NAMES_FOLDER"
+rm -rf "$PREFIX/drive_c/Archive"
+mkdir -p "$NAMES/$(printf '\346\227\245\346\234\254')"
+printf 'report' > "$NAMES/$(printf '\346\227\245\346\234\254\350\252\236\343\201\256\345\240\261\345\221\212').txt"
+printf 'report report' > "$NAMES/$(printf '\320\236\321\202\321\207\321\221\321\202 \320\267\320\260 \320\263\320\276\320\264').txt"
+printf 'report' > "$NAMES/$(printf '\316\243\316\267\316\274\316\265\316\271\317\216\317\203\316\265\316\271\317\202').txt"
+printf 'report, report, report' > "$NAMES/$(printf 'Holiday notes \360\237\230\200').txt"
+printf 'report' > "$NAMES/$(printf '\346\227\245\346\234\254')/$(printf '\345\244\247\351\230\252').txt"
+
 # Letters in three encodings, for a text typed beyond ASCII with Match case off.
 LETTERS="$PREFIX/drive_c/Letters"
 rm -rf "$LETTERS"
@@ -163,7 +178,7 @@ xdotool type --delay 20 'C:\Odd'
 xdotool key Return
 sleep 3
 # A click on Name sorts Z to A now (the click above sorted A to Z), so the
-# failed aux.txt is the second row; rows are 13 pixels apart below the first.
+# failed "a pipe.txt" is the second row; rows are 13 pixels apart below the first.
 xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 165)) click 1
 sleep 1
 row="$((WINDOW_X + 40)) $((WINDOW_Y + 192))"
@@ -227,3 +242,52 @@ sleep 1
 xdotool mousemove $((WINDOW_X + 40)) $((WINDOW_Y + 205)) click 1
 sleep 2
 shoot preview || exit 1
+
+# Files named in several scripts in a folder of 300 characters. Wine's raster
+# dialog font has no CJK: for this picture alone the program starts again
+# with Tahoma in its place, which falls back to Droid Sans Fallback and
+# DejaVu Sans (Wine still draws a character beyond U+FFFF as two boxes).
+kill "$APP_PID" 2>/dev/null
+timeout 20 wineserver -k 2>/dev/null
+wait "$APP_PID" 2>/dev/null
+for font in /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf; do
+  [ -f "$font" ] && cp "$font" "$PREFIX/drive_c/windows/Fonts/"
+done
+FONTS='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+wine reg add "$FONTS\FontSubstitutes" /v "MS Sans Serif" /d Tahoma /f >/dev/null 2>&1
+wine reg add "$FONTS\FontLink\SystemLink" /v Tahoma /t REG_MULTI_SZ \
+  /d 'DROIDSANSFALLBACKFULL.TTF,Droid Sans Fallback\0DEJAVUSANS.TTF,DejaVu Sans' /f >/dev/null 2>&1
+wine explorer /desktop=shot,"$SCREEN" "$EXE" >/dev/null 2>&1 &
+APP_PID=$!
+sleep 5
+xdotool type --delay 30 'report'
+xdotool key Tab
+xdotool type --delay 25 "C:\\$(printf '%s' "$NAMES_FOLDER" | tr / '\\')"
+xdotool key Return
+sleep 3
+# Moved to the desktop's left edge, widened to its right edge, and the
+# Location column widened, so that most of the folder shows.
+shoot names || exit 1
+xdotool mousemove $((WINDOW_X + 100)) $((WINDOW_Y + 8)) mousedown 1
+xdotool mousemove $((WINDOW_X + 50)) $((WINDOW_Y + 8)) sleep 0.3 mousemove 102 $((WINDOW_Y + 8)) sleep 0.3 mouseup 1
+sleep 1
+RIGHT=$(convert "$OUT/names.png" -format '%w' info:)
+xdotool mousemove $((RIGHT - 2)) $((WINDOW_Y + 200)) mousedown 1
+xdotool mousemove $((RIGHT + 100)) $((WINDOW_Y + 200)) sleep 0.3 mousemove 1021 $((WINDOW_Y + 200)) sleep 0.3 mouseup 1
+sleep 1
+xdotool mousemove 486 $((WINDOW_Y + 178)) mousedown 1
+xdotool mousemove 600 $((WINDOW_Y + 178)) sleep 0.3 mousemove 880 $((WINDOW_Y + 178)) sleep 0.3 mouseup 1
+sleep 1
+# Made taller, so that every row shows, and the CJK name selected: the
+# preview pane shows its line.
+BOTTOM=$(convert "$OUT/names.png" -format '%h' info:)
+xdotool mousemove 300 $((WINDOW_Y + BOTTOM - 2)) mousedown 1
+xdotool mousemove 300 $((WINDOW_Y + BOTTOM + 100)) sleep 0.3 mousemove 300 $((WINDOW_Y + BOTTOM + 200)) sleep 0.3 mouseup 1
+sleep 1
+xdotool mousemove 60 $((WINDOW_Y + 235)) click 1
+sleep 2
+shoot names
+status=$?
+wine reg delete "$FONTS\FontSubstitutes" /v "MS Sans Serif" /f >/dev/null 2>&1
+wine reg delete "$FONTS\FontLink\SystemLink" /v Tahoma /f >/dev/null 2>&1
+exit $status

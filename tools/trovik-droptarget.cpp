@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -75,11 +76,16 @@ public:
         HRESULT result = data->GetData(&request, &medium);
         if (SUCCEEDED(result)) {
             HDROP drop = static_cast<HDROP>(medium.hGlobal);
-            const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
             for (UINT i = 0; i < count; ++i) {
-                char path[MAX_PATH] = "";
-                if (DragQueryFileA(drop, i, path, sizeof path) != 0)
-                    Report("path %s\n", path);
+                // Any length, reported in UTF-8.
+                std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+                path.resize(DragQueryFileW(drop, i, &path[0], static_cast<UINT>(path.size())));
+                std::string text(path.size() * 4 + 1, '\0');
+                text.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, path.c_str(),
+                                                                    static_cast<int>(path.size()), &text[0],
+                                                                    static_cast<int>(text.size()), nullptr, nullptr)));
+                Report("path %s\n", text.c_str());
             }
             ReleaseStgMedium(&medium);
         } else {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <shellapi.h>
 
 #include "search/FileSearcher.h"
 #include "search/LinePreview.h"
@@ -22,10 +23,25 @@ namespace {
 bool g_quiet = false;
 bool g_memory = false;
 bool g_profile = false;
+bool g_utf8 = false;  // texts out in UTF-8; else in the code page, as before
 LinePreview* g_preview = nullptr;  // with --lines: each found file's matching lines
 
+// A text as printed: UTF-8 with --utf8, else the code page's spelling;
+// length units, or up to the terminator.
+std::string Printed(const WCHAR* text, int length = -1)
+{
+    const UINT codePage = g_utf8 ? CP_UTF8 : CP_ACP;
+    if (length < 0)
+        length = lstrlenW(text);
+    const int bytes = length > 0 ? WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr) : 0;
+    std::string printed(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(codePage, 0, text, length, &printed[0], bytes, nullptr, nullptr);
+    return printed;
+}
+
 // One matching line: "line", its number and its whole text, tabs written as
-// \t and backslashes as \\, in the code page as every other text here.
+// \t and backslashes as \\, in the code page (or UTF-8) as every other text here.
 void PrintLine(void*, const MatchingLine& line)
 {
     std::u16string text;
@@ -37,13 +53,8 @@ void PrintLine(void*, const MatchingLine& line)
     }
     if (line.cutAfter)
         text += u'\u2026';
-    std::string bytes(text.size() * 4 + 1, '\0');
-    const int length = text.empty() ? 0
-                       : WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(text.data()),
-                                             static_cast<int>(text.size()), &bytes[0], static_cast<int>(bytes.size()),
-                                             nullptr, nullptr);
-    bytes.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    std::printf("line\t%llu\t%s\n", line.number, bytes.c_str());
+    std::printf("line\t%llu\t%s\n", line.number,
+                Printed(reinterpret_cast<const WCHAR*>(text.data()), static_cast<int>(text.size())).c_str());
 }
 
 // The whole file at once: the harness waits for nothing.
@@ -75,16 +86,17 @@ LONGLONG Now()
 // and measures the steps.
 class ScanRun final : public SearchSink, public IdleWork {
 public:
-    void OnStatus(const char* text) override
+    void OnStatus(const WCHAR* text) override
     {
         if (!g_quiet)
-            std::printf("status\t%s\n", text);
+            std::printf("status\t%s\n", Printed(text).c_str());
     }
     void OnFoundFile(FoundFile* record) override
     {
         if (!g_quiet)
             std::printf("found\t%lld\t%d\t%llu\t%s\t%s\t%s\n", record->matchCount,
-                        static_cast<int>(record->openStatus), FoundFileSize(*record), record->folder, record->name,
+                        static_cast<int>(record->openStatus), FoundFileSize(*record), Printed(record->folder).c_str(),
+                        Printed(record->name).c_str(),
                         *ReadingName(record->reading) != 0 ? ReadingName(record->reading) : "-");
         if (g_preview != nullptr)
             PrintLines(*record);
@@ -152,7 +164,7 @@ int Usage(const char* problem)
     std::fprintf(stderr,
                  "trovik-scan: %s\nusage: trovik-scan [--subfolders] [--pattern PATTERN] "
                  "(--text TEXT | --text-hex HEX | --text-utf16 HEX) [--ignore-case] [--lines] [--quiet] [--memory] [--profile] "
-                 "[--stop-after MS] FOLDER\n",
+                 "[--stop-after MS] [--utf8] FOLDER\n",
                  problem);
     return 2;
 }
@@ -171,16 +183,6 @@ bool ParseHex(const char* hex, std::string* bytes)
         bytes->push_back(static_cast<char>(value));
     }
     return true;
-}
-
-// Each byte becomes the code unit of the same value: the file pattern, as
-// the window passes it.
-void Widen(const std::string& bytes, WCHAR* units)
-{
-    size_t i = 0;
-    for (; i < bytes.size() && bytes[i] != 0; ++i)
-        units[i] = static_cast<unsigned char>(bytes[i]);
-    units[i] = 0;
 }
 
 // Bytes of the code page read as the window reads a typed text: in UTF-16.
@@ -213,6 +215,39 @@ bool ParseUtf16Hex(const char* hex, WCHAR* units, size_t room)
     return true;
 }
 
+// Bytes in a code page as UTF-16; empty when they are not valid there.
+std::wstring Decoded(UINT codePage, DWORD flags, const std::string& bytes)
+{
+    const int units = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(units > 0 ? units : 0), L'\0');
+    if (units > 0)
+        MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &text[0], units);
+    return text;
+}
+
+// The folder argument, in the code page; with --utf8 in UTF-8: the command
+// line's own characters (a UTF-8 terminal's text reaches the program whole),
+// or, where they are all bytes, the UTF-8 that those bytes spell.
+std::wstring FolderArgument(int index, const char* narrow)
+{
+    int count = 0;
+    LPWSTR* arguments = g_utf8 ? CommandLineToArgvW(GetCommandLineW(), &count) : nullptr;
+    if (arguments == nullptr || index >= count) {
+        LocalFree(arguments);
+        return Decoded(CP_ACP, 0, narrow);
+    }
+    std::wstring folder = arguments[index];
+    LocalFree(arguments);
+    std::string bytes;
+    for (WCHAR unit : folder) {
+        if (unit >= 256)
+            return folder;
+        bytes += static_cast<char>(unit);
+    }
+    const std::wstring decoded = Decoded(CP_UTF8, MB_ERR_INVALID_CHARS, bytes);
+    return decoded.empty() ? folder : decoded;
+}
+
 double Milliseconds(LONGLONG ticks, LONGLONG frequency)
 {
     return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency);
@@ -233,6 +268,7 @@ int main(int argc, char** argv)
     bool stopAfter = false;
     bool lines = false;
     const char* folder = nullptr;
+    int folderIndex = 0;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--subfolders") {
@@ -267,12 +303,15 @@ int main(int argc, char** argv)
             haveWideText = true;
         } else if (argument == "--ignore-case") {
             ignoreCase = true;
+        } else if (argument == "--utf8") {
+            g_utf8 = true;
         } else if (argument == "--lines") {
             lines = true;
         } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
             return Usage(("unknown option " + argument).c_str());
         } else if (folder == nullptr) {
             folder = argv[i];
+            folderIndex = i;
         } else {
             return Usage("only one folder");
         }
@@ -283,8 +322,10 @@ int main(int argc, char** argv)
         pattern = "*.*";
     if (text.size() > 259 || pattern.size() > 259)
         return Usage("texts are limited to 259 characters");
-    if (!SetCurrentDirectoryA(folder)) {
-        std::fprintf(stderr, "trovik-scan: cannot enter folder %s (error %lu)\n", folder, GetLastError());
+    std::wstring start;
+    const DWORD folderError = CheckStartFolder(FolderArgument(folderIndex, folder).c_str(), &start);
+    if (folderError != 0) {
+        std::fprintf(stderr, "trovik-scan: cannot enter folder %s (error %lu)\n", folder, folderError);
         return 2;
     }
 
@@ -309,10 +350,12 @@ int main(int argc, char** argv)
         std::memcpy(findText, wideText, sizeof wideText);
     else if (!Decode(text, findText, 260))
         return Usage("the text cannot be read in the code page");
-    Widen(pattern, patternText);
+    if (!Decode(pattern, patternText, 260))
+        return Usage("the pattern cannot be read in the code page");
     SearchRequest& request = run.request;
     request.searchText = findText;
     request.filePattern = patternText;
+    request.folder = start.c_str();
     request.includeSubfolders = subfolders ? 1 : 0;
     request.matchCase = ignoreCase ? 0 : 1;
     run.running = true;

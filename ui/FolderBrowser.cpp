@@ -4,7 +4,7 @@
 #include <string>
 
 #include "res/resource.h"
-#include "ui/AnsiText.h"
+#include "search/LongPaths.h"
 #include "ui/AppInstance.h"
 
 namespace {
@@ -36,25 +36,25 @@ bool IsFolderPath(const WCHAR* path)
 
 void BrowseForFolder(HWND window)
 {
-    char title[1024];
-    if (LoadStringA(AppInstance(), IDS_SELECT_FOLDER, title, sizeof title) <= 0)
-        title[0] = '\0';
-    char folder[260];
-    folder[0] = '\0';
-    GetDlgItemTextA(window, IDC_LOCATION, folder, sizeof folder);
-    char displayName[1024];
-    displayName[0] = '\0';
+    WCHAR title[1024];
+    if (LoadStringW(AppInstance(), IDS_SELECT_FOLDER, title, 1024) <= 0)
+        title[0] = L'\0';
+    HWND box = GetDlgItem(window, IDC_LOCATION);
+    std::wstring folder(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+    folder.resize(static_cast<size_t>(GetWindowTextW(box, &folder[0], static_cast<int>(folder.size()))));
+    WCHAR displayName[MAX_PATH];
+    displayName[0] = L'\0';
 
-    BROWSEINFOA info = {};
+    BROWSEINFOW info = {};
     info.hwndOwner = window;
     info.pidlRoot = nullptr;
     info.pszDisplayName = displayName;
     info.lpszTitle = title;
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = BrowseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(folder);
+    info.lParam = reinterpret_cast<LPARAM>(folder.c_str());
 
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
     if (!item)
         return;
     PutBrowsedFolder(window, item);
@@ -64,7 +64,7 @@ void BrowseForFolder(HWND window)
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data)
 {
     if (message == BFFM_INITIALIZED && data)
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, data);
     return 0;
 }
 
@@ -72,12 +72,12 @@ bool PutBrowsedFolder(HWND window, PCIDLIST_ABSOLUTE item)
 {
     if (!item)
         return false;
-    // Read wide and spelled here: the ANSI call would spell a character the
-    // code page lacks as a look-alike, naming another folder.
-    WCHAR path[MAX_PATH];
-    path[0] = L'\0';
-    if (!SHGetPathFromIDListW(item, path) || !IsFolderPath(path))
+    // Past the classic limit where the platform has the call for it.
+    std::wstring path(MaxPathUnits, L'\0');
+    if (!SHGetPathFromIDListEx(item, &path[0], static_cast<DWORD>(path.size()), GPFIDL_DEFAULT) &&
+        !SHGetPathFromIDListW(item, &path[0]))
         return false;
-    const std::string spelled = SpellExactly(path);
-    return !spelled.empty() && SetDlgItemTextA(window, IDC_LOCATION, spelled.c_str()) != FALSE;
+    if (!IsFolderPath(path.c_str()))
+        return false;
+    return SetDlgItemTextW(window, IDC_LOCATION, path.c_str()) != FALSE;
 }

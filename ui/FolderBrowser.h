@@ -5,13 +5,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
-// Called by SHBrowseForFolderA; data is the folder text to open at. On
-// BFFM_INITIALIZED it selects that folder. Returns 0 for every message.
+// Called by SHBrowseForFolderW; data is the folder text (UTF-16) to open at.
+// On BFFM_INITIALIZED it selects that folder. Returns 0 for every message.
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
 
-// Makes the file-system path of item the text of IDC_LOCATION in window.
-// An item without such a path leaves the box as it was and answers false.
-// The item stays the caller's.
+// Makes the file-system path of item, however long, the text of
+// IDC_LOCATION in window. An item without such a path leaves the box as it
+// was and answers false. The item stays the caller's.
 bool PutBrowsedFolder(HWND window, PCIDLIST_ABSOLUTE item);
 
 // Opens the browser, owned by window, at the folder named in its

@@ -25,21 +25,18 @@ const WCHAR DefaultName[] = L"Trovik results.csv";
 // The save dialog's filter: pairs of a description and a pattern, then an empty text.
 const WCHAR Filter[] = L"CSV (*.csv)\0*.csv\0";
 const int ListColumns = 6;
+const int NameColumn = 0;
+const int LocationColumn = 2;
 const int SizeColumn = 3;
 
-// An 8-bit text of the window (ANSI code page) in UTF-8.
-std::string Utf8(const char* text)
+// A text of the window in UTF-8.
+std::string Utf8(const WCHAR* text)
 {
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (units <= 1)
-        return std::string();
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], units);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 1)
         return std::string();
     std::string result(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &result[0], bytes, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], bytes, nullptr, nullptr);
     result.resize(static_cast<size_t>(bytes) - 1);
     return result;
 }
@@ -65,18 +62,22 @@ void AppendCell(std::string& line, const std::string& cell)
     line += '"';
 }
 
-// A cell's text as the list shows it.
+// A cell's text as the list shows it; a name or a folder whole, however long.
 std::string ShownText(const FoundFile& record, int column)
 {
-    char text[1024] = "";
-    NMLVDISPINFOA info = {};
+    if (column == NameColumn || column == LocationColumn) {
+        const WCHAR* text = column == NameColumn ? record.name : record.folder;
+        return Utf8(text != nullptr ? text : L"");
+    }
+    WCHAR text[1024] = L"";
+    NMLVDISPINFOW info = {};
     info.item.mask = LVIF_TEXT;
     info.item.iSubItem = column;
     info.item.lParam = reinterpret_cast<LPARAM>(&record);
     info.item.pszText = text;
-    info.item.cchTextMax = sizeof text;
+    info.item.cchTextMax = 1024;
     ResultsList::GetDisplayText(&info);
-    text[sizeof text - 1] = 0;
+    text[1023] = 0;
     return Utf8(text);
 }
 
@@ -131,8 +132,8 @@ std::string ListAsCsv(HWND list)
                 AppendCell(line, ShownText(*record, column));
             line += ',';
         }
-        char reason[1024];
-        FailureReason::Text(*record, reason, sizeof reason);
+        WCHAR reason[1024];
+        FailureReason::Text(*record, reason, 1024);
         AppendCell(line, Utf8(reason));
         csv += line;
         csv += "\r\n";

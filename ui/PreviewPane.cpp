@@ -154,11 +154,10 @@ void PreviewPane::Show(const FoundFile* record)
 
 void PreviewPane::ShowReason(const FoundFile& failed)
 {
-    char reason[1024];
-    FailureReason::Text(failed, reason, sizeof reason);
-    WCHAR wide[1024];
-    if (MultiByteToWideChar(CP_ACP, 0, reason, -1, wide, 1024) > 0)
-        AddMessage(wide);
+    WCHAR reason[1024];
+    FailureReason::Text(failed, reason, 1024);
+    if (reason[0] != 0)
+        AddMessage(reason);
 }
 
 void PreviewPane::Clear()

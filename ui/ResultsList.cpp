@@ -7,12 +7,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "dragdrop/DragSource.h"
 #include "res/resource.h"
+#include "search/LongPaths.h"
 #include "search/SearchText.h"
 #include "ui/AppInstance.h"
 #include "ui/DpiScale.h"
+#include "ui/ErrorBox.h"
 #include "ui/FailureReason.h"
 
 namespace ResultsList {
@@ -33,31 +36,50 @@ void CopyText(char* buffer, size_t bufferSize, const char* text, size_t textLeng
     buffer[length] = 0;
 }
 
-// One character of a name for comparing: a lead byte and its trail byte in
-// a double-byte code page count as one, ASCII capitals fold to lower case.
-unsigned NextCharacter(const unsigned char* text, size_t length, size_t& at)
+// The same for UTF-16, never cutting a surrogate pair in two.
+void CopyText(WCHAR* buffer, size_t bufferSize, const WCHAR* text, size_t textLength)
 {
-    if (at >= length)
-        return 0;
-    const unsigned char byte = text[at++];
-    if (IsDBCSLeadByte(byte) && at < length && text[at] != 0)
-        return (static_cast<unsigned>(byte) << 8) | text[at++];
-    if (byte >= 'A' && byte <= 'Z')
-        return byte + ('a' - 'A');
-    return byte;
+    if (!buffer || bufferSize == 0)
+        return;
+    size_t length = textLength < bufferSize - 1 ? textLength : bufferSize - 1;
+    if (length < textLength && length > 0 && IS_HIGH_SURROGATE(text[length - 1]))
+        --length;
+    std::memcpy(buffer, text, length * sizeof(WCHAR));
+    buffer[length] = 0;
 }
 
-int CompareNoCase(const char* first, size_t firstSize, const char* second, size_t secondSize)
+// A text of the code page's characters (a size, a time) as a cell's UTF-16.
+void CopyNarrow(WCHAR* buffer, size_t bufferSize, const char* text)
 {
-    const unsigned char* a = reinterpret_cast<const unsigned char*>(first);
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(second);
-    const size_t aLength = FieldLength(first, firstSize);
-    const size_t bLength = FieldLength(second, secondSize);
+    WCHAR wide[256];
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 256);
+    CopyText(buffer, bufferSize, wide, units > 0 ? static_cast<size_t>(units) - 1 : 0);
+}
+
+// One character of a name for comparing: a surrogate pair counts as one, by
+// its code point, and ASCII capitals fold to lower case.
+unsigned NextCharacter(const WCHAR* text, size_t& at)
+{
+    const unsigned unit = text[at];
+    if (unit == 0)
+        return 0;
+    ++at;
+    if (IS_HIGH_SURROGATE(unit) && IS_LOW_SURROGATE(text[at]))
+        return 0x10000 + ((unit - 0xD800) << 10) + (static_cast<unsigned>(text[at++]) - 0xDC00);
+    if (unit >= 'A' && unit <= 'Z')
+        return unit + ('a' - 'A');
+    return unit;
+}
+
+int CompareNoCase(const WCHAR* first, const WCHAR* second)
+{
+    const WCHAR* a = first != nullptr ? first : L"";
+    const WCHAR* b = second != nullptr ? second : L"";
     size_t i = 0;
     size_t j = 0;
     for (;;) {
-        const unsigned x = NextCharacter(a, aLength, i);
-        const unsigned y = NextCharacter(b, bLength, j);
+        const unsigned x = NextCharacter(a, i);
+        const unsigned y = NextCharacter(b, j);
         if (x != y)
             return x < y ? -1 : 1;
         if (x == 0)
@@ -110,6 +132,8 @@ int InitColumns(HWND list)
     // A click anywhere on a row selects it, and a row can show a tooltip.
     const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+    // Names and folders in any script: the cell texts are asked for in UTF-16.
+    SendMessageW(list, LVM_SETUNICODEFORMAT, TRUE, 0);
     for (int i = 0; i < ColumnCount; ++i) {
         char header[256] = "";
         LoadStringA(AppInstance(), IDS_COLUMN_NAME + i, header, sizeof header);
@@ -142,57 +166,61 @@ void OnNotify(NMHDR* header)
     if (!header)
         return;
     switch (header->code) {
-    case LVN_GETDISPINFOA: GetDisplayText(reinterpret_cast<NMLVDISPINFOA*>(header)); break;
+    case LVN_GETDISPINFOW: GetDisplayText(reinterpret_cast<NMLVDISPINFOW*>(header)); break;
     case LVN_COLUMNCLICK: SortByColumn(header->hwndFrom, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem); break;
     case NM_DBLCLK: OpenItem(reinterpret_cast<NMITEMACTIVATE*>(header)); break;
     case LVN_BEGINDRAG: BeginFileDrag(reinterpret_cast<NMLISTVIEW*>(header)); break;
-    case LVN_GETINFOTIPA: GetInfoTip(reinterpret_cast<NMLVGETINFOTIPA*>(header)); break;
+    case LVN_GETINFOTIPW: GetInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header)); break;
     default: break;
     }
 }
 
-void GetDisplayText(NMLVDISPINFOA* info)
+void GetDisplayText(NMLVDISPINFOW* info)
 {
     if (!info || !(info->item.mask & LVIF_TEXT))
         return;
-    char* text = info->item.pszText;
-    if (!text || text == LPSTR_TEXTCALLBACKA || info->item.cchTextMax <= 0)
+    WCHAR* text = info->item.pszText;
+    if (!text || text == LPSTR_TEXTCALLBACKW || info->item.cchTextMax <= 0)
         return;
     const size_t room = static_cast<size_t>(info->item.cchTextMax);
     const FoundFile* record = reinterpret_cast<const FoundFile*>(info->item.lParam);
     if (!record)
         return;
+    char narrow[256] = "";
     switch (info->item.iSubItem) {
     case NameColumn:
-        CopyText(text, room, record->name, FieldLength(record->name, sizeof record->name));
+        CopyText(text, room, record->name ? record->name : L"", record->name ? std::wcslen(record->name) : 0);
         break;
     case MatchesColumn:
-        std::snprintf(text, room, "%lld", record->matchCount);
+        std::snprintf(narrow, sizeof narrow, "%lld", record->matchCount);
+        CopyNarrow(text, room, narrow);
         break;
     case LocationColumn:
-        CopyText(text, room, record->folder, FieldLength(record->folder, sizeof record->folder));
+        CopyText(text, room, record->folder ? record->folder : L"", record->folder ? std::wcslen(record->folder) : 0);
         break;
     case SizeColumn:
-        FormatByteSize(text, record->sizeLow, record->sizeHigh, static_cast<UINT>(room));
+        FormatByteSize(narrow, record->sizeLow, record->sizeHigh, sizeof narrow);
+        CopyNarrow(text, room, narrow);
         break;
     case TypeColumn:
         text[0] = 0;
         if (record->openStatus == -1) {
             const int limit = room < 256 ? static_cast<int>(room) : 256;
-            if (LoadStringA(AppInstance(), IDS_FAILED, text, limit) <= 0)
+            if (LoadStringW(AppInstance(), IDS_FAILED, text, limit) <= 0)
                 text[0] = 0;
         } else {
             // The reading that found the file; none for an unread file.
-            const char* name = ReadingName(record->reading);
-            CopyText(text, room, name, std::strlen(name));
+            CopyNarrow(text, room, ReadingName(record->reading));
         }
         break;
     case ModifiedColumn: {
         text[0] = 0;
         SYSTEMTIME time;
         // Shown as UTC: the record's time is not converted to local time.
-        if (FileTimeToSystemTime(&record->lastWriteTime, &time))
-            FormatTimestamp(text, static_cast<UINT>(room), time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute);
+        if (FileTimeToSystemTime(&record->lastWriteTime, &time)) {
+            FormatTimestamp(narrow, sizeof narrow, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute);
+            CopyNarrow(text, room, narrow);
+        }
         break;
     }
     default:
@@ -228,9 +256,9 @@ int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params)
         b = swap;
     }
     switch (sort->column) {
-    case NameColumn: return CompareNoCase(a->name, sizeof a->name, b->name, sizeof b->name);
+    case NameColumn: return CompareNoCase(a->name, b->name);
     case MatchesColumn: return CompareNumbers(a->matchCount, b->matchCount);
-    case LocationColumn: return CompareNoCase(a->folder, sizeof a->folder, b->folder, sizeof b->folder);
+    case LocationColumn: return CompareNoCase(a->folder, b->folder);
     case SizeColumn: return CompareNumbers(FoundFileSize(*a), FoundFileSize(*b));
     // Files that could not be opened sort as the greater: descending puts them
     // first; the others by the name of the reading that found them.
@@ -262,11 +290,14 @@ int SelectedRow(HWND list)
     return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-bool ItemPath(HWND list, int item, char (&path)[260])
+bool ItemPath(HWND list, int item, std::wstring* path)
 {
-    path[0] = 0;
+    path->clear();
     const FoundFile* record = RowRecord(list, item);
-    return record != nullptr && FullPath(*record, path);
+    if (record == nullptr)
+        return false;
+    *path = FullPath(*record);
+    return true;
 }
 
 void OpenItem(const NMITEMACTIVATE* activate)
@@ -277,24 +308,37 @@ void OpenItem(const NMITEMACTIVATE* activate)
 
 void OpenRow(HWND list, int item)
 {
-    char path[260];
-    if (!ItemPath(list, item, path))
+    const FoundFile* record = RowRecord(list, item);
+    if (record == nullptr)
         return;
-    // A program that cannot be started shows nothing, as the shell decides.
-    ShellExecuteA(GetParent(list), "open", path, nullptr, ".", SW_SHOWDEFAULT);
+    const std::wstring path = ShellPath(*record);
+    // A program that cannot be started shows what the shell decides; a path
+    // past the classic limit, which the shell may not take at all, shows the
+    // error box instead.
+    const bool longPath = FullPath(*record).size() >= MAX_PATH;
+    SHELLEXECUTEINFOW open = {};
+    open.cbSize = sizeof open;
+    open.fMask = longPath ? SEE_MASK_FLAG_NO_UI : 0;
+    open.hwnd = GetParent(list);
+    open.lpVerb = L"open";
+    open.lpFile = path.c_str();
+    open.lpDirectory = L".";
+    open.nShow = SW_SHOWDEFAULT;
+    if (!ShellExecuteExW(&open) && longPath)
+        ShowErrorBox(GetParent(list), IDS_OPEN_LONG_PATH, MB_ICONERROR | MB_OK, GetLastError());
 }
 
-void GetInfoTip(NMLVGETINFOTIPA* tip)
+void GetInfoTip(NMLVGETINFOTIPW* tip)
 {
     if (!tip || !tip->pszText || tip->cchTextMax <= 0)
         return;
     const FoundFile* record = RowRecord(tip->hdr.hwndFrom, tip->iItem);
     if (!record || record->openStatus != -1)
         return;  // the list's own tip (a cut-off name in full) stays
-    char reason[1024];
-    FailureReason::Text(*record, reason, sizeof reason);
+    WCHAR reason[1024];
+    FailureReason::Text(*record, reason, 1024);
     if (reason[0] != 0)
-        CopyText(tip->pszText, static_cast<size_t>(tip->cchTextMax), reason, std::strlen(reason));
+        CopyText(tip->pszText, static_cast<size_t>(tip->cchTextMax), reason, std::wcslen(reason));
 }
 
 void FormatByteSize(char* buffer, DWORD sizeLow, DWORD sizeHigh, UINT bufferSize)

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "search/SearchRequest.h"
 
 namespace ResultsList {
@@ -20,7 +22,8 @@ struct SortParams {
 };
 
 // Inserts the six columns; 1 when all were inserted, 0 at the first failure.
-// Also sets the list's full-row selection and its tooltips.
+// Also sets the list's full-row selection and its tooltips, and has it ask
+// for texts in UTF-16, whatever its parent.
 int InitColumns(HWND list);
 // Appends a row to list whose item data is the record (owned by the
 // searcher's found-file list).
@@ -29,24 +32,25 @@ void AddFoundFile(HWND list, FoundFile* record);
 void OnNotify(NMHDR* header);
 
 // Writes one cell's text, never more than the request's cchTextMax.
-void GetDisplayText(NMLVDISPINFOA* info);
+void GetDisplayText(NMLVDISPINFOW* info);
 // Sorts the rows by a clicked column; the direction follows lastSortColumn.
 void SortByColumn(HWND list, int column);
 // The LVM_SORTITEMS comparison: lParam of two rows and a SortParams*.
 int CALLBACK CompareFoundFiles(LPARAM first, LPARAM second, LPARAM params);
 // Opens the double-clicked row's file with its associated program.
 void OpenItem(const NMITEMACTIVATE* activate);
-// Opens a row's file as a double-click does; nothing for no row.
+// Opens a row's file as a double-click does; nothing for no row. Where the
+// shell cannot open a path that long, the error box says so.
 void OpenRow(HWND list, int item);
 // A failed row's tooltip says why the file could not be opened.
-void GetInfoTip(NMLVGETINFOTIPA* tip);
+void GetInfoTip(NMLVGETINFOTIPW* tip);
 // The row's record, or null for no row.
 const FoundFile* RowRecord(HWND list, int item);
 // The selected row (the list keeps at most one), or -1.
 int SelectedRow(HWND list);
-// The full path of a row's file; false for no row, no record, or a path
-// that does not fit (it is never truncated).
-bool ItemPath(HWND list, int item, char (&path)[260]);
+// The full path of a row's file as the user reads it (FullPath); false,
+// leaving path empty, for no row or no record.
+bool ItemPath(HWND list, int item, std::wstring* path);
 
 // The size as "532 bytes", "1.17 KB", "4.65 GB" ..., over all 64 bits.
 void FormatByteSize(char* buffer, DWORD sizeLow, DWORD sizeHigh, UINT bufferSize);

@@ -6,10 +6,12 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <string>
 
 #include "res/resource.h"
+#include "search/LongPaths.h"
 #include "search/SearchRequest.h"
 #include "ui/AppInstance.h"
 #include "ui/ListSaver.h"
@@ -32,30 +34,32 @@ void AddItem(HMENU menu, UINT command, UINT textId, bool enabled)
 // Shows the folder window of the shell with the file selected.
 void OpenContainingFolder(HWND list, int item)
 {
-    char path[260];
-    if (!ResultsList::ItemPath(list, item, path))
+    const FoundFile* record = ResultsList::RowRecord(list, item);
+    if (record == nullptr)
         return;
-    char parameters[300];
-    std::snprintf(parameters, sizeof parameters, "/select,\"%s\"", path);
-    ShellExecuteA(GetParent(list), "open", "explorer.exe", parameters, nullptr, SW_SHOWNORMAL);
+    const std::wstring parameters = L"/select,\"" + ShellPath(*record) + L"\"";
+    SHELLEXECUTEINFOW open = {};
+    open.cbSize = sizeof open;
+    open.hwnd = GetParent(list);
+    open.lpVerb = L"open";
+    open.lpFile = L"explorer.exe";
+    open.lpParameters = parameters.c_str();
+    open.nShow = SW_SHOWNORMAL;
+    ShellExecuteExW(&open);
 }
 
 void CopyFullPath(HWND list, int item)
 {
-    char path[260];
-    if (ResultsList::ItemPath(list, item, path))
-        CopyText(GetParent(list), path);
+    std::wstring path;
+    if (ResultsList::ItemPath(list, item, &path))
+        CopyUnicodeText(GetParent(list), path.c_str(), path.size());
 }
 
 void CopyName(HWND list, int item)
 {
     const FoundFile* record = ResultsList::RowRecord(list, item);
-    if (record == nullptr)
-        return;
-    char name[sizeof record->name];
-    std::memcpy(name, record->name, sizeof name);
-    name[sizeof name - 1] = 0;
-    CopyText(GetParent(list), name);
+    if (record != nullptr && record->name != nullptr)
+        CopyUnicodeText(GetParent(list), record->name, std::wcslen(record->name));
 }
 
 // Where the keyboard's menu opens: below the selected row's name, or at
@@ -206,10 +210,10 @@ void Run(HWND list, int item, UINT command)
 
 namespace {
 
-// Puts the filled blocks on the clipboard: the wide text, and the 8-bit one
-// unless it is null (the system then makes it from the wide one). Once set,
-// a block belongs to the clipboard; the others are freed here.
-bool PutOnClipboard(HWND owner, HGLOBAL wide, HGLOBAL narrow, bool filled)
+// Puts the filled block of UTF-16 text on the clipboard, from which the
+// system makes the other text formats. Once set, the block belongs to the
+// clipboard; otherwise it is freed here.
+bool PutOnClipboard(HWND owner, HGLOBAL wide, bool filled)
 {
     // Another program may hold the clipboard for a moment.
     bool open = false;
@@ -222,42 +226,15 @@ bool PutOnClipboard(HWND owner, HGLOBAL wide, HGLOBAL narrow, bool filled)
         EmptyClipboard();
         if (SetClipboardData(CF_UNICODETEXT, wide) != nullptr)
             wide = nullptr;
-        if (narrow != nullptr && SetClipboardData(CF_TEXT, narrow) != nullptr)
-            narrow = nullptr;
         CloseClipboard();
     }
-    const bool done = open && wide == nullptr && narrow == nullptr;
+    const bool done = open && wide == nullptr;
     if (wide != nullptr)
         GlobalFree(wide);
-    if (narrow != nullptr)
-        GlobalFree(narrow);
     return done;
 }
 
 }  // namespace
-
-bool CopyText(HWND owner, const char* text)
-{
-    if (text == nullptr)
-        return false;
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    const size_t bytes = std::strlen(text) + 1;
-    if (units <= 0)
-        return false;
-    HGLOBAL wide = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(units) * sizeof(WCHAR));
-    HGLOBAL narrow = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    WCHAR* wideText = wide ? static_cast<WCHAR*>(GlobalLock(wide)) : nullptr;
-    char* narrowText = narrow ? static_cast<char*>(GlobalLock(narrow)) : nullptr;
-    const bool filled = wideText != nullptr && narrowText != nullptr &&
-                  MultiByteToWideChar(CP_ACP, 0, text, -1, wideText, units) == units;
-    if (narrowText != nullptr)
-        std::memcpy(narrowText, text, bytes);
-    if (wideText != nullptr)
-        GlobalUnlock(wide);
-    if (narrowText != nullptr)
-        GlobalUnlock(narrow);
-    return PutOnClipboard(owner, wide, narrow, filled);
-}
 
 bool CopyUnicodeText(HWND owner, const WCHAR* text, size_t length)
 {
@@ -270,7 +247,7 @@ bool CopyUnicodeText(HWND owner, const WCHAR* text, size_t length)
         wideText[length] = 0;
         GlobalUnlock(wide);
     }
-    return PutOnClipboard(owner, wide, nullptr, wideText != nullptr);
+    return PutOnClipboard(owner, wide, wideText != nullptr);
 }
 
 }  // namespace ResultsMenu

@@ -26,11 +26,9 @@ void Run(HWND list, int item, UINT command);
 // the dialog manager for the default button: the list's answer, Enter added.
 LRESULT WantEnter(HWND list, WPARAM wParam, LPARAM lParam);
 
-// Puts the text (8-bit, ANSI code page) on the clipboard as CF_UNICODETEXT
-// and CF_TEXT; false when the clipboard could not be had or filled.
-bool CopyText(HWND owner, const char* text);
 // Puts length units of UTF-16 text on the clipboard as CF_UNICODETEXT (the
-// system offers it as CF_TEXT too).
+// system offers it as CF_TEXT too); false when the clipboard could not be
+// had or filled.
 bool CopyUnicodeText(HWND owner, const WCHAR* text, size_t length);
 
 }  // namespace ResultsMenu

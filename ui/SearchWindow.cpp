@@ -5,14 +5,12 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <string>
 
 #include "res/resource.h"
 #include "search/FileSearcher.h"
-#include "ui/AnsiText.h"
+#include "search/LongPaths.h"
 #include "ui/AppInstance.h"
-#include "ui/ControlRect.h"
 #include "ui/ErrorBox.h"
 #include "ui/FolderBrowser.h"
 #include "ui/FolderVerb.h"
@@ -26,41 +24,16 @@ namespace {
 // itself (posted, so that it is handled once the walk's last step is over).
 enum { UM_RUNNING = 3072 };
 
-// Each of the three texts is read through a buffer of this size, so every
-// input control is limited to one character less.
+// The pattern and the text are read through buffers of this size, so their
+// input controls are limited to one character less.
 const int WorkingBufferSize = 260;
 
-// Each byte becomes the code unit of the same value; units[length] ends it.
-void WidenText(const char* bytes, int length, WCHAR* units)
+// The text of a control, however long.
+std::wstring ControlText(HWND control)
 {
-    int i = 0;
-    for (; i < length && bytes[i] != 0; ++i)
-        units[i] = static_cast<unsigned char>(bytes[i]);
-    for (; i <= length; ++i)
-        units[i] = 0;
-}
-
-// Replaces the template's text box, which the ANSI dialog made an ANSI
-// control that holds only what the code page can spell, by a Unicode one in
-// the same place, tab order, style and font, so any text can be typed.
-void MakeUnicodeTextBox(HWND window)
-{
-    HWND ansiBox = GetDlgItem(window, IDC_TEXT);
-    if (ansiBox == nullptr || IsWindowUnicode(ansiBox))
-        return;
-    RECT rect = {};
-    GetWindowRect(ansiBox, &rect);
-    ScreenRectToClient(window, &rect);
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(ansiBox, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(ansiBox, GWL_EXSTYLE));
-    HWND box = CreateWindowExW(exStyle, L"EDIT", L"", style, rect.left, rect.top, rect.right - rect.left,
-                               rect.bottom - rect.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TEXT)),
-                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)), nullptr);
-    if (box == nullptr)
-        return;  // the ANSI box stays: the code page's text can still be typed
-    SendMessageW(box, WM_SETFONT, SendMessageW(ansiBox, WM_GETFONT, 0, 0), FALSE);
-    SetWindowPos(box, ansiBox, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    DestroyWindow(ansiBox);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
+    return text;
 }
 
 // A mouse message's point, in client coordinates.
@@ -85,7 +58,8 @@ bool SearchWindow::Create(HINSTANCE moduleInstance, FileSearcher* walk, const WC
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
 
-    HWND created = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SEARCH), nullptr, StaticDialogProc,
+    // A Unicode dialog: its boxes take and show any text, a folder in any script.
+    HWND created = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SEARCH), nullptr, StaticDialogProc,
                                       reinterpret_cast<LPARAM>(this));
     if (created == nullptr)
         return false;
@@ -202,12 +176,12 @@ int SearchWindow::OnInitDialog()
     if (icon != nullptr)
         SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 
-    MakeUnicodeTextBox(window);
     layout.Measure(window);
 
-    // Nothing longer than the working buffers can take may be typed.
+    // Nothing longer than the working buffers can take may be typed; a
+    // folder may be as long as the platform's paths.
     SendDlgItemMessageA(window, IDC_FILESPEC, CB_LIMITTEXT, WorkingBufferSize - 1, 0);
-    SendDlgItemMessageA(window, IDC_LOCATION, CB_LIMITTEXT, WorkingBufferSize - 1, 0);
+    SendDlgItemMessageA(window, IDC_LOCATION, CB_LIMITTEXT, MaxPathUnits - 1, 0);
     SendDlgItemMessageA(window, IDC_TEXT, EM_LIMITTEXT, WorkingBufferSize - 1, 0);
 
     SettingsStore::Load(window);
@@ -240,30 +214,17 @@ void SearchWindow::OnSearchButton()
     if (searcher == nullptr)
         return;
 
-    char buffer[WorkingBufferSize];
-    // A folder text that does not fit the buffer (it can only be set, not
-    // typed) would name another folder once cut: refuse it instead.
-    if (GetWindowTextLengthA(GetDlgItem(window, IDC_LOCATION)) >= WorkingBufferSize) {
-        ShowErrorBox(window, IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
+    std::wstring full;
+    const DWORD error = CheckStartFolder(ControlText(GetDlgItem(window, IDC_LOCATION)).c_str(), &full);
+    if (error != 0) {
+        ShowErrorBox(window, IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, error);
         return;
     }
-    GetDlgItemTextA(window, IDC_LOCATION, buffer, sizeof buffer);
-    char previous[MAX_PATH];
-    const DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
-    if (!SetCurrentDirectoryA(buffer)) {
-        ShowErrorBox(window, IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, GetLastError());
-        return;
-    }
-    // A relative text, or a path whose ANSI spelling is longer than its
-    // characters, may lead to a folder whose full path does not fit a record:
-    // its records would have no folder. Refused like a folder that cannot be
-    // entered, and the folder of before is current again.
-    if (!CurrentFolderFitsRecord()) {
-        if (previousLength != 0 && previousLength < sizeof previous)
-            SetCurrentDirectoryA(previous);
-        ShowErrorBox(window, IDS_CHDIR_FAILED, MB_ICONERROR | MB_OK, ERROR_FILENAME_EXCED_RANGE);
-        return;
-    }
+    // The walk goes by full paths; the folder is also made current, where
+    // the platform allows it, so that a relative folder text of a later
+    // search starts here.
+    startFolder = full;
+    SetCurrentDirectoryW(startFolder.c_str());
 
     if (!layout.expanded)
         ExpandWindow();
@@ -278,13 +239,12 @@ void SearchWindow::OnSearchButton()
     request.matchCase = IsDlgButtonChecked(window, IDC_MATCHCASE) == BST_CHECKED ? 1 : 0;
     preview.BeginSearch(findText, request.matchCase != 0);
 
-    int length = static_cast<int>(GetDlgItemTextA(window, IDC_FILESPEC, buffer, sizeof buffer));
-    if (length == 0) {
-        std::snprintf(buffer, sizeof buffer, "*.*");
-        length = 3;
-    }
-    WidenText(buffer, length, patternText);
+    patternText[0] = 0;
+    GetDlgItemTextW(window, IDC_FILESPEC, patternText, WorkingBufferSize);
+    if (patternText[0] == 0)
+        lstrcpyW(patternText, L"*.*");
     request.filePattern = patternText;
+    request.folder = startFolder.c_str();
 
     SettingsStore::Save(window);
 
@@ -348,15 +308,15 @@ void SearchWindow::EnableInputs(int enable)
         EnableWindow(GetDlgItem(window, id), enable != 0);
 }
 
-void SearchWindow::SetStatusText(const char* text)
+void SearchWindow::SetStatusText(const WCHAR* text)
 {
-    SetDlgItemTextA(window, IDC_STATUS, text);
+    SetDlgItemTextW(window, IDC_STATUS, text);
 }
 
-// The folder as the box holds it: in the code page, without look-alikes.
+// The folder as the box holds it: whole, in any script.
 void SearchWindow::SetLocation(const WCHAR* folder)
 {
-    SetDlgItemTextA(window, IDC_LOCATION, SpellExactly(folder).c_str());
+    SetDlgItemTextW(window, IDC_LOCATION, folder);
 }
 
 void SearchWindow::AddFolderMenusItem()
@@ -391,7 +351,7 @@ void SearchWindow::OnFolderMenusItem()
         ShowErrorBox(window, IDS_FOLDER_MENUS_FAILED, MB_ICONERROR | MB_OK, error);
 }
 
-void SearchWindow::OnStatus(const char* text)
+void SearchWindow::OnStatus(const WCHAR* text)
 {
     SetStatusText(text);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "search/Notifications.h"
 #include "search/SearchRequest.h"
 #include "ui/BusyAnimation.h"
@@ -39,7 +41,7 @@ public:
     const PreviewPane& Preview() const { return preview; }
 
     // The walk's reports.
-    void OnStatus(const char* text) override;
+    void OnStatus(const WCHAR* text) override;
     void OnFoundFile(FoundFile* record) override;
     void OnWalkEnded() override;
 
@@ -51,7 +53,7 @@ private:
     void ExpandWindow();
     void SetRunning(int on);
     void EnableInputs(int enable);
-    void SetStatusText(const char* text);
+    void SetStatusText(const WCHAR* text);
     void SetLocation(const WCHAR* folder);
     void AddFolderMenusItem();
     void ShowFolderMenusState();
@@ -68,4 +70,5 @@ private:
     SplitBar splitBar;
     WCHAR patternText[1024];
     WCHAR findText[1024];
+    std::wstring startFolder;  // the request's folder, in full
 };

@@ -6,15 +6,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <string>
 
 #include "res/resource.h"
+#include "search/LongPaths.h"
 
 namespace {
 
 const char kSettingsKey[] = "Software\\Pelmora\\Trovik\\";
 
-// Entries travel through 260-byte buffers on the window side.
-const size_t kMaxEntryLength = 259;
+// The longest entry each box takes: a pattern travels through a buffer of
+// 260 units on the window side; a folder may be as long as the platform's paths.
+const size_t kMaxPatternLength = 259;
+const size_t kMaxFolderLength = MaxPathUnits - 1;
 const int kMaxEntries = 10;
 
 // The key, opened (and created when missing) for one read or write.
@@ -47,52 +52,63 @@ void MakeValueName(char* name, size_t size, const char* prefix, int index)
     snprintf(name, size, "%s%d", prefix, index);
 }
 
+// A value name (ASCII) for the wide calls.
+std::wstring WideName(const char* name)
+{
+    return std::wstring(name, name + strlen(name));
+}
+
+size_t LongestEntry(int controlId)
+{
+    return controlId == IDC_LOCATION ? kMaxFolderLength : kMaxPatternLength;
+}
+
 void LoadList(HWND window, int controlId, const char* prefix)
 {
+    const size_t longest = LongestEntry(controlId);
+    std::wstring text(longest + 2, L'\0');
     for (int i = 0; i < kMaxEntries; ++i) {
         char name[256];
         MakeValueName(name, sizeof name, prefix, i);
-        char text[1024];
-        text[0] = '\0';
-        SettingsStore::ReadString(name, text, sizeof text);
+        text[0] = L'\0';
+        SettingsStore::ReadString(name, &text[0], static_cast<DWORD>(text.size()));
         // Absent and empty values are skipped; so is anything longer than the
-        // window can hand back at the next save.
-        if (text[0] == '\0' || strlen(text) > kMaxEntryLength)
+        // box can hand back at the next save.
+        if (text[0] == L'\0' || wcslen(text.c_str()) > longest)
             continue;
-        SendDlgItemMessageA(window, controlId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        SendDlgItemMessageW(window, controlId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    SendDlgItemMessageA(window, controlId, CB_SETCURSEL, 0, 0);
+    SendDlgItemMessageW(window, controlId, CB_SETCURSEL, 0, 0);
 }
 
 // Moves the box's current text to the top of its list (replacing an entry
 // that differs only in letter case) and writes the first ten entries.
 void SaveList(HWND window, int controlId, const char* prefix)
 {
-    char text[260];
-    text[0] = '\0';
-    GetDlgItemTextA(window, controlId, text, sizeof text);
+    const size_t longest = LongestEntry(controlId);
+    HWND box = GetDlgItem(window, controlId);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(box, &text[0], static_cast<int>(text.size()))));
 
-    LRESULT found = SendDlgItemMessageA(window, controlId, CB_FINDSTRINGEXACT,
-                                        static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    LRESULT found = SendMessageW(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
     if (found != CB_ERR)
-        SendDlgItemMessageA(window, controlId, CB_DELETESTRING, static_cast<WPARAM>(found), 0);
-    SendDlgItemMessageA(window, controlId, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text));
-    SendDlgItemMessageA(window, controlId, CB_SETCURSEL, 0, 0);
+        SendMessageW(box, CB_DELETESTRING, static_cast<WPARAM>(found), 0);
+    SendMessageW(box, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(box, CB_SETCURSEL, 0, 0);
 
     for (int i = 0; i < kMaxEntries; ++i) {
         // CB_GETLBTEXT knows no buffer size: measure first.
-        LRESULT length = SendDlgItemMessageA(window, controlId, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        LRESULT length = SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
         if (length == CB_ERR)
             break;
-        if (length < 0 || static_cast<size_t>(length) > kMaxEntryLength)
+        if (length < 0 || static_cast<size_t>(length) > longest)
             continue;
-        char entry[260];
-        if (SendDlgItemMessageA(window, controlId, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                                reinterpret_cast<LPARAM>(entry)) == CB_ERR)
+        std::wstring entry(static_cast<size_t>(length) + 1, L'\0');
+        if (SendMessageW(box, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&entry[0])) == CB_ERR)
             break;
         char name[256];
         MakeValueName(name, sizeof name, prefix, i);
-        SettingsStore::WriteString(entry, name);
+        SettingsStore::WriteString(entry.c_str(), name);
     }
 }
 
@@ -128,42 +144,47 @@ void WriteDword(DWORD value, const char* name)
 // The value is read into a block of its own first: the caller's buffer only
 // receives a REG_SZ whose text, up to its first zero or the end of the data
 // when it carries no terminator, fits with a terminator.
-char* ReadString(const char* name, char* buffer, DWORD size)
+WCHAR* ReadString(const char* name, WCHAR* buffer, DWORD size)
 {
     SettingsKey key;
     if (!key.Get() || !name || !buffer || size == 0)
         return buffer;
+    const std::wstring wideName = WideName(name);
     DWORD type = REG_NONE;
     DWORD dataSize = 0;
-    if (RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &dataSize) != ERROR_SUCCESS
-        || type != REG_SZ || dataSize == MAXDWORD)
+    if (RegQueryValueExW(key.Get(), wideName.c_str(), nullptr, &type, nullptr, &dataSize) != ERROR_SUCCESS
+        || type != REG_SZ || dataSize >= MAXDWORD - sizeof(WCHAR))
         return buffer;
 
-    char* data = static_cast<char*>(calloc(static_cast<size_t>(dataSize) + 1, 1));
+    // Whole units, and one more unit of zeros after the data.
+    const size_t units = dataSize / sizeof(WCHAR) + 1;
+    WCHAR* data = static_cast<WCHAR*>(calloc(units + 1, sizeof(WCHAR)));
     if (!data)
         return buffer;
     DWORD readSize = dataSize;
-    LONG result = RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &readSize);
+    LONG result = RegQueryValueExW(key.Get(), wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                   &readSize);
     if (result == ERROR_SUCCESS && type == REG_SZ && readSize <= dataSize) {
-        size_t length = strnlen(data, readSize);
+        const size_t length = wcsnlen(data, readSize / sizeof(WCHAR));
         if (length < size) {
-            memcpy(buffer, data, length);
-            buffer[length] = '\0';
+            memcpy(buffer, data, length * sizeof(WCHAR));
+            buffer[length] = L'\0';
         }
     }
     free(data);
     return buffer;
 }
 
-void WriteString(const char* text, const char* name)
+void WriteString(const WCHAR* text, const char* name)
 {
     SettingsKey key;
     if (!key.Get() || !text || !name)
         return;
-    size_t length = strlen(text) + 1;
-    if (length > MAXDWORD)
+    const size_t bytes = (wcslen(text) + 1) * sizeof(WCHAR);
+    if (bytes > MAXDWORD)
         return;
-    RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(length));
+    RegSetValueExW(key.Get(), WideName(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(bytes));
 }
 
 int ReadPreviewHeight()

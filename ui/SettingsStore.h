@@ -8,9 +8,12 @@ namespace SettingsStore {
 
 DWORD ReadDword(const char* name, DWORD defaultValue);
 void WriteDword(DWORD value, const char* name);
-// Leaves buffer untouched when the value is absent or unusable.
-char* ReadString(const char* name, char* buffer, DWORD size);
-void WriteString(const char* text, const char* name);
+// A REG_SZ value, read and written with the wide calls: any script, and
+// values that earlier versions wrote with the ANSI calls read back as they
+// were. size counts units. Leaves buffer untouched when the value is absent
+// or unusable.
+WCHAR* ReadString(const char* name, WCHAR* buffer, DWORD size);
+void WriteString(const WCHAR* text, const char* name);
 
 // The preview pane's height at 96 DPI as the user last left it; -1 when none
 // is stored or the value is unusable.

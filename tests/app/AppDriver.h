@@ -18,6 +18,7 @@
 #include "search/SearchRequest.h"
 #include "support/ModalWatchdog.h"
 #include "support/PrivateUserRegistry.h"
+#include "support/WideText.h"
 
 class AppDriver {
 public:
@@ -67,11 +68,12 @@ public:
     // A click as the button itself reports it to the window.
     void Click(int id) const { SendMessageA(Control(id), BM_CLICK, 0, 0); }
 
-    // Fills the three inputs and presses Search.
+    // Fills the three inputs and presses Search: the folder in UTF-8, the
+    // text and the pattern in the code page, as typed.
     void Search(const std::string& folder, const std::string& text, const std::string& pattern = "*.*",
                 bool subfolders = true) const
     {
-        SetText(IDC_LOCATION, folder);
+        SetDlgItemTextW(Window(), IDC_LOCATION, Wide(folder).c_str());
         SetText(IDC_TEXT, text);
         SetText(IDC_FILESPEC, pattern);
         CheckDlgButton(Window(), IDC_SUBFOLDERS, subfolders ? BST_CHECKED : BST_UNCHECKED);

@@ -1,6 +1,6 @@
 // What a drop target receives from a file drag: the exact blocks of every
-// format for a real file, nothing for an overlong path, and the file list
-// read back through the OLE clipboard as another program would.
+// format for a real file, names in any script and paths of any length, and
+// the file list read back through the OLE clipboard as another program would.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/TempFolder.h"
+#include "support/WideText.h"
 #include "dragdrop/DragRenderers.h"
 #include "dragdrop/DragSource.h"
 #include "dragdrop/FileDataObject.h"
@@ -47,12 +48,13 @@ protected:
     void SetUp() override
     {
         path = folder.Write("notes.txt", content);
-        lstrcpynA(record.folder, folder.Path().c_str(), sizeof record.folder);
-        lstrcpynA(record.name, "notes.txt", sizeof record.name);
+        folderText = Wide(folder.Path());
+        record.folder = folderText.c_str();
+        record.name = L"notes.txt";
         record.sizeLow = static_cast<DWORD>(content.size());
         data = CreateFileDragData(record);
         ASSERT_NE(data, nullptr);
-        for (CLIPFORMAT format : {cfFileName, cfShellIdList, cfFileGroupDescriptor, cfFileContents}) {
+        for (CLIPFORMAT format : {cfFileName, cfShellIdList, cfFileGroupDescriptorW, cfFileContents}) {
             const DWORD tymed = format == cfFileContents ? TYMED_HGLOBAL | TYMED_ISTREAM : TYMED_HGLOBAL;
             FORMATETC description = {format, nullptr, DVASPECT_CONTENT, -1, tymed};
             STGMEDIUM medium = {TYMED_HGLOBAL, {nullptr}, nullptr};
@@ -75,23 +77,37 @@ protected:
     TempFolder folder;
     const std::string content = "first line\r\nsecond line\r\n";
     std::string path;
+    std::wstring folderText;
     FoundFile record = {};
     FileDataObject* data = nullptr;
 };
 
+// The names of a file list, as a drop target reads them.
+std::vector<std::string> DroppedNames(HDROP drop)
+{
+    std::vector<std::string> names;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        name.resize(DragQueryFileW(drop, i, &name[0], static_cast<UINT>(name.size())));
+        names.push_back(Utf8(name.c_str()));
+    }
+    return names;
+}
+
 }  // namespace
 
-TEST_F(DraggedFile, FileListIsTheOneFullPathInAnsi)
+TEST_F(DraggedFile, FileListIsTheOneFullPathInUtf16)
 {
     std::vector<unsigned char> bytes = Get(CF_HDROP);
-    ASSERT_EQ(bytes.size(), 281u);
-    EXPECT_EQ(Read32(bytes, 0), 20u);  // pFiles
-    for (size_t i = 4; i < 20; ++i)
-        EXPECT_EQ(bytes[i], 0) << "header byte " << i;  // pt, fNC, fWide
     const size_t n = path.size();
-    EXPECT_EQ(std::string(bytes.begin() + 20, bytes.begin() + 20 + n), path);
-    EXPECT_EQ(bytes[20 + n], 0);
-    EXPECT_EQ(bytes[21 + n], 0);  // end of the list
+    ASSERT_EQ(bytes.size(), 20 + 2 * (n + 2));
+    EXPECT_EQ(Read32(bytes, 0), 20u);  // pFiles
+    for (size_t i = 4; i < 16; ++i)
+        EXPECT_EQ(bytes[i], 0) << "header byte " << i;  // pt, fNC
+    EXPECT_EQ(Read32(bytes, 16), 1u);  // fWide
+    std::wstring names(reinterpret_cast<const WCHAR*>(bytes.data() + 20), n + 2);
+    EXPECT_EQ(names, Wide(path) + std::wstring(2, L'\0'));  // the path, its end and the list's
 }
 
 TEST_F(DraggedFile, FileNameIsTheFullPath)
@@ -144,18 +160,27 @@ TEST_F(DraggedFile, ShellItemArrayNamesTheFileInItsFolder)
 
 TEST_F(DraggedFile, DescriptorAndContentsDescribeTheSameFile)
 {
-    std::vector<unsigned char> bytes = Get(cfFileGroupDescriptor);
-    ASSERT_EQ(bytes.size(), sizeof(FILEGROUPDESCRIPTORA));
-    FILEGROUPDESCRIPTORA group;
+    std::vector<unsigned char> bytes = Get(cfFileGroupDescriptorW);
+    ASSERT_EQ(bytes.size(), sizeof(FILEGROUPDESCRIPTORW));
+    FILEGROUPDESCRIPTORW group;
     std::memcpy(&group, bytes.data(), sizeof group);
     EXPECT_EQ(group.cItems, 1u);
-    const FILEDESCRIPTORA& file = group.fgd[0];
-    EXPECT_STREQ(file.cFileName, "notes.txt");
+    const FILEDESCRIPTORW& file = group.fgd[0];
+    EXPECT_STREQ(file.cFileName, L"notes.txt");
     EXPECT_TRUE(file.dwFlags & FD_ATTRIBUTES);
     EXPECT_TRUE(file.dwFlags & FD_FILESIZE);
     EXPECT_EQ(file.dwFileAttributes, GetFileAttributesA(path.c_str()));
     EXPECT_EQ(file.nFileSizeHigh, 0u);
     EXPECT_EQ(file.nFileSizeLow, content.size());
+    // The 8-bit descriptor says the same, for a name the code page spells.
+    HGLOBAL ansi = RenderFileGroupDescriptor(record);
+    ASSERT_NE(ansi, nullptr);
+    const FILEGROUPDESCRIPTORA* ansiGroup = static_cast<const FILEGROUPDESCRIPTORA*>(GlobalLock(ansi));
+    EXPECT_EQ(ansiGroup->cItems, 1u);
+    EXPECT_STREQ(ansiGroup->fgd[0].cFileName, "notes.txt");
+    EXPECT_EQ(ansiGroup->fgd[0].nFileSizeLow, content.size());
+    GlobalUnlock(ansi);
+    GlobalFree(ansi);
 
     bytes = Get(cfFileContents, 0);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), content);
@@ -168,17 +193,17 @@ TEST_F(DraggedFile, EmptyFileHandsOutContentsOfItsSize)
 {
     folder.Write("notes.txt", "");
     EXPECT_LE(Get(cfFileContents, 0).size(), 1u);
-    std::vector<unsigned char> bytes = Get(cfFileGroupDescriptor);
-    ASSERT_EQ(bytes.size(), sizeof(FILEGROUPDESCRIPTORA));
-    EXPECT_EQ(reinterpret_cast<const FILEGROUPDESCRIPTORA*>(bytes.data())->fgd[0].nFileSizeLow, 0u);
+    std::vector<unsigned char> bytes = Get(cfFileGroupDescriptorW);
+    ASSERT_EQ(bytes.size(), sizeof(FILEGROUPDESCRIPTORW));
+    EXPECT_EQ(reinterpret_cast<const FILEGROUPDESCRIPTORW*>(bytes.data())->fgd[0].nFileSizeLow, 0u);
 }
 
 TEST_F(DraggedFile, VanishedFileStillGivesItsPathButNoContent)
 {
     ASSERT_TRUE(DeleteFileA(path.c_str()));
-    EXPECT_EQ(Get(CF_HDROP).size(), 281u);
+    EXPECT_EQ(Get(CF_HDROP).size(), 20 + 2 * (path.size() + 2));
     Get(cfFileContents, 0, DV_E_FORMATETC);
-    Get(cfFileGroupDescriptor, -1, DV_E_FORMATETC);
+    Get(cfFileGroupDescriptorW, -1, DV_E_FORMATETC);
 }
 
 TEST_F(DraggedFile, UnreadableFileGivesNoContent)
@@ -249,44 +274,72 @@ TEST_F(DraggedFile, ContentsAboveTheBlockLimitGoAsAStreamOnTheFile)
     }
 }
 
-TEST(OverlongPath, RendersNothingAtAll)
+// A file deep past the classic limit with a name in several scripts, and
+// short paths whose plain form the platform would read as another file:
+// the list names each by the path the platform takes, the descriptor by its
+// exact name, and the content is the file's.
+TEST(WidePaths, EveryFileIsNamedByAPathThatLeadsToIt)
 {
-    FoundFile record = {};
-    std::string folder = "C:\\" + std::string(150, 'f');
-    std::string name = std::string(105, 'n') + ".txt";  // 154 + 1 + 109 bytes: 4 too many
-    lstrcpynA(record.folder, folder.c_str(), sizeof record.folder);
-    lstrcpynA(record.name, name.c_str(), sizeof record.name);
-    EXPECT_EQ(RenderHdrop(record), nullptr);
-    EXPECT_EQ(RenderFileName(record), nullptr);
-    EXPECT_EQ(RenderShellIdList(record), nullptr);
-    EXPECT_EQ(RenderFileGroupDescriptor(record), nullptr);
-    EXPECT_EQ(RenderFileContents(record), nullptr);
+    TempFolder folder;
+    const std::string deep = std::string(150, 'a') + "\\" + std::string(150, 'b');
+    const std::string unicode = "\u65E5\u672C \u0434\u043E\u043C \U0001F600.txt";
+    const struct {
+        std::string relative;
+        bool longForm;  // handed on in the "\\?\" form
+    } cases[] = {
+        {deep + "\\" + unicode, true},
+        {unicode, false},
+        {"dot.txt.", true},
+        {"con", true},
+    };
+    for (const auto& item : cases) {
+        SCOPED_TRACE(item.relative);
+        const std::string path = folder.Write(item.relative, "content of " + item.relative);
+        const size_t slash = path.rfind('\\');
+        const std::wstring folderText = Wide(path.substr(0, slash));
+        const std::wstring nameText = Wide(path.substr(slash + 1));
+        FoundFile record = {};
+        record.folder = folderText.c_str();
+        record.name = nameText.c_str();
 
-    FileDataObject* data = CreateFileDragData(record);
-    ASSERT_NE(data, nullptr);
-    FORMATETC request = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium;
-    EXPECT_EQ(data->GetData(&request, &medium), DV_E_FORMATETC);
-    EXPECT_EQ(medium.hGlobal, nullptr);
-    EXPECT_EQ(data->Release(), 0u);
+        HGLOBAL list = RenderHdrop(record);
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(DroppedNames(static_cast<HDROP>(list)),
+                  std::vector<std::string>{(item.longForm ? "\\\\?\\" : "") + path});
+        GlobalFree(list);
 
-    // One byte shorter fits exactly: 259 characters and the terminator.
-    record.name[105 + 4 - 4] = 0;
-    lstrcpyA(record.name + 101, ".txt");
-    HGLOBAL block = RenderFileName(record);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(std::strlen(static_cast<const char*>(GlobalLock(block))), 259u);
-    GlobalUnlock(block);
-    GlobalFree(block);
+        HGLOBAL descriptor = RenderFileGroupDescriptorW(record);
+        ASSERT_NE(descriptor, nullptr);
+        EXPECT_EQ(Utf8(static_cast<const FILEGROUPDESCRIPTORW*>(descriptor)->fgd[0].cFileName),
+                  path.substr(slash + 1));
+        GlobalFree(descriptor);
+        HGLOBAL contents = RenderFileContents(record);
+        ASSERT_NE(contents, nullptr);
+        EXPECT_EQ(std::string(static_cast<const char*>(contents), GlobalSize(contents)), "content of " + item.relative);
+        GlobalFree(contents);
+
+        // The 8-bit path names the same file, or nothing where the code page
+        // cannot spell the name (no code page has the emoji).
+        HGLOBAL plain = RenderFileName(record);
+        if (item.relative.find(unicode) != std::string::npos) {
+            EXPECT_EQ(plain, nullptr);
+        } else {
+            ASSERT_NE(plain, nullptr);
+            EXPECT_EQ(static_cast<const char*>(GlobalLock(plain)), "\\\\?\\" + path);
+            GlobalUnlock(plain);
+        }
+        GlobalFree(plain);
+    }
 }
 
 TEST(ClipboardRoundTrip, AnotherReaderGetsTheFileList)
 {
     TempFolder folder;
-    const std::string path = folder.Write("round trip.txt", "x");
+    const std::string path = folder.Write("round trip \u65E5\U0001F600.txt", "x");
+    const std::wstring folderText = Wide(folder.Path());
     FoundFile record = {};
-    lstrcpynA(record.folder, folder.Path().c_str(), sizeof record.folder);
-    lstrcpynA(record.name, "round trip.txt", sizeof record.name);
+    record.folder = folderText.c_str();
+    record.name = L"round trip \u65E5\U0001F600.txt";
     FileDataObject* data = CreateFileDragData(record);
     ASSERT_NE(data, nullptr);
     ASSERT_EQ(OleSetClipboard(data), S_OK);
@@ -297,11 +350,7 @@ TEST(ClipboardRoundTrip, AnotherReaderGetsTheFileList)
     FORMATETC request = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium;
     ASSERT_EQ(clipboard->GetData(&request, &medium), S_OK);
-    HDROP drop = static_cast<HDROP>(medium.hGlobal);
-    EXPECT_EQ(DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0), 1u);
-    char received[MAX_PATH] = "";
-    EXPECT_EQ(DragQueryFileA(drop, 0, received, sizeof received), path.size());
-    EXPECT_EQ(std::string(received), path);
+    EXPECT_EQ(DroppedNames(static_cast<HDROP>(medium.hGlobal)), std::vector<std::string>{path});
     ReleaseStgMedium(&medium);
     clipboard->Release();
 
@@ -310,9 +359,7 @@ TEST(ClipboardRoundTrip, AnotherReaderGetsTheFileList)
     ASSERT_TRUE(OpenClipboard(nullptr));
     HDROP flushed = static_cast<HDROP>(GetClipboardData(CF_HDROP));
     ASSERT_NE(flushed, nullptr);
-    received[0] = 0;
-    DragQueryFileA(flushed, 0, received, sizeof received);
-    EXPECT_EQ(std::string(received), path);
+    EXPECT_EQ(DroppedNames(flushed), std::vector<std::string>{path});
     EmptyClipboard();
     CloseClipboard();
 }

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <string>
 #include <vector>
 
 #include "dragdrop/DragSource.h"
@@ -19,6 +21,14 @@
 namespace {
 
 std::vector<FoundFile> g_records;
+std::deque<std::wstring> g_texts;  // the records' folders and names
+
+std::wstring Widened(const std::string& text)
+{
+    WCHAR wide[MAX_PATH * 4] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH * 4);
+    return wide;
+}
 
 LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -58,9 +68,11 @@ int main(int argc, char** argv)
         const char* slash = std::strrchr(argv[i], '\\');
         if (slash == nullptr)
             continue;
+        g_texts.push_back(Widened(std::string(argv[i], static_cast<size_t>(slash - argv[i]))));
+        g_texts.push_back(Widened(slash + 1));
         FoundFile record = {};
-        lstrcpynA(record.folder, argv[i], static_cast<int>(slash - argv[i]) + 1);
-        lstrcpynA(record.name, slash + 1, sizeof record.name);
+        record.folder = g_texts[g_texts.size() - 2].c_str();
+        record.name = g_texts.back().c_str();
         g_records.push_back(record);
     }
     if (FAILED(OleInitialize(nullptr)))

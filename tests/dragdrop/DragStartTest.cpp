@@ -171,11 +171,14 @@ public:
 
 TEST(DragStart, TargetInAnotherProcessReceivesTheRowsFile)
 {
+    // A name in another script, with a character of two units: the target
+    // receives it exactly.
     TempFolder folder;
-    const std::string path = folder.Write("dragged file.txt", "content");
+    const std::string path = folder.Write("dragged \u65E5\u672C \U0001F600.txt", "content");
+    const std::wstring folderText = Wide(folder.Path());
     FoundFile record = {};
-    lstrcpynA(record.folder, folder.Path().c_str(), sizeof record.folder);
-    lstrcpynA(record.name, "dragged file.txt", sizeof record.name);
+    record.folder = folderText.c_str();
+    record.name = L"dragged \u65E5\u672C \U0001F600.txt";
 
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 600, 400, 200, 100, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -183,7 +186,7 @@ TEST(DragStart, TargetInAnotherProcessReceivesTheRowsFile)
     LVCOLUMNA column = {};
     ASSERT_EQ(SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), 0);
     FoundFile other = record;
-    lstrcpynA(other.name, "another.txt", sizeof other.name);
+    other.name = L"another.txt";
     for (FoundFile* row : {&other, &record}) {
         LVITEMA item = {};
         item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -263,7 +266,7 @@ TEST(DragStart, SearchWindowDragsTheNotifiedRowsFile)
         item.mask = LVIF_PARAM;
         item.iItem = row;
         ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        if (std::string(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "b second.txt")
+        if (Utf8(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "b second.txt")
             notification.iItem = row;
     }
     SendMessageA(driver.Window(), WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&notification));

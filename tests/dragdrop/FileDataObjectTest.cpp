@@ -6,6 +6,7 @@
 #include <ole2.h>
 
 #include <cstring>
+#include <string>
 
 #include "dragdrop/DragRenderers.h"
 #include "dragdrop/DragSource.h"
@@ -16,11 +17,12 @@
 
 namespace {
 
-FoundFile Record(const char* folder, const char* name)
+// A record naming texts the caller keeps.
+FoundFile Record(const WCHAR* folder, const WCHAR* name)
 {
     FoundFile record = {};
-    lstrcpynA(record.folder, folder, sizeof record.folder);
-    lstrcpynA(record.name, name, sizeof record.name);
+    record.folder = folder;
+    record.name = name;
     return record;
 }
 
@@ -60,7 +62,7 @@ class DragData : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FoundFile record = Record("C:\\data", "report.txt");
+        FoundFile record = Record(L"C:\\data", L"report.txt");
         data = CreateFileDragData(record);
         ASSERT_NE(data, nullptr);
     }
@@ -132,7 +134,7 @@ TEST_F(DragData, TwoRequestsGiveTwoIndependentBlocks)
     GlobalUnlock(first.hGlobal);
     ReleaseStgMedium(&first);
     const char* other = static_cast<const char*>(GlobalLock(second.hGlobal));
-    EXPECT_STREQ(other + 20, "C:\\data\\report.txt");
+    EXPECT_STREQ(reinterpret_cast<const WCHAR*>(other + 20), L"C:\\data\\report.txt");
     GlobalUnlock(second.hGlobal);
     ReleaseStgMedium(&second);
 }
@@ -286,16 +288,20 @@ TEST(FormatEnumeratorTest, HandsOutTargetDevicesTheCallerMayFree)
 
 TEST(FileDataObjectTest, KeepsItsOwnCopyOfTheRecord)
 {
-    FoundFile* record = new FoundFile(Record("C:\\keep", "me.txt"));
+    std::wstring folder = L"C:\\keep";
+    std::wstring name = L"me.txt";
+    FoundFile* record = new FoundFile(Record(folder.c_str(), name.c_str()));
     FileDataObject* data = CreateFileDragData(*record);
     ASSERT_NE(data, nullptr);
     std::memset(record, 0x5A, sizeof *record);
     delete record;
+    folder.assign(folder.size(), L'Z');
+    name.assign(name.size(), L'Z');
     FORMATETC request = Format(CF_HDROP);
     STGMEDIUM medium;
     ASSERT_EQ(data->GetData(&request, &medium), S_OK);
     const char* bytes = static_cast<const char*>(GlobalLock(medium.hGlobal));
-    EXPECT_STREQ(bytes + 20, "C:\\keep\\me.txt");
+    EXPECT_STREQ(reinterpret_cast<const WCHAR*>(bytes + 20), L"C:\\keep\\me.txt");
     GlobalUnlock(medium.hGlobal);
     ReleaseStgMedium(&medium);
     EXPECT_EQ(data->Release(), 0u);

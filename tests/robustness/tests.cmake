@@ -15,3 +15,13 @@ set_tests_properties(HostileTreeTest.JapaneseLocale PROPERTIES
   ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8;TROVIK_EXPECT_DOUBLE_BYTE=1"
   FAIL_REGULAR_EXPRESSION "\\[==========\\] 0 tests from"
   FIXTURES_REQUIRED wine TIMEOUT 600)
+
+# A folder that cannot be listed, in a Wine prefix of its own whose server
+# runs without root's rights to list every folder; skipped where none can be
+# denied.
+if(CMAKE_CROSSCOMPILING AND TARGET trovik-scan)
+  add_test(NAME robustness.denied-folder
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/denied-folder.sh ${TROVIK_RUN} $<TARGET_FILE:trovik-scan>
+      ${CMAKE_BINARY_DIR}/wineprefix-denied)
+  set_tests_properties(robustness.denied-folder PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+endif()

@@ -22,7 +22,7 @@ std::vector<std::string> Names(const std::vector<FoundFile>& found)
 {
     std::vector<std::string> names;
     for (const FoundFile& record : found)
-        names.push_back(record.name);
+        names.push_back(Utf8(record.name));
     return names;
 }
 
@@ -52,7 +52,7 @@ std::vector<std::string> Trace(const EngineHarness& engine)
     std::vector<std::string> lines;
     for (const EngineEvent& event : engine.Events()) {
         if (event.kind == EngineEvent::Found)
-            lines.push_back("found " + std::string(event.record.name) + " " + std::to_string(event.record.matchCount));
+            lines.push_back("found " + Utf8(event.record.name) + " " + std::to_string(event.record.matchCount));
         else if (event.kind == EngineEvent::Status)
             lines.push_back("status " + event.text);
         else
@@ -98,8 +98,8 @@ TEST(FolderWalk, RecordsDescribeTheFileAndItsFolder)
     engine.RunToEnd();
     std::vector<FoundFile> found = engine.Found();
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_STREQ(found[0].name, "data.bin");
-    EXPECT_STRCASEEQ(found[0].folder, (root.Path() + "\\sub").c_str());
+    EXPECT_EQ(Utf8(found[0].name), "data.bin");
+    EXPECT_STRCASEEQ(Utf8(found[0].folder).c_str(), (root.Path() + "\\sub").c_str());
     EXPECT_EQ(found[0].matchCount, 2);
     EXPECT_EQ(found[0].sizeLow, 17u);
     EXPECT_EQ(found[0].sizeHigh, 0u);
@@ -110,7 +110,7 @@ TEST(FolderWalk, RecordsDescribeTheFileAndItsFolder)
     // The window sees copies owned by the found-file list, newest first.
     const FoundFile* records = engine.Searcher().FoundFiles();
     ASSERT_NE(records, nullptr);
-    EXPECT_STREQ(records->name, "data.bin");
+    EXPECT_EQ(Utf8(records->name), "data.bin");
     EXPECT_EQ(records->next, nullptr);
 }
 
@@ -178,8 +178,8 @@ TEST(FolderWalk, EmptyTextReportsEveryFileUnopened)
     std::vector<FoundFile> found = engine.Found();
     ASSERT_EQ(found.size(), 3u);
     for (const FoundFile& record : found) {
-        EXPECT_EQ(record.matchCount, 1) << record.name;
-        EXPECT_EQ(record.openStatus, 0) << record.name;  // never opened, so never "Failed"
+        EXPECT_EQ(record.matchCount, 1) << Utf8(record.name);
+        EXPECT_EQ(record.openStatus, 0) << Utf8(record.name);  // never opened, so never "Failed"
     }
     EXPECT_EQ(engine.Statuses().back(), "Found 3 matches");
 }
@@ -197,11 +197,11 @@ TEST(FolderWalk, UnopenableFileIsReportedAsFailedAndCountedAsSearched)
     engine.RunToEnd();
     std::vector<FoundFile> found = engine.Found();
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_STREQ(found[0].name, "locked.txt");
+    EXPECT_EQ(Utf8(found[0].name), "locked.txt");
     EXPECT_EQ(found[0].matchCount, 0);
     EXPECT_EQ(found[0].openStatus, -1);
     EXPECT_EQ(found[0].openError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));  // why, for the list
-    EXPECT_STREQ(found[1].name, "open.txt");
+    EXPECT_EQ(Utf8(found[1].name), "open.txt");
     EXPECT_EQ(found[1].openStatus, 0);
     EXPECT_EQ(found[1].openError, 0u);
     EXPECT_EQ(engine.Request().filesSearched, 3);
@@ -247,15 +247,15 @@ TEST(Senders, AnswerStopWhenTheWindowAskedForIt)
     Notifier notifier;
     notifier.SetSink(&engine);
     FoundFile record = {};
-    std::snprintf(record.name, sizeof record.name, "kept.txt");
+    record.name = L"kept.txt";
     notifier.RequestStop();
     EXPECT_EQ(notifier.SendFoundFile(record), 0);
-    EXPECT_EQ(notifier.SendStatus("Searching %s ...", "x"), 0);
+    EXPECT_EQ(notifier.SendStatus(L"Searching %ls ...", L"x"), 0);
     notifier.ClearStop();
-    EXPECT_EQ(notifier.SendStatus("Searching %s ...", "x"), 1);
+    EXPECT_EQ(notifier.SendStatus(L"Searching %ls ...", L"x"), 1);
     // The record sent while stopping is still kept for the window.
     ASSERT_NE(notifier.FoundFiles(), nullptr);
-    EXPECT_STREQ(notifier.FoundFiles()->name, "kept.txt");
+    EXPECT_EQ(Utf8(notifier.FoundFiles()->name), "kept.txt");
 }
 
 TEST(StopAndRestart, StopAfterAnyStepEndsCleanlyAndAFreshStartGivesTheFullResult)
@@ -328,10 +328,10 @@ TEST(FilePieces, LargeFilesReportWhatTheWholeFileGives)
     for (const FoundFile& record : found) {
         const Row* row = nullptr;
         for (const Row& candidate : rows)
-            row = candidate.name == std::string(record.name) ? &candidate : row;
-        ASSERT_NE(row, nullptr) << record.name;
-        EXPECT_EQ(record.matchCount, row->matches) << record.name;
-        EXPECT_EQ(FoundFileSize(record), row->content.size()) << record.name;
+            row = candidate.name == Utf8(record.name) ? &candidate : row;
+        ASSERT_NE(row, nullptr) << Utf8(record.name);
+        EXPECT_EQ(record.matchCount, row->matches) << Utf8(record.name);
+        EXPECT_EQ(FoundFileSize(record), row->content.size()) << Utf8(record.name);
     }
     EXPECT_EQ(engine.Request().totalMatches, total);
     // Each file takes three pieces: two steps more than a file read in one.
@@ -482,7 +482,7 @@ TEST(Readings, EveryEncodingIsFoundByItsReadingThroughTheWalk)
             std::map<std::string, const FoundFile*> found;
             const std::vector<FoundFile> records = engine.Found();
             for (const FoundFile& record : records)
-                found[record.name] = &record;
+                found[Utf8(record.name)] = &record;
             const long long expected = matchCase && text.capitals != text.typed ? 1 : 2;
             for (const File& file : files) {
                 SCOPED_TRACE(file.name);

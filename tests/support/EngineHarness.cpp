@@ -36,9 +36,9 @@ EngineHarness::~EngineHarness()
     SetCurrentDirectoryA(temp);
 }
 
-void EngineHarness::OnStatus(const char* text)
+void EngineHarness::OnStatus(const WCHAR* text)
 {
-    events.push_back({EngineEvent::Status, text, FoundFile()});
+    events.push_back({EngineEvent::Status, Utf8(text), FoundFile()});
 }
 
 void EngineHarness::OnFoundFile(FoundFile* record)
@@ -79,18 +79,18 @@ bool EngineHarness::Start(const std::string& folder, const std::string& text, co
 bool EngineHarness::StartTyped(const std::string& folder, const std::u16string& text, const std::string& pattern,
                                bool subfolders, bool matchCase)
 {
-    if (!SetCurrentDirectoryA(folder.c_str()))
+    if (CheckStartFolder(Wide(folder).c_str(), &folderText) != 0)
         return false;
+    SetCurrentDirectoryW(folderText.c_str());
     size_t i = 0;
     for (; i < text.size() && i < 1023 && text[i] != 0; ++i)
         findText[i] = static_cast<WCHAR>(text[i]);
     findText[i] = 0;
-    std::string usedPattern = pattern.empty() ? "*.*" : pattern;
-    for (i = 0; i < usedPattern.size() && i < 1023; ++i)
-        patternText[i] = static_cast<unsigned char>(usedPattern[i]);
-    patternText[i] = 0;
+    const std::wstring usedPattern = Wide(pattern.empty() ? "*.*" : pattern);
+    lstrcpynW(patternText, usedPattern.c_str(), 1024);
     request.searchText = findText;
     request.filePattern = patternText;
+    request.folder = folderText.c_str();
     request.includeSubfolders = subfolders ? 1 : 0;
     request.matchCase = matchCase ? 1 : 0;
     events.clear();

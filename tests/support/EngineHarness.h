@@ -10,11 +10,12 @@
 
 #include "search/FileSearcher.h"
 #include "search/Notifications.h"
+#include "WideText.h"
 
 struct EngineEvent {
     enum Kind { Status, Found, Ended } kind;
-    std::string text;   // Status
-    FoundFile record;   // Found
+    std::string text;   // Status, in UTF-8
+    FoundFile record;   // Found: its texts are the searcher's until its next start
 };
 
 class EngineHarness final : public SearchSink {
@@ -24,8 +25,11 @@ public:
     EngineHarness(const EngineHarness&) = delete;
     EngineHarness& operator=(const EngineHarness&) = delete;
 
-    // Makes folder current and starts a walk; text and pattern are typed bytes
-    // of the code page, and the window reads the text as the characters they spell.
+    // Starts a walk in folder (UTF-8), as the window does: the folder made
+    // current where the platform allows it, and named in the request. text
+    // holds typed bytes of the code page, and the window reads it as the
+    // characters they spell; the pattern is UTF-8. False when the walk could
+    // not start there.
     bool Start(const std::string& folder, const std::string& text, const std::string& pattern = "*.*",
                bool subfolders = true, bool matchCase = true);
     // The same with the text as UTF-16 units, as typed.
@@ -48,7 +52,7 @@ public:
     void ClearEvents() { events.clear(); }
     FileSearcher& Searcher() { return searcher; }
 
-    void OnStatus(const char* text) override;
+    void OnStatus(const WCHAR* text) override;
     void OnFoundFile(FoundFile* record) override;
     void OnWalkEnded() override;
 
@@ -59,6 +63,7 @@ private:
     SearchRequest request = {};
     WCHAR findText[1024] = {};
     WCHAR patternText[1024] = {};
+    std::wstring folderText;
     bool running = false;
     FileSearcher searcher;
     HWND window;

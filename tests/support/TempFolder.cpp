@@ -1,17 +1,26 @@
-// Temporary folders for tests, made with the platform's own calls.
+// Temporary folders for tests, made with the platform's own calls: names in
+// any script and paths of any length, by the "\\?\" form.
 #include "TempFolder.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
+#include "WideText.h"
+
 namespace {
+
+// A full path (UTF-8) in the form the wide calls take at any length.
+std::wstring LongForm(const std::string& path)
+{
+    return L"\\\\?\\" + Wide(path);
+}
 
 void MakeParents(const std::string& path)
 {
     for (size_t i = 3; i < path.size(); ++i) {
         if (path[i] == '\\')
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+            CreateDirectoryW(LongForm(path.substr(0, i)).c_str(), nullptr);
     }
 }
 
@@ -42,7 +51,7 @@ std::string TempFolder::Write(const std::string& relative, const std::string& co
 {
     std::string file = path + "\\" + relative;
     MakeParents(file);
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE handle = CreateFileW(LongForm(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
         WriteFile(handle, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
@@ -60,22 +69,23 @@ std::string TempFolder::MakeFolder(const std::string& relative) const
 
 void RemoveTree(const std::string& path)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+    const std::wstring folder = LongForm(path);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            std::string child = path + "\\" + name;
+            const std::wstring child = folder + L"\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
+                RemoveTree(path + "\\" + Utf8(name.c_str()));
             } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
             }
-        } while (FindNextFileA(find, &entry));
+        } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(folder.c_str());
 }

@@ -11,7 +11,8 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::string& Path() const { return path; }
-    // relative may name subfolders ("a\\b\\c.txt"); missing ones are created.
+    // relative (UTF-8, of any length) may name subfolders ("a\\b\\c.txt");
+    // missing ones are created.
     std::string Write(const std::string& relative, const std::string& content) const;
     std::string MakeFolder(const std::string& relative) const;
 

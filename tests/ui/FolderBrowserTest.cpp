@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "support/ModalWatchdog.h"
 #include "support/TempFolder.h"
+#include "support/WideText.h"
 #include "ui/FolderBrowser.h"
 
 namespace {
@@ -20,16 +21,16 @@ namespace {
 struct SelectionRecord {
     int calls = 0;
     WPARAM isPath = 0;
-    std::string path;
+    std::wstring path;
 };
 SelectionRecord g_selection;
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == BFFM_SETSELECTIONA) {
+    if (message == BFFM_SETSELECTIONW) {
         ++g_selection.calls;
         g_selection.isPath = wParam;
-        g_selection.path = reinterpret_cast<const char*>(lParam);
+        g_selection.path = reinterpret_cast<const WCHAR*>(lParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -49,11 +50,12 @@ std::vector<std::string> FolderEntries(HWND window)
     return entries;
 }
 
+// The box's text in UTF-8, however long.
 std::string FolderText(HWND window)
 {
-    char text[260] = "";
-    GetDlgItemTextA(window, IDC_LOCATION, text, sizeof text);
-    return text;
+    std::wstring text(40000, L'\0');
+    GetDlgItemTextW(window, IDC_LOCATION, &text[0], static_cast<int>(text.size()));
+    return Utf8(text.c_str());
 }
 
 // Answers the folder browser as a user would, once it shows: OK or Cancel.
@@ -109,7 +111,7 @@ TEST_F(FolderBrowserTest, CallbackSelectsTheBoxFolderOnlyWhenInitialised)
     ASSERT_NE(browser, nullptr);
     g_selection = SelectionRecord();
 
-    char folder[] = "C:\\windows\\system32";
+    WCHAR folder[] = L"C:\\windows\\\u65E5\u672C";
     EXPECT_EQ(BrowseCallback(browser, BFFM_SELCHANGED, 0, reinterpret_cast<LPARAM>(folder)), 0);
     EXPECT_EQ(g_selection.calls, 0);
     EXPECT_EQ(BrowseCallback(browser, BFFM_INITIALIZED, 0, reinterpret_cast<LPARAM>(folder)), 0);
@@ -124,24 +126,30 @@ TEST_F(FolderBrowserTest, ChosenFolderLandsInTheBoxAndNotInTheList)
     SendDlgItemMessageA(window, IDC_LOCATION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("C:\\recent"));
     SendDlgItemMessageA(window, IDC_LOCATION, CB_SETCURSEL, 0, 0);
     TempFolder folder;
-    std::wstring widePath(folder.Path().begin(), folder.Path().end());
-    PIDLIST_ABSOLUTE item = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(SHParseDisplayName(widePath.c_str(), nullptr, &item, 0, nullptr));
-
-    EXPECT_TRUE(PutBrowsedFolder(window, item));
-    EXPECT_EQ(FolderText(window), folder.Path());
-    EXPECT_EQ(FolderEntries(window), std::vector<std::string>{"C:\\recent"});
-    CoTaskMemFree(item);
-
-    // A name the code page cannot spell never becomes its look-alike (U+0101
-    // as "a"), which names another folder.
+    // Any script; and a name that a code page would spell as its look-alike
+    // (U+0101 as "a"), naming the folder beside it, comes back as it is.
     folder.MakeFolder("a");
-    const std::wstring named = widePath + L"\\\u0101";
-    ASSERT_TRUE(CreateDirectoryW(named.c_str(), nullptr));
-    item = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(SHParseDisplayName(named.c_str(), nullptr, &item, 0, nullptr));
-    PutBrowsedFolder(window, item);
-    EXPECT_NE(FolderText(window), folder.Path() + "\\a");
+    for (const std::string& path :
+         {folder.Path(), folder.MakeFolder("\u65E5\u672C \U0001F4C1"), folder.MakeFolder("\u0101")}) {
+        SCOPED_TRACE(path);
+        PIDLIST_ABSOLUTE item = nullptr;
+        ASSERT_HRESULT_SUCCEEDED(SHParseDisplayName(Wide(path).c_str(), nullptr, &item, 0, nullptr));
+        EXPECT_TRUE(PutBrowsedFolder(window, item));
+        EXPECT_EQ(FolderText(window), path);
+        EXPECT_EQ(FolderEntries(window), std::vector<std::string>{"C:\\recent"});
+        CoTaskMemFree(item);
+    }
+}
+
+TEST_F(FolderBrowserTest, ChosenFolderPastTheClassicLimitLandsInTheBoxWhole)
+{
+    TempFolder folder;
+    const std::string path = folder.MakeFolder(std::string(200, 'a') + "\\" + std::string(100, 'b'));
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (FAILED(SHParseDisplayName(Wide(path).c_str(), nullptr, &item, 0, nullptr)))
+        GTEST_SKIP() << "this shell names no folder past 259 characters, so its browser cannot offer one";
+    EXPECT_TRUE(PutBrowsedFolder(window, item));
+    EXPECT_EQ(FolderText(window), path);
     CoTaskMemFree(item);
 }
 

@@ -33,7 +33,7 @@ bool Select(const AppDriver& driver, const std::string& name)
         item.mask = LVIF_PARAM;
         item.iItem = row;
         SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        if (name != reinterpret_cast<const FoundFile*>(item.lParam)->name)
+        if (name != Utf8(reinterpret_cast<const FoundFile*>(item.lParam)->name))
             continue;
         LVITEMA state = {};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "res/resource.h"
+#include "support/WideText.h"
 #include "ui/ResultsList.h"
 #include "ui/ResultsMenu.h"
 
@@ -61,14 +62,17 @@ protected:
         DestroyWindow(dialog);
     }
 
-    FoundFile* Add(const char* name, long long matches = 1, unsigned long long size = 0,
-                   FILETIME time = {}, bool failed = false, const char* folder = "C:\\data",
+    // name and folder in UTF-8.
+    FoundFile* Add(const std::string& name, long long matches = 1, unsigned long long size = 0,
+                   FILETIME time = {}, bool failed = false, const std::string& folder = "C:\\data",
                    DWORD openError = 0)
     {
+        texts.push_back(Wide(name));
+        texts.push_back(Wide(folder));
         records.emplace_back();
         FoundFile& record = records.back();
-        std::strcpy(record.name, name);
-        std::strcpy(record.folder, folder);
+        record.name = texts[texts.size() - 2].c_str();
+        record.folder = texts.back().c_str();
         record.matchCount = matches;
         record.sizeLow = static_cast<DWORD>(size);
         record.sizeHigh = static_cast<DWORD>(size >> 32);
@@ -79,15 +83,16 @@ protected:
         return &record;
     }
 
+    // A cell's text (UTF-8) as the list gives it.
     std::string Cell(int row, int column)
     {
-        char text[300] = "?";
-        LVITEMA item = {};
+        WCHAR text[300] = L"?";
+        LVITEMW item = {};
         item.iSubItem = column;
         item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-        return text;
+        item.cchTextMax = 300;
+        SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        return Utf8(text);
     }
 
     // The rows' names from top to bottom, read through each row's record.
@@ -100,7 +105,7 @@ protected:
             item.mask = LVIF_PARAM;
             item.iItem = i;
             SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-            names += (i ? " " : "") + std::string(reinterpret_cast<FoundFile*>(item.lParam)->name);
+            names += (i ? " " : "") + Utf8(reinterpret_cast<FoundFile*>(item.lParam)->name);
         }
         return names;
     }
@@ -118,4 +123,5 @@ protected:
     HWND dialog = nullptr;
     HWND list = nullptr;
     std::deque<FoundFile> records;  // stable addresses, as the found-file list gives
+    std::deque<std::wstring> texts;  // the records' names and folders
 };

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -46,14 +47,19 @@ TEST_F(ResultsListTest, CellsShowTheRecordForNormalAndFailedFiles)
     Add("report.txt", 7, 1234567, Utc(2005, 3, 1, 9, 5));
     Add("locked.doc", 0, 1023, Utc(1999, 12, 31, 23, 59), true);
     Add("huge.log", 3221225472ll, 3221225472ull, Utc(2005, 3, 1, 9, 5))->reading = ReadingUtf16Be;
+    Add("\u65E5\u672C \U0001F600.txt", 2, 10, Utc(2005, 3, 1, 9, 5), false, "C:\\\u0434\u043E\u043C")->reading =
+        ReadingUtf16;
     records[0].reading = ReadingUtf8;
     const char* normal[] = { "report.txt", "7", "C:\\data", "1.17 MB", "UTF-8", "2005-03-01 09:05" };
     const char* failed[] = { "locked.doc", "0", "C:\\data", "1023 bytes", "Failed", "1999-12-31 23:59" };
     const char* huge[] = { "huge.log", "3221225472", "C:\\data", "3.00 GB", "UTF-16 BE", "2005-03-01 09:05" };
+    const char* foreign[] = { "\u65E5\u672C \U0001F600.txt", "2", "C:\\\u0434\u043E\u043C", "10 bytes", "UTF-16",
+                              "2005-03-01 09:05" };
     for (int column = 0; column < 6; ++column) {
         EXPECT_EQ(Cell(0, column), normal[column]) << column;
         EXPECT_EQ(Cell(1, column), failed[column]) << column;
         EXPECT_EQ(Cell(2, column), huge[column]) << column;
+        EXPECT_EQ(Cell(3, column), foreign[column]) << column;
     }
 }
 
@@ -62,10 +68,10 @@ TEST_F(ResultsListTest, CellTextsNeverExceedTheRoomGiven)
     FoundFile* record = Add("a-rather-long-name.txt", 123456, 5000000000ull, Utc(2005, 3, 1, 9, 5), true);
     for (int column = 0; column < 7; ++column) {
         for (int room : { 0, 1, 2, 4 }) {
-            char text[16];
-            std::memset(text, 'X', sizeof text);
-            NMLVDISPINFOA info = {};
-            info.hdr = { list, IDC_RESULTS, static_cast<UINT>(LVN_GETDISPINFOA) };
+            WCHAR text[16];
+            std::wmemset(text, L'X', 16);
+            NMLVDISPINFOW info = {};
+            info.hdr = { list, IDC_RESULTS, static_cast<UINT>(LVN_GETDISPINFOW) };
             info.item.mask = LVIF_TEXT;
             info.item.iSubItem = column;
             info.item.lParam = reinterpret_cast<LPARAM>(record);
@@ -73,11 +79,24 @@ TEST_F(ResultsListTest, CellTextsNeverExceedTheRoomGiven)
             info.item.cchTextMax = room;
             ResultsList::OnNotify(&info.hdr);
             for (int i = room; i < 16; ++i)
-                ASSERT_EQ(text[i], 'X') << "column " << column << " room " << room;
+                ASSERT_EQ(text[i], L'X') << "column " << column << " room " << room;
             if (room > 0 && column < 6) {
-                EXPECT_NE(std::memchr(text, 0, room), nullptr) << "column " << column << " room " << room;
+                EXPECT_NE(std::wmemchr(text, 0, room), nullptr) << "column " << column << " room " << room;
             }
         }
+    }
+    // A character of two units is shown whole or not at all.
+    record = Add("a\U0001F600b");
+    for (int room : { 2, 3, 4 }) {
+        WCHAR text[8] = {};
+        NMLVDISPINFOW info = {};
+        info.hdr = { list, IDC_RESULTS, static_cast<UINT>(LVN_GETDISPINFOW) };
+        info.item.mask = LVIF_TEXT;
+        info.item.lParam = reinterpret_cast<LPARAM>(record);
+        info.item.pszText = text;
+        info.item.cchTextMax = room;
+        ResultsList::OnNotify(&info.hdr);
+        EXPECT_EQ(Utf8(text), room < 4 ? "a" : "a\U0001F600") << room;
     }
 }
 
@@ -165,27 +184,29 @@ TEST_F(ResultsListTest, SizeSortsByTheWholeSizeAndTypeGroupsFailedRows)
             }
 }
 
-// Checks only in a double-byte ANSI code page: tests.cmake runs it again
-// under one. In a single-byte code page there is nothing to check.
-TEST(ResultsListNames, DoubleByteCharactersCompareWholeAndTrailBytesAreNotFolded)
+// Names compare by character whatever the code page: a character beyond
+// U+FFFF (two units) by its code point, above every other; only ASCII
+// letters fold. Run again under a double-byte code page.
+TEST(ResultsListNames, CharactersCompareWholeAndOnlyAsciiLettersFold)
 {
     if (std::getenv("TROVIK_EXPECT_DOUBLE_BYTE") != nullptr) {
         ASSERT_TRUE(IsDBCSLeadByte(0x83)) << "the locale did not give a double-byte code page";
     }
-    if (!IsDBCSLeadByte(0x83))
-        GTEST_SKIP() << "single-byte code page " << GetACP() << ": checked by the run under the Japanese locale";
-    auto compare = [](const char* first, const char* second) {
+    auto compare = [](const WCHAR* first, const WCHAR* second) {
         FoundFile a = {}, b = {};
-        std::strcpy(a.name, first);
-        std::strcpy(b.name, second);
+        a.name = first;
+        b.name = second;
         ResultsList::SortParams params = { 0, 1 };
         return ResultsList::CompareFoundFiles(reinterpret_cast<LPARAM>(&a), reinterpret_cast<LPARAM>(&b),
                                               reinterpret_cast<LPARAM>(&params));
     };
-    EXPECT_LT(compare("\x83\x5A", "\x83\x61"), 0);  // trail bytes 'Z' and 'a' stay as they are
-    EXPECT_NE(compare("\x83\x41", "\x83\x61"), 0);
-    EXPECT_GT(compare("\x83\x41", "z"), 0);
-    EXPECT_LT(compare("\x83\x41", "\x83\x41" "b"), 0);
+    EXPECT_LT(compare(L"\u30BB", L"\u30C1"), 0);   // katakana se and chi, as cp932's 0x83 0x5A and 0x83 0x61
+    EXPECT_NE(compare(L"\u00C9", L"\u00E9"), 0);   // beyond ASCII nothing folds
+    EXPECT_EQ(compare(L"ABC", L"abc"), 0);
+    EXPECT_GT(compare(L"\u30A2", L"z"), 0);
+    EXPECT_LT(compare(L"\u30A2", L"\u30A2b"), 0);
+    EXPECT_GT(compare(L"\U0001F600", L"\uFF5A"), 0);  // by code point, not by its first unit
+    EXPECT_LT(compare(L"\U0001F600", L"\U0001F601"), 0);
 }
 
 TEST_F(ResultsListTest, ARowArrivingAfterASortGoesToTheBottomAndTheSortStateOutlivesASearch)
@@ -199,24 +220,23 @@ TEST_F(ResultsListTest, ARowArrivingAfterASortGoesToTheBottomAndTheSortStateOutl
     EXPECT_EQ(Click(0), "y x");  // the earlier click set ascending, so this one descends
 }
 
-TEST_F(ResultsListTest, OpeningBuildsFolderBackslashNameAndRefusesWhatDoesNotFit)
+TEST_F(ResultsListTest, OpeningJoinsFolderAndNameWhateverTheirLength)
 {
     Add("windows", 1, 0, {}, false, "C:\\");
     Add("a.txt", 1, 0, {}, false, "C:\\docs");
-    Add(std::string(100, 'n').c_str(), 1, 0, {}, false, ("C:\\" + std::string(156, 'f')).c_str());
-    Add(std::string(100, 'n').c_str(), 1, 0, {}, false, ("C:\\" + std::string(155, 'f')).c_str());
-    char path[260];
-    ASSERT_TRUE(ResultsList::ItemPath(list, 0, path));
-    EXPECT_STREQ(path, "C:\\\\windows");
-    EXPECT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);  // the doubled backslash is accepted
-    ASSERT_TRUE(ResultsList::ItemPath(list, 1, path));
-    EXPECT_STREQ(path, "C:\\docs\\a.txt");
-    EXPECT_FALSE(ResultsList::ItemPath(list, 2, path));  // 260 characters: no room for the terminator
-    EXPECT_STREQ(path, "");
-    ASSERT_TRUE(ResultsList::ItemPath(list, 3, path));
-    EXPECT_EQ(std::strlen(path), 259u);
-    EXPECT_FALSE(ResultsList::ItemPath(list, -1, path));
-    EXPECT_FALSE(ResultsList::ItemPath(list, 4, path));
+    const std::string longFolder = "C:\\" + std::string(300, 'f');
+    Add("\u65E5" + std::string(100, 'n'), 1, 0, {}, false, longFolder);
+    std::wstring path;
+    ASSERT_TRUE(ResultsList::ItemPath(list, 0, &path));
+    EXPECT_EQ(path, L"C:\\windows");  // a root's backslash is not doubled
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(ResultsList::ItemPath(list, 1, &path));
+    EXPECT_EQ(path, L"C:\\docs\\a.txt");
+    ASSERT_TRUE(ResultsList::ItemPath(list, 2, &path));  // whole, never cut
+    EXPECT_EQ(Utf8(path.c_str()), longFolder + "\\\u65E5" + std::string(100, 'n'));
+    EXPECT_FALSE(ResultsList::ItemPath(list, -1, &path));
+    EXPECT_EQ(path, L"");
+    EXPECT_FALSE(ResultsList::ItemPath(list, 3, &path));
 }
 
 TEST_F(ResultsListTest, DoubleClickOnEmptySpaceOpensNothing)
@@ -225,8 +245,8 @@ TEST_F(ResultsListTest, DoubleClickOnEmptySpaceOpensNothing)
     g_lastDoubleClickItem = -2;
     SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(300, 280));
     EXPECT_EQ(g_lastDoubleClickItem, -1);
-    char path[260];
-    EXPECT_FALSE(ResultsList::ItemPath(list, g_lastDoubleClickItem, path));
+    std::wstring path;
+    EXPECT_FALSE(ResultsList::ItemPath(list, g_lastDoubleClickItem, &path));
 }
 
 }  // namespace

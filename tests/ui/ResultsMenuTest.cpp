@@ -136,18 +136,17 @@ TEST_F(ResultsMenuTest, MenuOffersTheRowCommandsAndDisablesWhatTheRowCannotDo)
 // cannot mix their texts.
 TEST_F(ResultsMenuTest, CopyCommandsAndCtrlCPutThePathOrNameOnTheClipboard)
 {
-    WCHAR wideName[] = L"caf\u00e9 \u00e0 la carte.txt";
-    char name[64];
-    BOOL substituted = FALSE;
-    if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideName, -1, name, sizeof name, nullptr, &substituted) ||
-        substituted)
-        GTEST_SKIP() << "the ANSI code page cannot spell the accented name";
+    // Any script and a character of two units: the clipboard carries them
+    // exactly; the platform makes the 8-bit text from it.
+    const std::string name = "caf\u00e9 \u65E5\u672C \U0001F600.txt";
+    const std::string folder = "C:\\\u0434\u043E\u043C " + std::string(300, 'f');
     Add("plain.txt", 1, 0, {}, false, "C:\\docs");
-    Add(name, 0, 0, {}, true, "C:\\docs", ERROR_ACCESS_DENIED);
+    Add(name, 0, 0, {}, true, folder, ERROR_ACCESS_DENIED);
 
     ResultsMenu::Run(list, 1, IDM_COPY_PATH);
-    EXPECT_EQ(ClipboardText<WCHAR>(CF_UNICODETEXT), std::wstring(L"C:\\docs\\") + wideName);
-    EXPECT_EQ(ClipboardText<char>(CF_TEXT), std::string("C:\\docs\\") + name);
+    EXPECT_EQ(Utf8(ClipboardText<WCHAR>(CF_UNICODETEXT).c_str()), folder + "\\" + name);
+    ResultsMenu::Run(list, 1, IDM_COPY_NAME);
+    EXPECT_EQ(Utf8(ClipboardText<WCHAR>(CF_UNICODETEXT).c_str()), name);
     ResultsMenu::Run(list, 0, IDM_COPY_NAME);
     EXPECT_EQ(ClipboardText<WCHAR>(CF_UNICODETEXT), L"plain.txt");
     EXPECT_EQ(ClipboardText<char>(CF_TEXT), "plain.txt");
@@ -157,6 +156,7 @@ TEST_F(ResultsMenuTest, CopyCommandsAndCtrlCPutThePathOrNameOnTheClipboard)
     SendMessageA(list, WM_KEYDOWN, 'C', 0);
     SetKey(VK_CONTROL, false);
     EXPECT_EQ(ClipboardText<WCHAR>(CF_UNICODETEXT), L"C:\\docs\\plain.txt");
+    EXPECT_EQ(ClipboardText<char>(CF_TEXT), "C:\\docs\\plain.txt");
     // Without Ctrl the key is the list's own (a jump to a name), not a copy.
     Select(1);
     SendMessageA(list, WM_KEYDOWN, 'C', 0);
@@ -169,26 +169,26 @@ TEST_F(ResultsMenuTest, FailedRowsTellWhyInTheirTooltipAndOtherRowsKeepTheListsO
         DWORD error;
         const char* reason;  // a system text is the platform's; its code ends it
     } cases[] = {
-        {FailureNameNotSpelled, "The name cannot be spelled in the system's code page."},
-        {FailureDeviceName, "The name is reserved for a device."},
         {FailureNotDiskFile, "The name does not lead to a file on disk."},
-        {FailureNameNotOwn, "The name ends in a dot or a space, which Windows drops: it would open another file."},
         {ERROR_SHARING_VIOLATION, " (error 32)"},
-        {ERROR_ACCESS_DENIED, " (error 5)"},
+        {ERROR_ACCESS_DENIED, " (error 5)"},  // a folder that cannot be listed, too
+        {ERROR_FILENAME_EXCED_RANGE, " (error 206)"},
+        {ERROR_DIRECTORY, " (error 267)"},
+        {0x20000001, "(error 536870913)"},  // of the program's range but not its own: the number alone
         {0x2000ABCD, "(error 536914893)"},  // no text anywhere: the number alone
     };
     Add("fine.txt");
     for (const auto& each : cases)
         Add("failed.txt", 0, 0, {}, true, "C:\\data", each.error);
-    for (int row = 0; row <= 6; ++row) {
-        char text[300] = "the list's own";
-        NMLVGETINFOTIPA tip = {};
-        tip.hdr = {list, IDC_RESULTS, static_cast<UINT>(LVN_GETINFOTIPA)};
+    for (int row = 0; row <= 7; ++row) {
+        WCHAR text[300] = L"the list's own";
+        NMLVGETINFOTIPW tip = {};
+        tip.hdr = {list, IDC_RESULTS, static_cast<UINT>(LVN_GETINFOTIPW)};
         tip.pszText = text;
-        tip.cchTextMax = sizeof text;
+        tip.cchTextMax = 300;
         tip.iItem = row;
         SendMessageA(dialog, WM_NOTIFY, IDC_RESULTS, reinterpret_cast<LPARAM>(&tip));
-        const std::string shown = text;
+        const std::string shown = Utf8(text);
         if (row == 0) {
             EXPECT_EQ(shown, "the list's own");
             continue;

@@ -64,7 +64,8 @@ protected:
     {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
-        window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SEARCH), nullptr,
+        // Unicode, as the search window makes it.
+        window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SEARCH), nullptr,
                                     LayoutDialogProc, 0);
         ASSERT_NE(window, nullptr);
         layout.margin = ClientRectOf(window, IDC_FILESPEC_LABEL).left;

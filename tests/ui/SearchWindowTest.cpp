@@ -14,8 +14,10 @@
 #include "app/AppDriver.h"
 #include "ui/ControlRect.h"
 #include "ui/ErrorBox.h"
+#include "search/LongPaths.h"
 #include "support/LockedFile.h"
 #include "support/TempFolder.h"
+#include "support/WideText.h"
 
 namespace {
 
@@ -63,11 +65,14 @@ const ExpectedControl TemplateControls[] = {
     {IDOK, "Button", "Search", BS_DEFPUSHBUTTON | WS_TABSTOP, true, {193, 7, 50, 14}, false},
     {IDCANCEL, "Button", "&Close", WS_TABSTOP, true, {193, 24, 50, 14}, false},
     {IDC_FILESPEC_LABEL, "Static", "&Filename:", SS_LEFT | WS_GROUP, true, {7, 9, 48, 8}, true},
-    {IDC_FILESPEC, "ComboBox", "", CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP, true, {79, 7, 103, 0}, false},
+    // Both boxes scroll as one types: a pattern or a folder wider than the box can be typed whole.
+    {IDC_FILESPEC, "ComboBox", "", CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, true,
+     {79, 7, 103, 0}, false},
     {-1, "Static", "C&ontaining the text:", SS_LEFT | WS_GROUP, true, {7, 28, 62, 8}, true},
     {IDC_TEXT, "Edit", "", ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, true, {79, 25, 103, 14}, false},
     {-1, "Static", "&Search in:", SS_LEFT | WS_GROUP, true, {7, 46, 52, 8}, true},
-    {IDC_LOCATION, "ComboBox", "", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, true, {79, 44, 103, 0}, false},
+    {IDC_LOCATION, "ComboBox", "", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, true, {79, 44, 103, 0},
+     false},
     {IDC_BROWSE, "Button", "&Browse ...", WS_TABSTOP, true, {132, 65, 50, 14}, false},
     {IDC_SUBFOLDERS, "Button", "I&nclude subfolders", BS_AUTOCHECKBOX | WS_TABSTOP, true, {7, 69, 73, 10}, true},
     {IDC_MATCHCASE, "Button", "Match &case", BS_AUTOCHECKBOX | WS_TABSTOP, true, {82, 69, 48, 10}, true},
@@ -529,47 +534,37 @@ TEST(ErrorBox, ShowsTheCodeWhenTheSystemHasNoText)
     EXPECT_NE(watcher.text.find(std::to_string(code)), std::string::npos) << watcher.text;
 }
 
-// Folder texts that fit the box but would lead to records with a cut or empty
-// folder: each is refused with the box, nothing is searched, and the current
-// directory stays where it was.
-TEST(ErrorBox, FolderTextsWhoseRecordsCouldNotNameTheirFolderAreRefused)
+// Folder texts past the classic limit, set whole or reached by a short
+// relative text: searched, without the error box, and the records name the
+// folder in full.
+TEST(Texts, FoldersPastTheClassicLimitAreSearchedAndNamedWhole)
 {
     TempFolder folder;
-    folder.Write("a.txt", "needle");
-    // A folder one level down whose full path is longer than a record holds,
-    // reached by a short relative text from the temporary folder.
     const std::string deepName(280 - folder.Path().size(), 'd');
-    const std::wstring deepWide = L"\\\\?\\" + std::wstring(folder.Path().begin(), folder.Path().end()) + L"\\" +
-                                  std::wstring(deepName.begin(), deepName.end());
-    ASSERT_TRUE(CreateDirectoryW(deepWide.c_str(), nullptr));
-    ASSERT_LT(deepName.size(), 260u) << "the relative text must fit the box";
+    const std::string longName = std::string(150, 'x') + "\\" + std::string(149 - folder.Path().size(), 'y');
+    folder.Write(deepName + "\\a.txt", "needle");
+    folder.Write(longName + "\\b.txt", "needle");
+    ASSERT_LT(deepName.size(), 260u) << "the relative text must fit a classic path";
     struct Case {
         const char* what;
         std::string text;
+        std::string folder;
     } const cases[] = {
-        // Set by a program, not typed: the folder's own path with a long tail
-        // that the buffer would cut away.
-        {"longer than the buffer", folder.Path() + "\\" + std::string(300 - folder.Path().size(), 'x')},
-        {"relative, too deep for a record", deepName},
+        {"300 characters", folder.Path() + "\\" + longName, folder.Path() + "\\" + longName},
+        {"relative, past the limit in full", deepName, folder.Path() + "\\" + deepName},
     };
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
     ErrorBoxWatcher watcher;
-    ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
-    int boxes = 0;
     for (const Case& item : cases) {
         SCOPED_TRACE(item.what);
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
         driver.Search(item.text, "needle");
-        EXPECT_EQ(watcher.boxesSeen, ++boxes);
-        EXPECT_TRUE(watcher.errorIcon);
-        EXPECT_EQ(watcher.buttons, std::vector<int>{IDOK});
-        EXPECT_NE(watcher.text.find("Failed changing to directory."), std::string::npos) << watcher.text;
-        EXPECT_FALSE(driver.Running());
-        EXPECT_EQ(driver.app->window.Layout().expanded, 0);
-        EXPECT_EQ(driver.RecordCount(), 0);
-        char current[MAX_PATH] = {};
-        GetCurrentDirectoryA(sizeof current, current);
-        EXPECT_EQ(std::string(current), folder.Path());
+        driver.RunUntilWaiting();
+        EXPECT_EQ(watcher.boxesSeen, 0) << watcher.text;
+        ASSERT_EQ(driver.RecordCount(), 1);
+        EXPECT_EQ(Utf8(driver.Records()->folder), item.folder);
+        EXPECT_EQ(driver.Text(IDC_STATUS), "Found 1 matches");
     }
 }
 
@@ -583,10 +578,15 @@ TEST(Texts, TypingStopsAtTheBufferLimit)
     for (int i = 0; i < 300; ++i)
         SendMessageA(text, WM_CHAR, 'x', 0);
     EXPECT_EQ(GetWindowTextLengthA(text), 259);
+    // A folder may be as long as the platform's paths; both boxes take more
+    // than they are wide.
     for (int id : {IDC_FILESPEC, IDC_LOCATION}) {
         HWND field = FindWindowExA(driver.Control(id), nullptr, "Edit", nullptr);
         ASSERT_NE(field, nullptr) << id;
-        EXPECT_EQ(SendMessageA(field, EM_GETLIMITTEXT, 0, 0), 259) << id;
+        EXPECT_EQ(SendMessageA(field, EM_GETLIMITTEXT, 0, 0), id == IDC_LOCATION ? 32766 : 259) << id;
+        for (int i = 0; i < 300; ++i)
+            SendMessageA(field, WM_CHAR, 'x', 0);
+        EXPECT_EQ(GetWindowTextLengthA(field), id == IDC_LOCATION ? 300 : 259) << id;
     }
 }
 
@@ -619,13 +619,13 @@ TEST(Texts, RelativeFolderFollowsTheCurrentDirectoryOfTheMoment)
     driver.Search("sub", "needle", "*.*", false);
     driver.RunUntilWaiting();
     ASSERT_EQ(driver.RecordCount(), 1);
-    EXPECT_EQ(std::string(driver.Records()->folder), folder.Path() + "\\sub");
+    EXPECT_EQ(Utf8(driver.Records()->folder), folder.Path() + "\\sub");
 
     // The last search left the current directory in "sub".
     driver.Search("deeper", "needle", "*.*", false);
     driver.RunUntilWaiting();
     ASSERT_EQ(driver.RecordCount(), 1);
-    EXPECT_EQ(std::string(driver.Records()->folder), folder.Path() + "\\sub\\deeper");
+    EXPECT_EQ(Utf8(driver.Records()->folder), folder.Path() + "\\sub\\deeper");
 }
 
 }  // namespace
@@ -650,6 +650,9 @@ std::string FileText(const std::string& path)
 
 }  // namespace
 
+// A double-click opens the row's file by its full path. A path past the
+// classic limit goes to the shell in its "\\?\" form; where the shell cannot
+// open it, the error box says so.
 TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
 {
     TempFolder folder;
@@ -658,59 +661,84 @@ TEST(ResultsInTheWindow, DoubleClickOpensTheRowsFileByItsFullPath)
     const std::string script = "@rem needle\r\n@echo %~f0> \"" + marker + "\"\r\n";
     folder.Write("first.bat", "@rem needle\r\n");
     const std::string opened = folder.Write("sub folder\\open me.bat", script);
+    const std::string deep = folder.Write(std::string(150, 'd') + "\\" + std::string(120, 'e') + "\\open me.bat",
+                                          script);
     AppDriver driver;
     ASSERT_EQ(driver.started, S_OK);
+    ErrorBoxWatcher watcher;
     driver.Search(folder.Path(), "needle", "*.bat");
     driver.RunUntilWaiting();
     HWND list = driver.Control(IDC_RESULTS);
-    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
 
-    int row = -1;
-    for (int i = 0; i < 2; ++i) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        if (std::string(reinterpret_cast<const FoundFile*>(item.lParam)->name) == "open me.bat")
-            row = i;
-    }
-    ASSERT_NE(row, -1);
-    RECT cell = {};
-    cell.left = LVIR_LABEL;
-    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell)));
-    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
-                 MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+    for (const std::string& path : {opened, deep}) {
+        SCOPED_TRACE(path);
+        DeleteFileA(marker.c_str());
+        int row = -1;
+        for (int i = 0; i < 3; ++i) {
+            LVITEMA item = {};
+            item.mask = LVIF_PARAM;
+            item.iItem = i;
+            ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+            if (Utf8(FullPath(*reinterpret_cast<const FoundFile*>(item.lParam)).c_str()) == path)
+                row = i;
+        }
+        ASSERT_NE(row, -1);
+        SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+        RECT cell = {};
+        cell.left = LVIR_LABEL;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell)));
+        const int boxes = watcher.boxesSeen;
+        SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                     MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
 
-    // The program runs on its own; a few seconds is plenty for it. The file
-    // exists a moment before its line is in it.
-    auto openedBy = [&marker] {
+        // The program runs on its own; a few seconds is plenty for it. The file
+        // exists a moment before its line is in it.
         std::string text = FileText(marker);
-        for (int waited = 0; text.find('\n') == std::string::npos && waited < 150; ++waited) {
+        for (int waited = 0; text.find('\n') == std::string::npos && waited < 150 && watcher.boxesSeen == boxes;
+             ++waited) {
             Sleep(100);
             text = FileText(marker);
         }
-        return text.substr(0, text.find_last_not_of(" \r\n") + 1);
-    };
-    EXPECT_EQ(openedBy(), opened);
+        if (watcher.boxesSeen > boxes) {  // never silent: the shell could not, and the box says why
+            EXPECT_GE(path.size(), static_cast<size_t>(MAX_PATH));
+            const std::string heading = "The file's path is longer than 259 characters, and the shell could not open it.";
+            EXPECT_EQ(watcher.text.compare(0, heading.size(), heading), 0) << watcher.text;
+            EXPECT_TRUE(watcher.errorIcon);
+            EXPECT_EQ(text, "<none>");
+        } else {
+            EXPECT_EQ(text.substr(0, text.find_last_not_of(" \r\n") + 1), path);
+        }
+        if (path != opened)
+            continue;
 
-    // The preview pane's line opens the row's file the same way, by Enter
-    // and by a double-click.
-    LVITEMA selected = {};
-    selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&selected));
-    driver.RunUntilWaiting();
-    HWND pane = driver.Control(IDC_PREVIEW);
-    ASSERT_EQ(SendMessageW(pane, LVM_GETITEMCOUNT, 0, 0), 1);
-    SendMessageW(pane, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
-    cell.left = LVIR_LABEL;
-    ASSERT_TRUE(SendMessageW(pane, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
-    for (const char* way : {"Enter", "double-click"}) {
-        DeleteFileA(marker.c_str());
-        if (std::string(way) == "Enter")
-            SendMessageW(pane, WM_KEYDOWN, VK_RETURN, 0);
-        else
-            SendMessageW(pane, WM_LBUTTONDBLCLK, MK_LBUTTON,
-                         MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
-        EXPECT_EQ(openedBy(), opened) << way;
+        // The preview pane's line opens the row's file the same way, by Enter
+        // and by a double-click.
+        auto openedBy = [&marker] {
+            std::string shown = FileText(marker);
+            for (int waited = 0; shown.find('\n') == std::string::npos && waited < 150; ++waited) {
+                Sleep(100);
+                shown = FileText(marker);
+            }
+            return shown.substr(0, shown.find_last_not_of(" \r\n") + 1);
+        };
+        LVITEMA selected = {};
+        selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&selected));
+        driver.RunUntilWaiting();
+        HWND pane = driver.Control(IDC_PREVIEW);
+        ASSERT_EQ(SendMessageW(pane, LVM_GETITEMCOUNT, 0, 0), 1);
+        SendMessageW(pane, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
+        cell.left = LVIR_LABEL;
+        ASSERT_TRUE(SendMessageW(pane, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+        for (const char* way : {"Enter", "double-click"}) {
+            DeleteFileA(marker.c_str());
+            if (std::string(way) == "Enter")
+                SendMessageW(pane, WM_KEYDOWN, VK_RETURN, 0);
+            else
+                SendMessageW(pane, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                             MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+            EXPECT_EQ(openedBy(), opened) << way;
+        }
     }
 }

@@ -6,12 +6,14 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
 #include "support/PrivateUserRegistry.h"
+#include "support/WideText.h"
 #include "ui/SettingsStore.h"
 
 namespace {
@@ -23,14 +25,15 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
     return message == WM_INITDIALOG;
 }
 
-// The search window's template with a dialog procedure that does nothing.
+// The search window's template with a dialog procedure that does nothing,
+// Unicode as the window is.
 class SearchDialog {
 public:
     SearchDialog()
     {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
-        window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SEARCH), nullptr,
+        window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SEARCH), nullptr,
                                     PlainDialogProc, 0);
     }
     ~SearchDialog()
@@ -44,32 +47,33 @@ public:
     HWND window = nullptr;
 };
 
+// A box's list entries, in UTF-8.
 std::vector<std::string> Entries(HWND window, int id)
 {
     std::vector<std::string> entries;
-    LRESULT count = SendDlgItemMessageA(window, id, CB_GETCOUNT, 0, 0);
+    LRESULT count = SendDlgItemMessageW(window, id, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = SendDlgItemMessageA(window, id, CB_GETLBTEXTLEN, i, 0);
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        SendDlgItemMessageA(window, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(static_cast<size_t>(length));
-        entries.push_back(text);
+        LRESULT length = SendDlgItemMessageW(window, id, CB_GETLBTEXTLEN, i, 0);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        SendDlgItemMessageW(window, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        entries.push_back(Utf8(text.c_str()));
     }
     return entries;
 }
 
 std::string BoxText(HWND window, int id)
 {
-    char text[1024] = "";
-    GetDlgItemTextA(window, id, text, sizeof text);
-    return text;
+    std::wstring text(40000, L'\0');
+    GetDlgItemTextW(window, id, &text[0], static_cast<int>(text.size()));
+    return Utf8(text.c_str());
 }
 
-// One search as the window records it: the boxes' texts, then the save.
-void SaveSearch(HWND window, const char* pattern, const char* folder, bool subfolders = true, bool matchCase = true)
+// One search as the window records it: the boxes' texts (UTF-8), then the save.
+void SaveSearch(HWND window, const std::string& pattern, const std::string& folder, bool subfolders = true,
+                bool matchCase = true)
 {
-    SetDlgItemTextA(window, IDC_FILESPEC, pattern);
-    SetDlgItemTextA(window, IDC_LOCATION, folder);
+    SetDlgItemTextW(window, IDC_FILESPEC, Wide(pattern).c_str());
+    SetDlgItemTextW(window, IDC_LOCATION, Wide(folder).c_str());
     CheckDlgButton(window, IDC_SUBFOLDERS, subfolders ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window, IDC_MATCHCASE, matchCase ? BST_CHECKED : BST_UNCHECKED);
     SettingsStore::Save(window);
@@ -117,18 +121,28 @@ StoredValue GetValue(const char* name)
     return value;
 }
 
-// A stored string as written: REG_SZ, terminator included in the length.
+// A stored string as written (UTF-8): REG_SZ, the terminator included in
+// the length, read as the wide calls read it.
 std::string StoredText(const char* name)
 {
-    StoredValue value = GetValue(name);
-    if (!value.present)
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<no key>";
+    std::wstring data(40000, L'\0');
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(WCHAR));
+    const LONG result = RegQueryValueExW(key, Wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                                         &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
         return "<absent>";
-    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << name;
-    EXPECT_FALSE(value.bytes.empty()) << name;
-    if (value.bytes.empty())
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
+    EXPECT_GE(size, sizeof(WCHAR)) << name;
+    if (size < sizeof(WCHAR))
         return "<no terminator>";
-    EXPECT_EQ(value.bytes.back(), '\0') << name;
-    return value.bytes.substr(0, value.bytes.size() - 1);
+    EXPECT_EQ(data[size / sizeof(WCHAR) - 1], L'\0') << name;
+    data.resize(size / sizeof(WCHAR) - 1);
+    return Utf8(data.c_str());
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -292,22 +306,26 @@ TEST_F(SettingsStoreTest, CorruptValuesGiveDefaults)
     PutValue("Filespec1", REG_BINARY, "*.bin\0", 6);
     PutValue("Filespec2", REG_EXPAND_SZ, "*.exp", 6);
     PutString("Filespec3", "*.ok");
-    PutString("Location0", std::string(260, 'a'));
-    PutString("Location1", std::string(1500, 'b'));
+    PutString("Filespec4", std::string(260, 'p'));  // longer than the pattern box takes
+    // Longer than a path can be; then a folder far past 259 characters, which the box takes.
+    PutString("Location0", std::string(32767, 'a'));
+    PutString("Location1", "C:\\" + std::string(1500, 'b'));
     PutString("Location2", "C:\\kept");
     PutString("Location3", std::string(259, 'c'));
     PutValue("Recursion", REG_SZ, "0", 2);
     PutValue("MatchCase", REG_BINARY, "\0\0\0\0", 4);
     Start();
     EXPECT_EQ(Entries(Window(), IDC_FILESPEC), std::vector<std::string>{"*.ok"});
-    EXPECT_EQ(Entries(Window(), IDC_LOCATION), (std::vector<std::string>{"C:\\kept", std::string(259, 'c')}));
+    EXPECT_EQ(Entries(Window(), IDC_LOCATION),
+              (std::vector<std::string>{"C:\\" + std::string(1500, 'b'), "C:\\kept", std::string(259, 'c')}));
     EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_SUBFOLDERS), static_cast<UINT>(BST_CHECKED));
     EXPECT_EQ(IsDlgButtonChecked(Window(), IDC_MATCHCASE), static_cast<UINT>(BST_CHECKED));
 
     // The next save writes over what could not be used.
     SaveSearch(Window(), "*.ok", "C:\\kept", false);
     EXPECT_EQ(StoredText("Location0"), "C:\\kept");
-    EXPECT_EQ(StoredText("Location1"), std::string(259, 'c'));
+    EXPECT_EQ(StoredText("Location1"), "C:\\" + std::string(1500, 'b'));
+    EXPECT_EQ(StoredText("Location2"), std::string(259, 'c'));
 }
 
 TEST_F(SettingsStoreTest, SubfolderFlagOfAnotherShapeIsAbsent)
@@ -329,40 +347,58 @@ TEST_F(SettingsStoreTest, SubfolderFlagOfAnotherShapeIsAbsent)
 
 TEST_F(SettingsStoreTest, StringReadsNeverOverrunTheBuffer)
 {
-    char buffer[16];
-    auto fill = [&buffer] { memset(buffer, '#', sizeof buffer); buffer[sizeof buffer - 1] = '\0'; };
-    const std::string untouched(sizeof buffer - 1, '#');
+    WCHAR buffer[16];
+    auto fill = [&buffer] { wmemset(buffer, L'#', 16); buffer[15] = L'\0'; };
+    const std::string untouched(15, '#');
 
     fill();
-    SettingsStore::ReadString("Location0", buffer, sizeof buffer);
-    EXPECT_EQ(std::string(buffer), untouched) << "absent";
+    SettingsStore::ReadString("Location0", buffer, 16);
+    EXPECT_EQ(Utf8(buffer), untouched) << "absent";
 
     PutString("Location0", "0123456789abcdef");
     fill();
     SettingsStore::ReadString("Location0", buffer, 8);
-    EXPECT_EQ(std::string(buffer), untouched) << "too long for the buffer";
+    EXPECT_EQ(Utf8(buffer), untouched) << "too long for the buffer";
     PutString("Location0", "0123456789abcde");
     fill();
-    EXPECT_EQ(SettingsStore::ReadString("Location0", buffer, sizeof buffer), buffer);
-    EXPECT_STREQ(buffer, "0123456789abcde");
+    EXPECT_EQ(SettingsStore::ReadString("Location0", buffer, 16), buffer);
+    EXPECT_EQ(Utf8(buffer), "0123456789abcde");
 
     // Stored without its terminator: read up to the end of the data.
     PutValue("Location0", REG_SZ, "abcdef", 6);
     fill();
     SettingsStore::ReadString("Location0", buffer, 7);
-    EXPECT_STREQ(buffer, "abcdef");
-    EXPECT_EQ(buffer[7], '#');
+    EXPECT_EQ(Utf8(buffer), "abcdef");
+    EXPECT_EQ(buffer[7], L'#');
     fill();
     SettingsStore::ReadString("Location0", buffer, 6);
-    EXPECT_EQ(std::string(buffer), untouched) << "no room for the terminator";
+    EXPECT_EQ(Utf8(buffer), untouched) << "no room for the terminator";
 
     PutValue("Location0", REG_MULTI_SZ, "ab\0cd\0", 7);
     fill();
-    SettingsStore::ReadString("Location0", buffer, sizeof buffer);
-    EXPECT_EQ(std::string(buffer), untouched) << "another type";
+    SettingsStore::ReadString("Location0", buffer, 16);
+    EXPECT_EQ(Utf8(buffer), untouched) << "another type";
 
     PutValue("Location0", REG_SZ, "ab\0cd", 6);
     fill();
-    SettingsStore::ReadString("Location0", buffer, sizeof buffer);
-    EXPECT_STREQ(buffer, "ab");
+    SettingsStore::ReadString("Location0", buffer, 16);
+    EXPECT_EQ(Utf8(buffer), "ab");
+}
+
+// A folder in any script is stored (REG_SZ by the wide call) and restored
+// exactly; one that an earlier version wrote in the code page reads back as
+// the characters it wrote.
+TEST_F(SettingsStoreTest, FoldersInAnyScriptComeBackExactly)
+{
+    const std::string unicode = "C:\\\u65E5\u672C\\\u0434\u043E\u043C \U0001F600";
+    PutString("Location1", "C:\\caf\xE9");  // as the ANSI call wrote it
+    WCHAR written[16] = L"";
+    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, "C:\\caf\xE9", -1, written, 16), 0);
+    Start();
+    SaveSearch(Window(), "*.*", unicode);
+    EXPECT_EQ(StoredText("Location0"), unicode);
+    EXPECT_EQ(StoredText("Location1"), Utf8(written));
+    Start();
+    EXPECT_EQ(Entries(Window(), IDC_LOCATION), (std::vector<std::string>{unicode, Utf8(written)}));
+    EXPECT_EQ(BoxText(Window(), IDC_LOCATION), unicode);
 }
