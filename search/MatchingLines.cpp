@@ -69,8 +69,10 @@ bool MatchingLines::Prepare(int reading, const SearchTextForms& forms, const Cas
                                                       : FoldedCodePageText(*folding, bytes);
         if (folded.size() > PatternLimit)
             return false;
-        for (char byte : folded)
+        for (char byte : folded) {
+            patternBytes[length] = static_cast<unsigned char>(byte);
             pattern[length++] = static_cast<unsigned char>(byte);
+        }
         if (folding != nullptr) {
             bool doubleByte = false;
             for (bool lead : folding->lead)
@@ -83,6 +85,20 @@ bool MatchingLines::Prepare(int reading, const SearchTextForms& forms, const Cas
     }
     if (length == 0)
         return false;
+    // The bytes after which a run of plain text cannot go on as it is: they
+    // may begin an occurrence, or end a line that a LF may end too.
+    // Compared exactly, the text is searched for whole occurrences; a text
+    // that begins with a line break goes byte by byte where one lies.
+    plainSkips = byteFold == nullptr && decoding != UnitsDecoding && pattern[0] != '\n';
+    stopCount = 0;
+    for (unsigned value = 0; value < 256; ++value) {
+        const unsigned folded = byteFold != nullptr ? byteFold[value] : value;
+        runStops[value] = folded == pattern[0] || value == '\r';
+        if (runStops[value] && stopCount < sizeof stopValues)
+            stopValues[stopCount] = static_cast<unsigned char>(value);
+        if (runStops[value])
+            ++stopCount;
+    }
     // fallback[j]: the longest proper prefix of pattern[0, j) that also ends it.
     fallback[0] = 0;
     fallback[1] = 0;
@@ -214,8 +230,20 @@ void MatchingLines::FeedBytes(const unsigned char* bytes, std::size_t count)
     if (foldsGroups) {
         FoldBytes(bytes, zero);
     } else {
-        for (std::size_t i = 0; i < zero; ++i)
-            Take(bytes[i]);
+        for (std::size_t i = 0; i < zero;) {
+            // Between occurrences and line breaks the bytes only join their line.
+            if (matched == 0 && !breakPending) {
+                const std::size_t room = LineKeep - kept;
+                const std::size_t end = zero - i < room ? zero : i + room;
+                const std::size_t run = plainSkips ? PlainLength(bytes, i, end, zero) : RunLength(bytes + i, end - i);
+                if (run != 0) {
+                    TakeRun(bytes + i, run);
+                    i += run;
+                    continue;
+                }
+            }
+            Take(bytes[i++]);
+        }
     }
     if (zero < count)
         FinishText();
@@ -283,6 +311,101 @@ void MatchingLines::Take(unsigned value)
     Match(unitFold != nullptr ? unitFold[value] : byteFold != nullptr ? byteFold[value] : value, position,
           position + 1);
     Leave(value);
+}
+
+// Compared exactly, the bytes from i on before the next occurrence (or
+// before what may begin one that the next piece completes), the next CR and
+// end: no occurrence begins among them.
+std::size_t MatchingLines::PlainLength(const unsigned char* bytes, std::size_t i, std::size_t end,
+                                       std::size_t count) const
+{
+    // Only occurrences that begin before end matter.
+    const std::size_t limit = count - end > patternLength - 1 ? end + patternLength - 1 : count;
+    std::size_t stop = FindBytes(bytes, limit, i, patternBytes, patternLength);
+    if (stop == kNotFound && limit < count)
+        stop = end;
+    else if (stop == kNotFound)
+        stop = count - i >= patternLength ? count - (patternLength - 1) : i;
+    if (stop > end)
+        stop = end;
+    const void* cr = stop > i ? std::memchr(bytes + i, '\r', stop - i) : nullptr;
+    if (cr != nullptr)
+        stop = static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - bytes);
+    return stop - i;
+}
+
+// How many bytes from the first on are not stops.
+std::size_t MatchingLines::RunLength(const unsigned char* bytes, std::size_t count) const
+{
+    std::size_t run = 0;
+#ifdef TROVIK_SSE2
+    if (stopCount <= sizeof stopValues) {
+        __m128i values[sizeof stopValues];
+        for (std::size_t k = 0; k < sizeof stopValues; ++k)
+            values[k] = _mm_set1_epi8(static_cast<char>(stopValues[k < stopCount ? k : 0]));
+        for (; run + 16 <= count; run += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + run));
+            __m128i hit = _mm_cmpeq_epi8(block, values[0]);
+            for (std::size_t k = 1; k < stopCount; ++k)
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, values[k]));
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            if (mask != 0)
+                return run + LowestSetBit(mask);
+        }
+    }
+#endif
+    while (run < count && !runStops[bytes[run]])
+        ++run;
+    return run;
+}
+
+// As Take for each byte, for bytes where no occurrence begins and no CR
+// lies, while no occurrence is under way and the line has room for them all:
+// lines that LFs end inside the run hold no occurrence and only count.
+void MatchingLines::TakeRun(const unsigned char* bytes, std::size_t run)
+{
+    const void* found = std::memchr(bytes, '\n', run);
+    const std::size_t first = found != nullptr ? static_cast<const unsigned char*>(found) - bytes : run;
+    KeepPlain(bytes, first);
+    if (first == run)
+        return;
+    Take('\n');
+    std::size_t last = first;
+    unsigned long long lines = 0;
+    for (const unsigned char* at = bytes + first + 1;
+         (found = std::memchr(at, '\n', static_cast<std::size_t>(bytes + run - at))) != nullptr;) {
+        last = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - bytes);
+        ++lines;
+        at = bytes + last + 1;
+    }
+    if (lines != 0) {
+        Advance(last - first);
+        number += lines;
+        lineStart = position;
+    }
+    KeepPlain(bytes + last + 1, run - last - 1);
+}
+
+// Bytes that join the current line as they are, each one element.
+void MatchingLines::KeepPlain(const unsigned char* bytes, std::size_t count)
+{
+    for (std::size_t k = 0; k < count; ++k)
+        line[kept + k] = bytes[k];
+    kept += count;
+    Advance(count);
+}
+
+// count elements of one position each went by: the ring keeps where the
+// last ones began.
+void MatchingLines::Advance(std::size_t count)
+{
+    const std::size_t last = count < patternLength ? count : patternLength;
+    for (std::size_t k = count - last; k < count; ++k) {
+        groupStarts[ringAt] = position + k;
+        if (++ringAt == patternLength)
+            ringAt = 0;
+    }
+    position += count;
 }
 
 // One folded element, which stands for the elements [begin, end) of the text.

@@ -78,6 +78,11 @@ private:
     void FeedUnits(const unsigned char* bytes, std::size_t count);
     void FeedBytes(const unsigned char* bytes, std::size_t count);
     void FoldBytes(const unsigned char* bytes, std::size_t count);
+    std::size_t PlainLength(const unsigned char* bytes, std::size_t i, std::size_t end, std::size_t count) const;
+    std::size_t RunLength(const unsigned char* bytes, std::size_t count) const;
+    void TakeRun(const unsigned char* bytes, std::size_t run);
+    void KeepPlain(const unsigned char* bytes, std::size_t count);
+    void Advance(std::size_t count);
     void Enter(unsigned value);
     void Leave(unsigned value);
     void Take(unsigned value);
@@ -126,6 +131,11 @@ private:
     RtfPlainText plain;
     unsigned long long position = 0;  // elements of text taken so far
     std::size_t ringAt = 0;           // the next slot of groupStarts
+    unsigned char patternBytes[PatternLimit] = {};  // a byte reading's pattern as bytes
+    bool plainSkips = false;          // runs end at whole occurrences (PlainLength)
+    bool runStops[256] = {};          // bytes that end a run TakeRun may take
+    unsigned char stopValues[6] = {};  // the first of them, for the 16-byte scan
+    std::size_t stopCount = 0;         // how many there are
     unsigned long long groupBegin = 0;
     std::size_t matched = 0;
 
